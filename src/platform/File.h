@@ -1,0 +1,75 @@
+#pragma once
+// An open file with the operations the data file store builds on. Reads and writes are
+// positional (one system call each); the position and the length are kept here, since an
+// open data file is held exclusively and nothing else changes it.
+
+#include "platform/FileException.h"
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CFile {
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoTruncate = 0x1000,
+        modeCreate = 0x2000,
+    };
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+    // Points where a test can make the file layer fail, to prove that a crash at that
+    // moment loses nothing. The hook may throw CFileException (or anything else).
+    enum class Op { Open, Write, SetLength, Flush, Rename, Copy, Remove };
+    using FaultHook = std::function<void(Op, const std::string& path)>;
+    static void SetFaultHook(FaultHook hook);
+    static void CallFaultHook(Op op, const std::string& path);
+
+    CFile() = default;
+    CFile(const std::string& path, UINT flags) { Open(path, flags); }
+    virtual ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens the file; throws CFileException on failure. With shareExclusive the file is
+    // locked (flock) for as long as it stays open here; a second exclusive open anywhere
+    // fails with the sharing-violation cause.
+    void Open(const std::string& path, UINT flags);
+    // As Open, but reports failure through the result and `error` instead of throwing.
+    bool Open(const std::string& path, UINT flags, CFileException* error);
+    virtual void Close();
+    // Closes without reporting errors.
+    void Abort() noexcept;
+
+    std::uint64_t Seek(std::int64_t offset, SeekPosition from);
+    void SeekToBegin() { Seek(0, begin); }
+    std::uint64_t GetPosition() const { return m_nPosition; }
+    // Reads up to count bytes at the position; returns the number read (less at the end).
+    UINT Read(void* buffer, UINT count);
+    void Write(const void* buffer, UINT count);
+    void SetLength(std::uint64_t length);
+    std::uint64_t GetLength() const { return m_nLength; }
+    // Commits the file's data to the disk.
+    void Flush();
+
+    bool IsOpen() const { return m_hFile >= 0; }
+    const std::string& GetFilePath() const { return m_strFileName; }
+
+protected:
+    int m_hFile = -1;
+    bool m_bCloseOnDelete = false;
+    std::string m_strFileName;
+    std::uint64_t m_nPosition = 0;
+    std::uint64_t m_nLength = 0;
+
+    // Hands the open handle and its bookkeeping to `to`; this object is left closed.
+    void MoveHandleTo(CFile& to);
+};

@@ -1,0 +1,54 @@
+#pragma once
+// Every fixed text of the system in one place. Texts with a resource number keep it.
+
+#include "platform/Types.h"
+
+#include <string>
+
+namespace str {
+
+// Numbered messages.
+constexpr UINT IDS_TEMPFILE_ERROR = 1002;
+constexpr UINT IDS_CORRUPT_FILE = 1003;
+constexpr UINT IDS_NO_MORE_BOOKMARKS = 1004;
+constexpr UINT IDS_CANNOT_FIND = 1005;
+constexpr UINT IDS_SEARCHING = 1006;
+constexpr UINT IDS_IDLE_PROMPT = 57345;
+// The file-error messages by cause: 61856 + cause.
+constexpr UINT IDS_FILE_ERROR_FIRST = 61856;
+
+// The text of a numbered string; empty for an unknown number.
+std::string Load(UINT id);
+
+inline constexpr const char* kAppTitle = "Notarium";
+inline constexpr const char* kFixTitle = "NotaFix";
+inline constexpr const char* kIdlePrompt = "For Help, press F1";
+inline constexpr const char* kTempFileError = "Error creating temporary file.";
+inline constexpr const char* kCorruptFile =
+    "Unable to open %s. File is corrupt or is not a valid Notarium data file.";
+inline constexpr const char* kNoMoreBookmarks = "No more bookmarks found.";
+inline constexpr const char* kCannotFind = "Cannot find the string '%s'.";
+inline constexpr const char* kSearching = "Searching for '%s'...  Press Escape to Stop";
+inline constexpr const char* kFailedToOpenDocument = "Failed to open document.";
+
+// Item operations.
+inline constexpr const char* kMovingItem = "Moving item...";
+inline constexpr const char* kDeletingItem = "Deleting item...";
+inline constexpr const char* kCopyingItem = "Copying item...";
+inline constexpr const char* kInsertingItem = "Inserting item...";
+inline constexpr const char* kCannotDeleteRoot = "You cannot delete the root folder.";
+inline constexpr const char* kCannotCutRoot = "You cannot Cut the root folder. Use Copy instead.";
+inline constexpr const char* kCannotMoveIntoItself = "You cannot move a folder into itself.";
+inline constexpr const char* kDeleteQuestion = "Delete '%s'?";
+inline constexpr const char* kDeleteFolderWarning =
+    "\n\nWarning: All items within this folder will also be deleted.";
+
+// Compaction.
+inline constexpr const char* kCompactQuestion =
+    "Compact the current file?\n\nNote: This may take a while with large files.";
+inline constexpr const char* kCompacting = "Compacting...";
+
+// The title of a new database's root folder.
+inline constexpr const char* kRootTitle = "Notarium";
+
+} // namespace str

@@ -1,0 +1,82 @@
+#pragma once
+// What the logic asks of the user interface: message boxes, the wait cursor, the status
+// bar with its progress bar, and error reports. The GUI implements it with Qt; the command
+// line with the terminal; tests with a recording fake that answers from a script.
+
+#include "platform/FileException.h"
+#include "platform/Types.h"
+
+#include <string>
+
+// Message box styles and answers.
+constexpr UINT MB_OK = 0x00;
+constexpr UINT MB_OKCANCEL = 0x01;
+constexpr UINT MB_YESNOCANCEL = 0x03;
+constexpr UINT MB_YESNO = 0x04;
+constexpr UINT MB_TYPEMASK = 0x0F;
+constexpr UINT MB_ICONSTOP = 0x10;
+constexpr UINT MB_ICONQUESTION = 0x20;
+constexpr UINT MB_ICONEXCLAMATION = 0x30;
+constexpr UINT MB_ICONINFORMATION = 0x40;
+constexpr UINT MB_ICONMASK = 0xF0;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+class IUiServices {
+public:
+    virtual ~IUiServices() = default;
+
+    // Shows text with the program's title; returns the button pressed (IDOK, IDYES, ...).
+    virtual int MessageBox(const std::string& text, UINT type) = 0;
+    virtual void Beep() {}
+
+    // Nested: the cursor stays busy until every Begin has its End.
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+
+    // Pane 0 of the status bar. The idle prompt is IDS_IDLE_PROMPT.
+    virtual void SetStatusText(const std::string& text) = 0;
+
+    // The progress bar in the status bar, beside the current status text.
+    virtual void BeginProgress(int lower, int upper) = 0;
+    virtual void SetProgressPos(int pos) = 0;
+    virtual void EndProgress() = 0;
+
+    // Lets a long operation keep the window painted; returns true when the user pressed
+    // Escape since the last call.
+    virtual bool PollEscape() { return false; }
+
+    // Shows the exception's standard message.
+    virtual void ReportError(const CFileException& e) {
+        MessageBox(e.GetErrorMessage(), MB_OK | MB_ICONEXCLAMATION);
+    }
+    // Shows a failure that is not a file exception (lack of memory and the like).
+    virtual void ReportError(const std::string& message) {
+        MessageBox(message, MB_OK | MB_ICONEXCLAMATION);
+    }
+};
+
+// Shows a status text with the wait cursor for a scope; puts the idle prompt back at the
+// end unless asked to keep the text.
+class CStatusMessage {
+public:
+    CStatusMessage(IUiServices& ui, const std::string& text, bool keep = false);
+    virtual ~CStatusMessage();
+    CStatusMessage(const CStatusMessage&) = delete;
+    CStatusMessage& operator=(const CStatusMessage&) = delete;
+
+protected:
+    IUiServices& m_ui;
+    bool m_bKeep;
+};
+
+// A status text with a progress bar beside it.
+class CStatusProgress : public CStatusMessage {
+public:
+    CStatusProgress(IUiServices& ui, const std::string& text, int lower, int upper);
+    ~CStatusProgress() override;
+    void SetPos(int pos) { m_ui.SetProgressPos(pos); }
+};

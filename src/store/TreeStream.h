@@ -1,0 +1,32 @@
+#pragma once
+// The tree-data stream: the item tree as one chain of the data file. The writer is shared
+// by the document, compaction and the repair engine.
+
+#include "platform/TreeCtrl.h"
+#include "store/BlockFile.h"
+
+#include <vector>
+
+namespace treestream {
+
+struct LoadResult {
+    HTREEITEM hSelect = nullptr; // the item saved as selected (remembered state only)
+    UINT nItems = 0;
+};
+
+// Reads the item list at dwTreeData into the tree's top level (dwTreeData must not be 0).
+// With bRememberState the open and bookmark bits of the image codes are kept and saved
+// folders are expanded; otherwise those bits are cleared and nothing is expanded.
+// Items read before an exception stay in the tree; `result` tells what was read so far.
+// Titles longer than 64 bytes are cut; a chain that ends early or leaves the file throws
+// CFileException. Nesting depth is not limited by the call stack.
+void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResult& result);
+
+// Writes the whole tree as the tree-data stream: a new chain when dwTreeData is 0 (which
+// then points at it), else the existing chain rewritten in place; ends the transfer.
+void WriteTree(CBlockFile& store, const CTreeCtrl& tree);
+
+// The stream's bytes without a file (for tests and size estimates).
+std::vector<BYTE> Serialize(const CTreeCtrl& tree);
+
+} // namespace treestream
