@@ -60,6 +60,10 @@ public:
     HTREEITEM InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data,
                           std::size_t size);
 
+    // Compact: rebuilds the file without free space, every chain in consecutive blocks.
+    // bAsk shows the question first. True when the file was compacted.
+    bool OnCompact(CTreeCtrl& tree, bool bAsk = true);
+
     // The item being dragged out of this window (drag and drop tells own drags by it).
     HTREEITEM m_hDragItem = nullptr;
 
