@@ -1,0 +1,98 @@
+#include "cli/MaintenanceCommands.h"
+
+#include "app/NotariumDoc.h"
+#include "platform/FileSystem.h"
+#include "repair/RepairEngine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// The terminal as the user interface: messages go to standard error, questions are
+// answered with OK, the status bar and the progress bar stay silent.
+class CTerminalUi : public IUiServices {
+public:
+    int MessageBox(const std::string& text, UINT type) override {
+        std::cerr << text << std::endl;
+        UINT buttons = type & MB_TYPEMASK;
+        return (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) ? IDYES : IDOK;
+    }
+    void SetStatusText(const std::string&) override {}
+    void BeginProgress(int, int) override {}
+    void SetProgressPos(int) override {}
+    void EndProgress() override {}
+};
+
+// Log lines on standard output as they come.
+class CConsoleLog : public IRepairLog {
+public:
+    void AppendLine(const std::string& line) override { std::cout << line << std::endl; }
+};
+
+class CNoProgress : public IRepairProgress {
+public:
+    void SetRange(int, int) override {}
+    void SetPos(int) override {}
+};
+
+int Usage(const char* line) {
+    std::cerr << "usage: " << line << std::endl;
+    return 2;
+}
+
+// One repair run; the exit status by its outcome.
+int RepairTo(const std::string& source, const std::string& target) {
+    CTerminalUi ui;
+    CConsoleLog log;
+    CNoProgress progress;
+    CRepairEngine engine(ui, log, progress);
+    try {
+        engine.Run(source, target);
+    } catch (const CRepairAbort&) {
+        return 2; // logged and shown already
+    } catch (const std::exception& e) {
+        std::cerr << FormatUnexpectedError(e, engine.GetStatusText()) << std::endl;
+        return 2;
+    }
+    return engine.GetErrorCount() == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int RunCompact(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage("nota compact FILE");
+    CTerminalUi ui;
+    CAppSettings settings;
+    CNotariumDoc doc(ui, settings);
+    if (!doc.OnOpenDocument(args[0]))
+        return 1;
+    CTreeCtrl tree;
+    if (!doc.ReloadTree(tree))
+        return 1;
+    bool ok = doc.OnCompact(tree, false);
+    doc.DeleteContents();
+    return ok ? 0 : 1;
+}
+
+int RunCheck(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage("nota check FILE");
+    // The repaired copy goes to a scratch file that is thrown away.
+    std::string dir, scratch;
+    if (!fs_util::GetTempPath(dir) || !fs_util::GetTempFileName(dir, "NOTACHK", scratch)) {
+        std::cerr << "Error creating temporary file." << std::endl;
+        return 2;
+    }
+    int status = RepairTo(args[0], scratch);
+    fs_util::DeleteFile(scratch);
+    return status;
+}
+
+int RunRepair(const std::vector<std::string>& args) {
+    if (args.size() != 2)
+        return Usage("nota repair SOURCE TARGET");
+    return RepairTo(args[0], args[1]);
+}
