@@ -57,8 +57,7 @@ public:
     bool DeleteItem(CTreeCtrl& tree, HTREEITEM hItem);
     // The payload of the item's subtree; empty for a null item.
     std::vector<BYTE> CopyItems(CTreeCtrl& tree, HTREEITEM hItem);
-    HTREEITEM InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data,
-                          std::size_t size);
+    HTREEITEM InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data, std::size_t size);
 
     // Compact: rebuilds the file without free space, every chain in consecutive blocks.
     // bAsk shows the question first. True when the file was compacted.
@@ -76,7 +75,8 @@ private:
 
     void AdjustParent(CTreeCtrl& tree, HTREEITEM hItem);
     HTREEITEM CopySubtree(CTreeCtrl& tree, HTREEITEM hSource, HTREEITEM hNewParent);
-    void FreeSubtreeText(CTreeCtrl& tree, HTREEITEM hItem);
+    static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
+                                   std::vector<DWORD>& chains);
     DWORD ReadTextLength();
 };
 

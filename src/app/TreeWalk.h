@@ -14,5 +14,7 @@ HTREEITEM GetFolderOf(const CTreeCtrl& tree, HTREEITEM h);
 // True when b is a or one of a's ancestors.
 bool IsSameOrAncestor(const CTreeCtrl& tree, HTREEITEM a, HTREEITEM b);
 int GetImage(const CTreeCtrl& tree, HTREEITEM h);
+// Sets or clears the open bit of the item's image codes to match its expanded state.
+void UpdateOpenImage(CTreeCtrl& tree, HTREEITEM h);
 
 } // namespace treewalk

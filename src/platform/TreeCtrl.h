@@ -22,7 +22,8 @@ using HTREEITEM = CTreeNode*;
 
 // Special insert-after and parent values.
 inline const HTREEITEM TVI_ROOT = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x10000));
-inline const HTREEITEM TVI_FIRST = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFF));
+inline const HTREEITEM TVI_FIRST =
+    reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFF));
 inline const HTREEITEM TVI_LAST = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFE));
 inline const HTREEITEM TVI_SORT = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFD));
 
@@ -129,9 +130,7 @@ public:
     HTREEITEM GetSelectedItem() const { return m_hCaret; }
     HTREEITEM GetDropHilightItem() const { return m_hDropHilite; }
     HTREEITEM GetNextVisibleItem(HTREEITEM h) const { return GetNextItem(h, TVGN_NEXTVISIBLE); }
-    HTREEITEM GetPrevVisibleItem(HTREEITEM h) const {
-        return GetNextItem(h, TVGN_PREVIOUSVISIBLE);
-    }
+    HTREEITEM GetPrevVisibleItem(HTREEITEM h) const { return GetNextItem(h, TVGN_PREVIOUSVISIBLE); }
 
     // Reads the fields named by item.mask (and item.stateMask) of item.hItem.
     bool GetItem(TVITEM& item) const;
@@ -179,9 +178,6 @@ public:
     void UnlockUpdates();
     bool IsUpdateLocked() const { return m_nLock > 0; }
 
-    // True when h is an item of this tree (a live handle).
-    bool IsValidItem(HTREEITEM h) const;
-
 private:
     std::unique_ptr<CTreeNode> m_root; // invisible parent of the top-level items
     HTREEITEM m_hCaret = nullptr;
@@ -193,8 +189,10 @@ private:
 
     CTreeNode* NodeOf(HTREEITEM h) const; // TVI_ROOT / null -> the invisible root
     void Normalize(CTreeNode* parent) const;
-    void DetachSubtree(CTreeNode* node);
     HTREEITEM SuccessorAfterDelete(CTreeNode* node) const;
+    bool IsInSubtree(CTreeNode* node, CTreeNode* top) const;
+    void EnsureVisible(CTreeNode* node);
+    CTreeNode* LastVisibleIn(CTreeNode* node) const;
     template <typename F> void Notify(F&& f);
     template <typename F> void NotifyItem(F&& f);
 };

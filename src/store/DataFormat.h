@@ -25,9 +25,15 @@ constexpr int IMAGE_TEXTLET = 8;
 constexpr int IMAGE_OPEN = 0x1;
 constexpr int IMAGE_BOOKMARK = 0x2;
 
-inline bool IsRootImage(int image) { return image <= 3; }
-inline bool IsFolderImage(int image) { return image <= 7; } // the root or a folder
-inline bool IsTextletImage(int image) { return image > 7; }
+inline bool IsRootImage(int image) {
+    return image <= 3;
+}
+inline bool IsFolderImage(int image) {
+    return image <= 7;
+} // the root or a folder
+inline bool IsTextletImage(int image) {
+    return image > 7;
+}
 
 // Tree state bits stored per item.
 constexpr DWORD STATE_SELECTED = 0x02;
@@ -46,7 +52,9 @@ inline bool IsBlockAligned(DWORD offset) {
 }
 
 // Little-endian access.
-inline WORD GetLE16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+inline WORD GetLE16(const BYTE* p) {
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
 inline DWORD GetLE32(const BYTE* p) {
     return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
            (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);

@@ -40,8 +40,8 @@ public:
 
     struct Item {
         int kind = 0;
-        std::string title;         // up to its NUL, cut to 64 bytes
-        DWORD textLength = 0;      // 0: no text
+        std::string title;          // up to its NUL, cut to 64 bytes
+        DWORD textLength = 0;       // 0: no text
         const BYTE* text = nullptr; // textLength bytes inside the payload
     };
 

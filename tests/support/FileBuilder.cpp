@@ -6,7 +6,9 @@
 
 using namespace nota;
 
-CFileBuilder::CFileBuilder() : bytes(HEADER_SIZE, 0) { std::memcpy(bytes.data(), SIGNATURE, 4); }
+CFileBuilder::CFileBuilder() : bytes(HEADER_SIZE, 0) {
+    std::memcpy(bytes.data(), SIGNATURE, 4);
+}
 
 DWORD CFileBuilder::AddBlock(DWORD next, WORD length, const std::vector<BYTE>& data) {
     DWORD offset = static_cast<DWORD>(bytes.size());
@@ -53,7 +55,9 @@ DWORD CFileBuilder::AddText(const std::string& text) {
     return AddChain(stream);
 }
 
-void CFileBuilder::WriteTo(const std::string& path) const { WriteFileBytes(path, bytes); }
+void CFileBuilder::WriteTo(const std::string& path) const {
+    WriteFileBytes(path, bytes);
+}
 
 void CTreeStreamBuilder::Word(WORD w) {
     bytes.push_back(static_cast<BYTE>(w));

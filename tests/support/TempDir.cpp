@@ -25,5 +25,6 @@ std::vector<BYTE> ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

@@ -1,0 +1,242 @@
+// The document's operations on whole subtrees: add, move, delete, copy to a payload and
+// insert a payload.
+
+#include "app/NotariumDoc.h"
+
+#include "app/TreeWalk.h"
+#include "platform/Encoding.h"
+#include "platform/Strings.h"
+#include "store/Payload.h"
+#include "store/TreeStream.h"
+
+#include <deque>
+
+using namespace nota;
+
+namespace {
+
+// Holds the store's header writes back for a batch, then writes the header once.
+class CDeferHeader {
+public:
+    explicit CDeferHeader(CBlockFile& store) : m_store(store) { m_store.m_bDeferHeader = true; }
+    ~CDeferHeader() { m_store.m_bDeferHeader = false; }
+    // Ends the batch: the header reaches the disk now rather than at the next transfer.
+    void Commit() {
+        m_store.m_bDeferHeader = false;
+        if (m_store.IsHeaderDirty()) {
+            m_store.WriteHeader();
+            m_store.Flush();
+            // The dirty flag is cleared by the next transfer's end or the close; writing the
+            // same header again then is harmless.
+        }
+    }
+    CDeferHeader(const CDeferHeader&) = delete;
+    CDeferHeader& operator=(const CDeferHeader&) = delete;
+
+private:
+    CBlockFile& m_store;
+};
+
+} // namespace
+
+HTREEITEM CNotariumDoc::InsertNewItem(CTreeCtrl& tree, HTREEITEM hParent, const std::string& title,
+                                      bool bFolder) {
+    int image = bFolder ? IMAGE_FOLDER : IMAGE_TEXTLET;
+    HTREEITEM h = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM,
+                                  enc::CutToBytes(title, MAX_TITLE), image, image, 0, 0, 0,
+                                  hParent ? hParent : TVI_ROOT, TVI_SORT);
+    if (!h)
+        return nullptr;
+    tree.SelectItem(h);
+    SaveTree(tree);
+    return h;
+}
+
+void CNotariumDoc::AdjustParent(CTreeCtrl& tree, HTREEITEM hItem) {
+    if (tree.GetNextSiblingItem(hItem) || tree.GetPrevSiblingItem(hItem))
+        return;
+    HTREEITEM parent = tree.GetParentItem(hItem);
+    if (!parent)
+        return;
+    tree.Expand(parent, TVE_COLLAPSE);
+    int image = 0, selected = 0;
+    tree.GetItemImage(parent, image, selected);
+    tree.SetItemImage(parent, image & ~IMAGE_OPEN, selected & ~IMAGE_OPEN);
+}
+
+HTREEITEM CNotariumDoc::CopySubtree(CTreeCtrl& tree, HTREEITEM hSource, HTREEITEM hNewParent) {
+    HTREEITEM result = nullptr;
+    std::deque<std::pair<HTREEITEM, HTREEITEM>> work{{hSource, hNewParent}};
+    TVITEM item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    item.cchTextMax = TITLE_BUFFER;
+    while (!work.empty()) {
+        auto [src, dstParent] = work.front();
+        work.pop_front();
+        item.hItem = src;
+        tree.GetItem(item);
+        // The copies arrive collapsed, so they show the closed picture.
+        HTREEITEM h = tree.InsertItem(item.mask, item.strText, item.iImage & ~IMAGE_OPEN,
+                                      item.iSelectedImage & ~IMAGE_OPEN, 0, 0, item.lParam,
+                                      dstParent, TVI_SORT);
+        if (!h)
+            continue;
+        if (!result)
+            result = h;
+        for (HTREEITEM c = tree.GetChildItem(src); c; c = tree.GetNextSiblingItem(c))
+            work.emplace_back(c, h);
+    }
+    return result;
+}
+
+HTREEITEM CNotariumDoc::MoveItem(CTreeCtrl& tree, HTREEITEM hItem, HTREEITEM hNewParent) {
+    CStatusMessage status(m_ui, str::kMovingItem);
+    if (!hItem)
+        return nullptr;
+    // Unsaved edits of the selected item travel with it: commit them first.
+    HTREEITEM caret = tree.GetSelectedItem();
+    if (m_pTreePane && caret && treewalk::IsSameOrAncestor(tree, caret, hItem))
+        m_pTreePane->SaveSelectedText();
+    AdjustParent(tree, hItem);
+    HTREEITEM result;
+    {
+        CTreeUpdateLock lock(tree);
+        result = CopySubtree(tree, hItem, hNewParent);
+        tree.DeleteItem(hItem);
+    }
+    SaveTree(tree);
+    return result;
+}
+
+void CNotariumDoc::CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
+                                      std::vector<DWORD>& chains) {
+    // Children first, in order, then the item itself.
+    struct Frame {
+        HTREEITEM item;
+        HTREEITEM nextChild;
+    };
+    std::vector<Frame> stack{{hItem, tree.GetChildItem(hItem)}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.nextChild) {
+            HTREEITEM child = top.nextChild;
+            top.nextChild = tree.GetNextSiblingItem(child);
+            stack.push_back({child, tree.GetChildItem(child)});
+            continue;
+        }
+        if (DWORD chain = static_cast<DWORD>(tree.GetItemData(top.item)))
+            chains.push_back(chain);
+        stack.pop_back();
+    }
+}
+
+bool CNotariumDoc::DeleteItem(CTreeCtrl& tree, HTREEITEM hItem) {
+    CStatusMessage status(m_ui, str::kDeletingItem);
+    if (!hItem)
+        return false;
+    AdjustParent(tree, hItem);
+    CDeferHeader defer(m_store);
+    try {
+        // The chains are freed only after the tree stream without the subtree is on disk,
+        // so a failure can never leave the file's tree pointing at free blocks.
+        std::vector<DWORD> chains;
+        CollectSubtreeText(tree, hItem, chains);
+        {
+            CTreeUpdateLock lock(tree);
+            tree.DeleteItem(hItem);
+        }
+        treestream::WriteTree(m_store, tree);
+        for (DWORD chain : chains)
+            m_store.FreeChain(chain);
+        defer.Commit();
+        return true;
+    } catch (const CFileException& e) {
+        m_store.AbandonTransfer();
+        m_ui.ReportError(e);
+        return false;
+    }
+}
+
+std::vector<BYTE> CNotariumDoc::CopyItems(CTreeCtrl& tree, HTREEITEM hItem) {
+    if (!hItem)
+        return {};
+    CStatusMessage status(m_ui, str::kCopyingItem);
+    payload::CPayloadWriter out;
+    TVITEM item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
+    item.cchTextMax = TITLE_BUFFER;
+    std::vector<BYTE> text;
+    std::vector<HTREEITEM> open; // items whose children are being written
+    HTREEITEM h = hItem;
+    for (;;) {
+        if (h) {
+            item.hItem = h;
+            tree.GetItem(item);
+            out.BeginItem(IsTextletImage(item.iImage) ? KIND_TEXTLET : KIND_FOLDER, item.strText);
+            if (item.lParam != 0) {
+                DWORD length = ReadTextStream(m_store, static_cast<DWORD>(item.lParam), text);
+                out.WriteText(length, text.data());
+            } else {
+                out.WriteNoText();
+            }
+            open.push_back(h);
+            h = tree.GetChildItem(h);
+            continue;
+        }
+        out.EndList();
+        if (open.empty())
+            break;
+        HTREEITEM done = open.back();
+        open.pop_back();
+        // The top level holds only the copied item, not its siblings.
+        h = open.empty() ? nullptr : tree.GetNextSiblingItem(done);
+    }
+    return std::move(out.Data());
+}
+
+HTREEITEM CNotariumDoc::InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data,
+                                    std::size_t size) {
+    if (!data)
+        return nullptr;
+    CStatusMessage status(m_ui, str::kInsertingItem);
+    CDeferHeader defer(m_store);
+    HTREEITEM result = nullptr;
+    try {
+        CTreeUpdateLock lock(tree);
+        payload::CPayloadReader reader(data, size);
+        payload::CPayloadReader::Item it;
+        std::vector<HTREEITEM> parents{hParent ? hParent : TVI_ROOT};
+        for (;;) {
+            if (!reader.NextItem(it)) {
+                if (reader.Failed() || parents.size() == 1)
+                    break; // a damaged payload ends here; what was read stays
+                parents.pop_back();
+                continue;
+            }
+            DWORD chain = 0;
+            if (it.textLength != 0) {
+                chain = m_store.BeginNewChain();
+                BYTE len[4];
+                PutLE32(len, it.textLength);
+                m_store.WriteData(len, 4);
+                m_store.WriteData(it.text, it.textLength);
+                m_store.EndTransfer();
+            }
+            // Only plain folders and textlets arrive, whatever code another program sent.
+            int kind = IsFolderImage(it.kind) ? KIND_FOLDER : KIND_TEXTLET;
+            HTREEITEM h =
+                tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, it.title,
+                                kind, kind, 0, 0, chain, parents.back(), TVI_SORT);
+            if (parents.size() == 1)
+                result = h;
+            parents.push_back(h);
+        }
+    } catch (const CFileException&) {
+        m_store.AbandonTransfer();
+        SaveTree(tree); // the items inserted so far stay, with their chains
+        throw;
+    }
+    SaveTree(tree);
+    defer.Commit();
+    return result;
+}

@@ -1,0 +1,236 @@
+#include "app/NotariumDoc.h"
+
+#include "platform/Format.h"
+#include "platform/Strings.h"
+#include "store/TreeStream.h"
+
+#include <limits>
+
+using namespace nota;
+
+namespace {
+
+// The wait cursor for a scope.
+class CWaitCursor {
+public:
+    explicit CWaitCursor(IUiServices& ui) : m_ui(ui) { m_ui.BeginWaitCursor(); }
+    ~CWaitCursor() { m_ui.EndWaitCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    IUiServices& m_ui;
+};
+
+void ShowCorrupt(IUiServices& ui, const std::string& path) {
+    ui.MessageBox(Format(str::kCorruptFile, path), MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The stream of a new database: the root folder "Notarium", no text, no children, selected.
+std::vector<BYTE> NewDatabaseStream() {
+    CTreeCtrl tree;
+    tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, str::kRootTitle, IMAGE_ROOT,
+                    IMAGE_ROOT, 0, 0, 0, TVI_ROOT, TVI_LAST);
+    tree.SelectItem(tree.GetRootItem());
+    return treestream::Serialize(tree);
+}
+
+} // namespace
+
+DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) {
+    try {
+        store.BeginRead(offset);
+        BYTE len[4];
+        store.ReadData(len, 4);
+        DWORD length = GetLE32(len);
+        if (length > store.MaxChainBytes())
+            throw CFileException(CFileException::endOfFile, store.GetFilePath());
+        bytes.resize(length);
+        store.ReadData(bytes.data(), length);
+        store.EndTransfer();
+        return length;
+    } catch (...) {
+        store.AbandonTransfer();
+        throw;
+    }
+}
+
+CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
+    : m_ui(ui), m_settings(settings) {}
+
+CNotariumDoc::~CNotariumDoc() {
+    try {
+        DeleteContents();
+    } catch (...) {
+        m_store.Abort();
+    }
+}
+
+bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiServices& ui) {
+    try {
+        CBlockFile file;
+        if (bCreate) {
+            file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive);
+            file.m_header.SetNew();
+            file.WriteHeader();
+            file.SetTreeData(file.BeginNewChain());
+            std::vector<BYTE> stream = NewDatabaseStream();
+            file.WriteData(stream.data(), stream.size());
+            file.EndTransfer();
+            file.Close();
+            return true;
+        }
+        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        bool ok = file.CheckSignature();
+        file.Abort();
+        if (!ok)
+            ShowCorrupt(ui, path);
+        return ok;
+    } catch (const CFileException& e) {
+        ui.ReportError(e);
+        return false;
+    }
+}
+
+bool CNotariumDoc::OnOpenDocument(const std::string& path) {
+    CBlockFile file;
+    try {
+        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        if (!file.CheckSignature()) {
+            file.Abort();
+            ShowCorrupt(m_ui, path);
+            return false;
+        }
+    } catch (const CFileException& e) {
+        file.Abort();
+        if (e.m_cause == CFileException::none || e.m_cause == CFileException::genericException)
+            m_ui.ReportError(str::kFailedToOpenDocument);
+        else
+            m_ui.ReportError(e);
+        return false;
+    }
+    DeleteContents();
+    m_store.TakeOver(file);
+    m_store.m_bDeferHeader = false;
+    m_strPathName = path;
+    m_settings.m_strLastFile = path;
+    return true;
+}
+
+void CNotariumDoc::DeleteContents() {
+    if (!m_store.IsOpen())
+        return;
+    try {
+        m_store.Close();
+    } catch (const CFileException& e) {
+        m_store.Abort();
+        m_ui.ReportError(e);
+    }
+}
+
+bool CNotariumDoc::SaveModified(CTreeCtrl& tree) {
+    if (!m_store.IsOpen())
+        return false;
+    if (m_pTreePane && !m_pTreePane->SaveSelectedText())
+        return false;
+    return SaveTree(tree);
+}
+
+bool CNotariumDoc::ReloadTree(CTreeCtrl& tree) {
+    tree.DeleteAllItems();
+    return LoadTree(tree);
+}
+
+bool CNotariumDoc::LoadTree(CTreeCtrl& tree) {
+    CWaitCursor wait(m_ui);
+    if (!m_store.IsOpen() || m_store.GetTreeData() == 0)
+        return true;
+    bool ok = true;
+    treestream::LoadResult result;
+    {
+        CTreeUpdateLock lock(tree);
+        try {
+            treestream::ReadTree(m_store, tree, m_settings.m_bRememberTreeState, result);
+        } catch (const CFileException& e) {
+            m_store.AbandonTransfer();
+            m_ui.ReportError(e);
+            ok = false;
+        }
+    }
+    HTREEITEM select = result.hSelect ? result.hSelect : tree.GetRootItem();
+    if (select)
+        tree.SelectItem(select);
+    return ok;
+}
+
+bool CNotariumDoc::SaveTree(CTreeCtrl& tree) {
+    CWaitCursor wait(m_ui);
+    if (!m_store.IsOpen())
+        return false;
+    try {
+        treestream::WriteTree(m_store, tree);
+        return true;
+    } catch (const CFileException& e) {
+        m_store.AbandonTransfer();
+        m_ui.ReportError(e);
+        return false;
+    }
+}
+
+void CNotariumDoc::LoadText(CTreeCtrl& /*tree*/, const TVITEM& item, ITextPane& pane) {
+    CWaitCursor wait(m_ui);
+    if (item.lParam == 0) {
+        pane.SetWindowText(std::string());
+        return;
+    }
+    std::vector<BYTE> bytes;
+    ReadTextStream(m_store, static_cast<DWORD>(item.lParam), bytes);
+    std::size_t end = 0;
+    while (end < bytes.size() && bytes[end] != 0)
+        ++end;
+    pane.SetWindowText(std::string(reinterpret_cast<const char*>(bytes.data()), end));
+}
+
+void CNotariumDoc::SaveText(CTreeCtrl& tree, TVITEM& item, ITextPane& pane) {
+    CWaitCursor wait(m_ui);
+    auto offset = static_cast<DWORD>(item.lParam);
+    DWORD newOffset = offset;
+    std::size_t n = pane.GetWindowTextLength();
+    if (n == 0) {
+        m_store.FreeChain(offset);
+        newOffset = 0;
+    } else {
+        std::string text = pane.GetWindowText();
+        if (text.size() >= std::numeric_limits<DWORD>::max())
+            throw CFileException(CFileException::diskFull, m_store.GetFilePath());
+        try {
+            newOffset =
+                offset == 0 ? m_store.BeginNewChain() : (m_store.BeginWrite(offset), offset);
+            BYTE len[4];
+            PutLE32(len, static_cast<DWORD>(text.size() + 1));
+            m_store.WriteData(len, 4);
+            m_store.WriteData(text.c_str(), text.size() + 1);
+            m_store.EndTransfer();
+        } catch (...) {
+            m_store.AbandonTransfer();
+            throw;
+        }
+    }
+    if (newOffset != offset) {
+        item.lParam = newOffset;
+        tree.SetItemData(item.hItem, newOffset);
+        SaveTree(tree);
+    }
+}
+
+DWORD CNotariumDoc::ReadText(const TVITEM& item, std::string& text) {
+    if (item.lParam == 0)
+        return 0;
+    std::vector<BYTE> bytes;
+    DWORD length = ReadTextStream(m_store, static_cast<DWORD>(item.lParam), bytes);
+    std::size_t end = 0;
+    while (end < bytes.size() && bytes[end] != 0)
+        ++end;
+    text.assign(reinterpret_cast<const char*>(bytes.data()), end);
+    return length;
+}

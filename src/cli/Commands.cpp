@@ -1,0 +1,305 @@
+#include "cli/Commands.h"
+
+#include "app/ItemPath.h"
+#include "cli/MaintenanceCommands.h"
+#include "cli/Session.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/Strings.h"
+#include "store/DataFormat.h"
+
+#include <iostream>
+#include <iterator>
+#include <map>
+
+namespace cli {
+
+namespace {
+
+int Usage(Streams& io, const char* text) {
+    io.err << "usage: " << text << '\n';
+    return 2;
+}
+
+// Finds PATH in the session's tree; shows an error when it names nothing.
+HTREEITEM FindItem(CCliSession& s, const std::string& path) {
+    HTREEITEM h = itempath::Find(s.m_tree, path);
+    if (!h)
+        s.m_ui.MessageBox("No item at '" + path + "'.", MB_OK | MB_ICONEXCLAMATION);
+    return h;
+}
+
+int Done(CCliSession& s, bool ok) {
+    bool closed = s.Close();
+    return ok && closed ? 0 : 1;
+}
+
+void JsonString(std::ostream& out, const std::string& bytes) {
+    out << '"';
+    for (unsigned char c : enc::DecodeStored(bytes)) {
+        switch (c) {
+        case '"':
+            out << "\\\"";
+            break;
+        case '\\':
+            out << "\\\\";
+            break;
+        case '\n':
+            out << "\\n";
+            break;
+        case '\r':
+            out << "\\r";
+            break;
+        case '\t':
+            out << "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                static const char* hex = "0123456789abcdef";
+                out << "\\u00" << hex[c >> 4] << hex[c & 15];
+            } else {
+                out << c;
+            }
+        }
+    }
+    out << '"';
+}
+
+void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
+    std::vector<HTREEITEM> open;
+    HTREEITEM h = tree.GetRootItem();
+    bool first = true;
+    out << '[';
+    for (;;) {
+        if (h) {
+            if (!first)
+                out << ',';
+            int image = 0, selected = 0;
+            tree.GetItemImage(h, image, selected);
+            out << "{\"title\":";
+            JsonString(out, tree.GetItemText(h));
+            out << ",\"image\":" << image << ",\"textData\":" << tree.GetItemData(h)
+                << ",\"state\":" << tree.GetItemState(h, TVIS_SELECTED | TVIS_EXPANDED)
+                << ",\"children\":[";
+            open.push_back(h);
+            h = tree.GetChildItem(h);
+            first = true;
+            continue;
+        }
+        out << ']';
+        if (open.empty())
+            break;
+        out << '}';
+        h = tree.GetNextSiblingItem(open.back());
+        open.pop_back();
+        first = false;
+    }
+}
+
+} // namespace
+
+int New(const Args& args, Streams& io) {
+    bool force = false;
+    std::vector<std::string> files;
+    for (const auto& a : args)
+        (a == "--force" ? force = true, void() : files.push_back(a));
+    if (files.size() != 1)
+        return Usage(io, "nota new FILE [--force]");
+    if (!force && fs_util::FileExists(files[0])) {
+        io.err << files[0] << " already exists (use --force to replace it).\n";
+        return 1;
+    }
+    CConsoleUi ui(io.err);
+    return CNotariumDoc::PrepareDataFile(files[0], true, ui) ? 0 : 1;
+}
+
+int Tree(const Args& args, Streams& io) {
+    if (args.size() != 1)
+        return Usage(io, "nota tree FILE");
+    CCliSession s(io.err);
+    s.m_settings.m_bRememberTreeState = true;
+    if (!s.Open(args[0]))
+        return 1;
+    io.out << "{\"treeData\":" << s.m_doc.Store().GetTreeData()
+           << ",\"freeList\":" << s.m_doc.Store().GetFreeList() << ",\"items\":";
+    JsonItems(io.out, s.m_tree);
+    io.out << "}\n";
+    s.m_doc.DeleteContents(); // a listing changes nothing in the file
+    return s.Ok() ? 0 : 1;
+}
+
+int Cat(const Args& args, Streams& io) {
+    if (args.size() != 2)
+        return Usage(io, "nota cat FILE PATH");
+    CCliSession s(io.err);
+    if (!s.Open(args[0]))
+        return 1;
+    HTREEITEM h = FindItem(s, args[1]);
+    if (!h)
+        return 1;
+    if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
+        try {
+            std::vector<BYTE> bytes;
+            DWORD length = ReadTextStream(s.m_doc.Store(), offset, bytes);
+            io.out.write(reinterpret_cast<const char*>(bytes.data()),
+                         static_cast<std::streamsize>(length ? length - 1 : 0));
+        } catch (const CFileException& e) {
+            s.m_ui.ReportError(e);
+        }
+    }
+    s.m_doc.DeleteContents();
+    return s.Ok() ? 0 : 1;
+}
+
+int Add(const Args& args, Streams& io) {
+    bool folder = false;
+    std::vector<std::string> rest;
+    for (const auto& a : args)
+        (a == "--folder" ? folder = true, void() : rest.push_back(a));
+    std::vector<std::string> titles;
+    if (rest.size() != 2 || !itempath::Split(rest[1], titles))
+        return Usage(io, "nota add FILE PATH [--folder]");
+    CCliSession s(io.err);
+    if (!s.Open(rest[0]))
+        return 1;
+    HTREEITEM parent = TVI_ROOT;
+    if (titles.size() > 1) {
+        std::string parentPath =
+            rest[1].substr(0, rest[1].size() - itempath::Escape(titles.back()).size() - 1);
+        HTREEITEM p = FindItem(s, parentPath);
+        if (!p)
+            return 1;
+        parent = treewalk::GetFolderOf(s.m_tree, p);
+    }
+    bool ok = s.m_doc.InsertNewItem(s.m_tree, parent, titles.back(), folder) != nullptr;
+    return Done(s, ok);
+}
+
+int Put(const Args& args, Streams& io) {
+    if (args.size() != 2)
+        return Usage(io, "nota put FILE PATH < TEXT");
+    CCliSession s(io.err);
+    if (!s.Open(args[0]))
+        return 1;
+    HTREEITEM h = FindItem(s, args[1]);
+    if (!h)
+        return 1;
+    std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
+    CMemoryTextPane pane;
+    pane.m_text = enc::LfToCrLf(input);
+    TVITEM item;
+    item.mask = TVIF_PARAM | TVIF_IMAGE;
+    item.hItem = h;
+    s.m_tree.GetItem(item);
+    bool ok = true;
+    try {
+        s.m_doc.SaveText(s.m_tree, item, pane);
+    } catch (const CFileException& e) {
+        s.m_ui.ReportError(e);
+        ok = false;
+    }
+    return Done(s, ok);
+}
+
+int Rm(const Args& args, Streams& io) {
+    if (args.size() != 2)
+        return Usage(io, "nota rm FILE PATH");
+    CCliSession s(io.err);
+    if (!s.Open(args[0]))
+        return 1;
+    HTREEITEM h = FindItem(s, args[1]);
+    if (!h)
+        return 1;
+    if (nota::IsRootImage(treewalk::GetImage(s.m_tree, h))) {
+        s.m_ui.MessageBox(str::kCannotDeleteRoot, MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
+    return Done(s, s.m_doc.DeleteItem(s.m_tree, h));
+}
+
+int Mv(const Args& args, Streams& io) {
+    if (args.size() != 3)
+        return Usage(io, "nota mv FILE PATH TARGET");
+    CCliSession s(io.err);
+    if (!s.Open(args[0]))
+        return 1;
+    HTREEITEM h = FindItem(s, args[1]);
+    HTREEITEM target = h ? FindItem(s, args[2]) : nullptr;
+    if (!h || !target)
+        return 1;
+    CTreeCtrl& tree = s.m_tree;
+    if (treewalk::GetFolderOf(tree, h) == treewalk::GetFolderOf(tree, target))
+        return Done(s, true); // the item is there already
+    if (treewalk::IsSameOrAncestor(tree, target, h)) {
+        s.m_ui.MessageBox(str::kCannotMoveIntoItself, MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
+    HTREEITEM moved = s.m_doc.MoveItem(tree, h, treewalk::GetFolderOf(tree, target));
+    if (moved)
+        tree.SelectItem(moved);
+    return Done(s, moved != nullptr);
+}
+
+int Cp(const Args& args, Streams& io) {
+    if (args.size() != 3)
+        return Usage(io, "nota cp FILE PATH TARGET");
+    CCliSession s(io.err);
+    if (!s.Open(args[0]))
+        return 1;
+    HTREEITEM h = FindItem(s, args[1]);
+    HTREEITEM target = h ? FindItem(s, args[2]) : nullptr;
+    if (!h || !target)
+        return 1;
+    bool ok = true;
+    try {
+        std::vector<BYTE> data = s.m_doc.CopyItems(s.m_tree, h);
+        HTREEITEM copy = s.m_doc.InsertItems(s.m_tree, treewalk::GetFolderOf(s.m_tree, target),
+                                             data.data(), data.size());
+        if (copy)
+            s.m_tree.SelectItem(copy);
+        ok = copy != nullptr;
+    } catch (const CFileException& e) {
+        s.m_ui.ReportError(e);
+        ok = false;
+    }
+    return Done(s, ok);
+}
+
+int Main(const Args& words, Streams& io) {
+    using Fn = int (*)(const Args&, Streams&);
+    static const std::map<std::string, Fn> commands = {
+        {"new", New}, {"tree", Tree}, {"cat", Cat}, {"add", Add},
+        {"put", Put}, {"rm", Rm},     {"mv", Mv},   {"cp", Cp},
+    };
+    static const char* kUsage =
+        "nota COMMAND ...\n"
+        "  new FILE [--force]        create a new database\n"
+        "  tree FILE                 print the item tree as JSON\n"
+        "  cat FILE PATH             write an item's text to standard output\n"
+        "  add FILE PATH [--folder]  add a textlet (or folder)\n"
+        "  put FILE PATH             store standard input as an item's text\n"
+        "  rm FILE PATH              delete an item with everything in it\n"
+        "  mv FILE PATH TARGET       move an item into TARGET's folder\n"
+        "  cp FILE PATH TARGET       copy an item into TARGET's folder\n"
+        "  compact FILE              compact the database\n"
+        "  check FILE                check the database, changing nothing\n"
+        "  repair SOURCE TARGET      write a repaired copy of SOURCE to TARGET\n"
+        "PATH: titles from the top-level item down, joined by '/' ('\\/' for a slash).\n";
+    if (words.empty() || words[0] == "--help" || words[0] == "-h") {
+        (words.empty() ? io.err : io.out) << kUsage;
+        return words.empty() ? 2 : 0;
+    }
+    Args rest(words.begin() + 1, words.end());
+    if (auto it = commands.find(words[0]); it != commands.end())
+        return it->second(rest, io);
+    if (words[0] == "compact")
+        return RunCompact(rest);
+    if (words[0] == "check")
+        return RunCheck(rest);
+    if (words[0] == "repair")
+        return RunRepair(rest);
+    io.err << "nota: unknown command '" << words[0] << "'\n" << kUsage;
+    return 2;
+}
+
+} // namespace cli

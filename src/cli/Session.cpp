@@ -1,0 +1,24 @@
+#include "cli/Session.h"
+
+CCliSession::CCliSession(std::ostream& err) : m_ui(err), m_doc(m_ui, m_settings) {
+    m_tree.AddObserver(this);
+}
+
+CCliSession::~CCliSession() {
+    m_tree.RemoveObserver(this);
+    m_doc.DeleteContents();
+}
+
+bool CCliSession::Open(const std::string& path) {
+    if (!CNotariumDoc::PrepareDataFile(path, false, m_ui))
+        return false;
+    if (!m_doc.OnOpenDocument(path))
+        return false;
+    return m_doc.ReloadTree(m_tree);
+}
+
+bool CCliSession::Close() {
+    bool ok = m_doc.SaveModified(m_tree);
+    m_doc.DeleteContents();
+    return ok && Ok();
+}

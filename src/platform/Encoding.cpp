@@ -1,0 +1,138 @@
+#include "platform/Encoding.h"
+
+namespace enc {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at s[i], or 0 if it is not valid there.
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
+    auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = b(i);
+    if (c < 0x80)
+        return 1;
+    std::size_t n;
+    unsigned cp;
+    if ((c & 0xE0) == 0xC0) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    static const unsigned kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+void AppendUtf8(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Windows-1252 0x80..0x9F; the five unassigned codes map to the C1 controls of the same value.
+const unsigned short kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t n = Utf8SequenceLength(bytes, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char ch : bytes) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80 && c < 0xA0)
+            AppendUtf8(out, kCp1252High[c - 0x80]);
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string DecodeStored(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
+}
+
+std::string CutToBytes(std::string_view bytes, std::size_t maxBytes) {
+    if (bytes.size() <= maxBytes)
+        return std::string(bytes);
+    if (!IsValidUtf8(bytes))
+        return std::string(bytes.substr(0, maxBytes));
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(bytes.substr(0, cut));
+}
+
+std::string LfToCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+std::string CrLfToLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += text[i];
+    }
+    return out;
+}
+
+int CompareTitles(std::string_view a, std::string_view b) {
+    std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z')
+            ca = static_cast<unsigned char>(ca + 32);
+        if (cb >= 'A' && cb <= 'Z')
+            cb = static_cast<unsigned char>(cb + 32);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+} // namespace enc
