@@ -1,0 +1,125 @@
+#include "ui/text/EditPaneView.h"
+
+#include "app/Settings.h"
+#include "store/DataFormat.h"
+#include "ui/common/FontConvert.h"
+#include "ui/common/QtText.h"
+#include "ui/tree/TreePaneView.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kDefaultTabWidth = 8;
+constexpr int kMaxTabWidth = 1000;
+
+} // namespace
+
+CEditPaneView::CEditPaneView(CAppSettings& settings, IUiServices& ui, QWidget* parent)
+    : QPlainTextEdit(parent), m_settings(settings), m_ui(ui) {
+    connect(this, &QPlainTextEdit::textChanged, this, &CEditPaneView::OnChange);
+    ApplySettings();
+    UpdateReadOnly();
+}
+
+void CEditPaneView::OnChange() {
+    m_bTextChanged = true;
+    m_stored.reset();
+}
+
+void CEditPaneView::ApplySettings() {
+    const QPlainTextEdit::LineWrapMode wrap =
+        m_settings.m_bWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap;
+    if (lineWrapMode() != wrap)
+        setLineWrapMode(wrap);
+    if (m_settings.m_bHasScreenFont) {
+        const QFont font = LogFontToQFont(m_settings.m_lfScreenFont, ScreenLogPixelsY());
+        if (font != this->font())
+            setFont(font);
+    }
+    int tabWidth = m_settings.m_nTabWidth;
+    if (tabWidth <= 0 || tabWidth > kMaxTabWidth)
+        tabWidth = kDefaultTabWidth;
+    const qreal distance = QFontMetricsF(font()).averageCharWidth() * tabWidth;
+    if (!qFuzzyCompare(tabStopDistance(), distance))
+        setTabStopDistance(distance);
+    UpdateReadOnly();
+}
+
+void CEditPaneView::SetImageCode(int image) {
+    m_nImage = image;
+    UpdateReadOnly();
+}
+
+void CEditPaneView::UpdateReadOnly() {
+    const bool editable =
+        m_nImage >= 0 && (nota::IsTextletImage(m_nImage) || m_settings.m_bFoldersHaveText);
+    setReadOnly(!editable);
+}
+
+// ---- text -----------------------------------------------------------------------------------
+
+QString CEditPaneView::PaneText() const {
+    // toRawText keeps every character (toPlainText would turn no-break spaces into spaces);
+    // blocks are separated by U+2029.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+std::string CEditPaneView::GetWindowText() const {
+    if (!m_stored)
+        m_stored = PaneTextToStored(PaneText());
+    return *m_stored;
+}
+
+std::size_t CEditPaneView::GetWindowTextLength() const {
+    return GetWindowText().size();
+}
+
+void CEditPaneView::SetWindowText(const std::string& bytes) {
+    setPlainText(StoredTextToPane(bytes));
+}
+
+// ---- commands -------------------------------------------------------------------------------
+
+void CEditPaneView::QuickCopy() {
+    if (m_pTree)
+        QuickCopy(*m_pTree);
+}
+
+void CEditPaneView::QuickCopy(CTreePaneView& tree) {
+    tree.SaveSelectedText();
+    tree.SyncSelection();
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(PaneText());
+}
+
+bool CEditPaneView::CanCut() const {
+    return !isReadOnly() && textCursor().hasSelection();
+}
+
+bool CEditPaneView::CanCopy() const {
+    return textCursor().hasSelection();
+}
+
+bool CEditPaneView::CanPaste() const {
+    return !isReadOnly() && canPaste();
+}
+
+bool CEditPaneView::CanUndo() const {
+    return !isReadOnly() && document()->isUndoAvailable();
+}
+
+void CEditPaneView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit contextMenuRequested(viewport()->mapToGlobal(QPoint(5, 5)));
+    else
+        emit contextMenuRequested(event->globalPos());
+}
