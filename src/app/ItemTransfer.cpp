@@ -23,12 +23,10 @@ public:
     // Ends the batch: the header reaches the disk now rather than at the next transfer.
     void Commit() {
         m_store.m_bDeferHeader = false;
-        if (m_store.IsHeaderDirty()) {
-            m_store.WriteHeader();
-            m_store.Flush();
-            // The dirty flag is cleared by the next transfer's end or the close; writing the
-            // same header again then is harmless.
-        }
+        if (m_store.IsHeaderDirty())
+            m_store.WriteHeader(); // stays marked dirty: the next transfer or the close
+                                   // writes the same header again, harmlessly
+        m_store.Flush();
     }
     CDeferHeader(const CDeferHeader&) = delete;
     CDeferHeader& operator=(const CDeferHeader&) = delete;

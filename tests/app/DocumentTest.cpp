@@ -1,0 +1,198 @@
+#include "platform/Strings.h"
+#include "store/TreeStream.h"
+#include "support/DocFixture.h"
+#include "support/FileBuilder.h"
+
+using namespace nota;
+
+using DocumentTest = DocFixture;
+
+TEST_F(DocumentTest, AFreshFileShowsTheSelectedRootWithNoText) {
+    CreateAndOpen();
+    EXPECT_EQ(tree.GetCount(), 1u);
+    HTREEITEM root = Root();
+    EXPECT_EQ(tree.GetItemText(root), "Notarium");
+    EXPECT_EQ(tree.GetSelectedItem(), root);
+    EXPECT_EQ(Chain(root), 0u);
+    EXPECT_EQ(settings.m_strLastFile, path);
+    CMemoryTextPane pane;
+    pane.m_text = "old";
+    TVITEM item;
+    item.mask = TVIF_PARAM;
+    item.hItem = root;
+    tree.GetItem(item);
+    doc.LoadText(tree, item, pane);
+    EXPECT_EQ(pane.m_text, "");
+}
+
+TEST_F(DocumentTest, RememberedStateComesBackOrIsDroppedWhenSwitchedOff) {
+    CreateAndOpen();
+    HTREEITEM f = Add(Root(), "Folder", true);
+    HTREEITEM t = Add(f, "Textlet", false);
+    tree.SetItemImage(t, 10, 10); // bookmarked
+    tree.SelectItem(t);
+    ASSERT_TRUE(doc.SaveTree(tree));
+
+    Reopen();
+    HTREEITEM f2 = Child(Root(), "Folder");
+    ASSERT_NE(f2, nullptr);
+    EXPECT_TRUE(tree.GetItemState(f2, TVIS_EXPANDED));
+    EXPECT_EQ(tree.GetItemText(tree.GetSelectedItem()), "Textlet");
+    int image = 0, sel = 0;
+    tree.GetItemImage(tree.GetSelectedItem(), image, sel);
+    EXPECT_EQ(image, 10);
+
+    settings.m_bRememberTreeState = false;
+    Reopen();
+    EXPECT_EQ(tree.GetSelectedItem(), Root());
+    f2 = Child(Root(), "Folder");
+    EXPECT_FALSE(tree.GetItemState(f2, TVIS_EXPANDED));
+    tree.GetItemImage(tree.GetChildItem(f2), image, sel);
+    EXPECT_EQ(image, 8); // the bookmark is gone, and leaves the file with the next save
+}
+
+TEST_F(DocumentTest, CommittingTextAllocatesRewritesInPlaceOrFrees) {
+    CreateAndOpen();
+    HTREEITEM t = Add(Root(), "T", false);
+    std::vector<BYTE> before = ReadFileBytes(path);
+    SetText(t, "first text");
+    DWORD chain = Chain(t);
+    EXPECT_NE(chain, 0u);
+    doc.DeleteContents(); // check what is on disk
+    EXPECT_NE(ReadFileBytes(path), before);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.ReloadTree(tree));
+    t = Child(Root(), "T");
+    EXPECT_EQ(Chain(t), chain); // the tree stream knows the new chain
+    EXPECT_EQ(GetText(t), "first text");
+
+    // Changing the text rewrites the chain in place: the tree stream's block stays the same.
+    std::vector<BYTE> image = ReadFileBytes(path);
+    std::vector<BYTE> treeBlock(image.begin() + 32, image.begin() + 544);
+    SetText(t, std::string(1500, 'z'));
+    EXPECT_EQ(Chain(t), chain);
+    std::vector<BYTE> after = ReadFileBytes(path);
+    EXPECT_EQ(std::vector<BYTE>(after.begin() + 32, after.begin() + 544), treeBlock);
+    EXPECT_EQ(GetText(t), std::string(1500, 'z'));
+
+    // An empty text frees the chain and rewrites the tree.
+    SetText(t, "");
+    EXPECT_EQ(Chain(t), 0u);
+    EXPECT_EQ(doc.Store().GetFreeList(), chain);
+    Reopen();
+    EXPECT_EQ(Chain(Child(Root(), "T")), 0u);
+}
+
+TEST_F(DocumentTest, TextsOnBlockBoundariesRoundTrip) {
+    CreateAndOpen();
+    HTREEITEM t = Add(Root(), "T", false);
+    for (std::size_t n : {1u, 501u, 502u, 1012u, 5000u}) {
+        SetText(t, std::string(n, 'q'));
+        EXPECT_EQ(GetText(t).size(), n);
+    }
+    // 501 characters: a 506-byte stream in exactly one full block.
+    SetText(t, "");
+    SetText(t, std::string(501, 'q'));
+    std::vector<BYTE> bytes = ReadFileBytes(path);
+    EXPECT_EQ(GetLE16(bytes.data() + Chain(t) + 4), 506);
+    EXPECT_EQ(GetLE32(bytes.data() + Chain(t)), 0u);
+}
+
+TEST_F(DocumentTest, LongLabelsAreStoredAsTheirFirst64Characters) {
+    CreateAndOpen();
+    HTREEITEM t = Add(Root(), "short", false);
+    tree.SetItemText(t, std::string(80, 'L'));
+    ASSERT_TRUE(doc.SaveTree(tree));
+    Reopen();
+    EXPECT_EQ(Titles(Root()), std::vector<std::string>{std::string(64, 'L')});
+}
+
+TEST_F(DocumentTest, AFileHeldElsewhereOrNotADataFileKeepsTheCurrentDatabase) {
+    CreateAndOpen();
+    std::string other = dir.File("other.Nota");
+    ASSERT_TRUE(CNotariumDoc::PrepareDataFile(other, true, ui));
+    {
+        CFile holder(other, CFile::modeReadWrite | CFile::shareExclusive);
+        EXPECT_FALSE(doc.OnOpenDocument(other));
+        EXPECT_EQ(ui.LastBox(), "A sharing violation occurred while accessing " + other + ".");
+    }
+    std::string junk = dir.File("junk.txt");
+    WriteFileBytes(junk, std::vector<BYTE>(100, 'x'));
+    EXPECT_FALSE(doc.OnOpenDocument(junk));
+    EXPECT_EQ(ui.LastBox(),
+              "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
+    EXPECT_FALSE(CNotariumDoc::PrepareDataFile(junk, false, ui));
+    EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_TRUE(doc.SaveTree(tree)); // still open and writable
+
+    // The open database itself cannot be checked again while it is held.
+    EXPECT_FALSE(CNotariumDoc::PrepareDataFile(path, false, ui));
+    EXPECT_EQ(ui.LastBox(), "A sharing violation occurred while accessing " + path + ".");
+}
+
+TEST_F(DocumentTest, AnEmptyTreeReferenceLoadsNothingAndGetsAChainAtTheNextSave) {
+    CFileBuilder b;
+    b.WriteTo(path);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.ReloadTree(tree));
+    EXPECT_EQ(tree.GetCount(), 0u);
+    tree.InsertItem("Notarium", 0, 0);
+    ASSERT_TRUE(doc.SaveTree(tree));
+    EXPECT_EQ(doc.Store().GetTreeData(), 32u);
+    Reopen();
+    EXPECT_EQ(tree.GetCount(), 1u);
+}
+
+TEST_F(DocumentTest, ADamagedTreeStreamKeepsWhatWasReadAndSelectsAnItem) {
+    CFileBuilder b;
+    CTreeStreamBuilder s;
+    s.Item(0, "Notarium").Leaf(8, "kept");
+    std::vector<BYTE> stream = s.bytes; // the stream breaks off here
+    DWORD first = b.AddChain(stream);
+    b.SetTreeData(first);
+    b.SetNext(first, 999999); // and its chain leaves the file
+    b.WriteTo(path);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.ReloadTree(tree));
+    EXPECT_EQ(tree.GetCount(), 2u);
+    EXPECT_EQ(tree.GetSelectedItem(), Root());
+    EXPECT_EQ(ui.LastBox(), "An attempt was made to access " + path + " past its end.");
+}
+
+TEST_F(DocumentTest, AbsurdTextLengthsAreRefusedNotAllocated) {
+    CreateAndOpen();
+    HTREEITEM t = Add(Root(), "T", false);
+    SetText(t, "abc");
+    doc.DeleteContents();
+    std::vector<BYTE> bytes = ReadFileBytes(path);
+    PutLE32(bytes.data() + Chain(t) + 6, 0xFFFFFFF0u); // dwTextLength
+    WriteFileBytes(path, bytes);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    std::string text;
+    TVITEM item;
+    item.mask = TVIF_PARAM;
+    item.hItem = t;
+    tree.GetItem(item);
+    EXPECT_THROW(doc.ReadText(item, text), CFileException);
+    EXPECT_EQ(doc.Store().GetMode(), CBlockFile::modeIdle);
+}
+
+TEST_F(DocumentTest, SaveModifiedCommitsThePaneFirstAndStopsWhenItFails) {
+    struct Pane : ITreePane {
+        bool result = true;
+        int calls = 0;
+        bool SaveSelectedText() override {
+            ++calls;
+            return result;
+        }
+    } pane;
+    CreateAndOpen();
+    doc.SetTreePane(&pane);
+    EXPECT_TRUE(doc.SaveModified(tree));
+    pane.result = false;
+    EXPECT_FALSE(doc.SaveModified(tree));
+    EXPECT_EQ(pane.calls, 2);
+    doc.SetTreePane(nullptr);
+    doc.DeleteContents();
+    EXPECT_FALSE(doc.SaveModified(tree));
+}

@@ -1,0 +1,158 @@
+#include "store/BlockFile.h"
+#include "support/FileBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace nota;
+
+namespace {
+
+class BlockFileTest : public ::testing::Test {
+protected:
+    CTempDir dir;
+    std::string path = dir.File("b.Nota");
+    CBlockFile file;
+
+    // Opens a file with just a header (and optional blocks from the builder).
+    void OpenBuilt(const CFileBuilder& b) {
+        b.WriteTo(path);
+        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        ASSERT_TRUE(file.CheckSignature());
+    }
+    std::vector<BYTE> Bytes() { return ReadFileBytes(path); }
+    WORD LengthOf(DWORD block) { return GetLE16(Bytes().data() + block + 4); }
+    DWORD NextOf(DWORD block) { return GetLE32(Bytes().data() + block); }
+    DWORD WriteChain(std::size_t n, BYTE fill = 'x') {
+        std::vector<BYTE> data(n, fill);
+        DWORD first = file.BeginNewChain();
+        file.WriteData(data.data(), data.size());
+        file.EndTransfer();
+        return first;
+    }
+    std::vector<BYTE> ReadChain(DWORD first, std::size_t n) {
+        std::vector<BYTE> data(n);
+        file.BeginRead(first);
+        file.ReadData(data.data(), n);
+        file.EndTransfer();
+        return data;
+    }
+};
+
+} // namespace
+
+TEST_F(BlockFileTest, FullBlockStaysOneBlockAndOneMoreByteTakesASecond) {
+    OpenBuilt(CFileBuilder());
+    DWORD a = WriteChain(506);
+    EXPECT_EQ(a, 32u);
+    EXPECT_EQ(LengthOf(a), 506);
+    EXPECT_EQ(NextOf(a), 0u);
+    EXPECT_EQ(file.GetLength(), 544u);
+    DWORD b = WriteChain(507, 'y');
+    EXPECT_EQ(NextOf(b), b + 512);
+    EXPECT_EQ(LengthOf(b + 512), 1);
+    EXPECT_EQ(ReadChain(b, 507), std::vector<BYTE>(507, 'y'));
+}
+
+TEST_F(BlockFileTest, RewritingInPlaceReusesTheChainAndFreesOrGrowsItsTail) {
+    CFileBuilder b;
+    DWORD first = b.AddChain(std::vector<BYTE>(1200, 'a')); // three blocks
+    OpenBuilt(b);
+    file.BeginWrite(first);
+    std::vector<BYTE> data(600, 'b');
+    file.WriteData(data.data(), data.size());
+    file.EndTransfer();
+    EXPECT_EQ(NextOf(first), first + 512);
+    EXPECT_EQ(NextOf(first + 512), 0u);
+    EXPECT_EQ(file.GetFreeList(), first + 1024);           // the third block heads the free list
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), first + 1024); // and the header says so
+
+    // Growing a one-block chain takes the free list's head first, then the file's end.
+    DWORD one = WriteChain(10);
+    EXPECT_EQ(one, first + 1024);
+    std::uint64_t len = file.GetLength();
+    file.BeginWrite(one);
+    std::vector<BYTE> big(1000, 'c');
+    file.WriteData(big.data(), big.size());
+    file.EndTransfer();
+    EXPECT_EQ(NextOf(one), len);
+    EXPECT_EQ(file.GetLength(), len + 512);
+    EXPECT_EQ(ReadChain(one, 1000), big);
+}
+
+TEST_F(BlockFileTest, AllocationPrefersTheFreeList) {
+    CFileBuilder b;
+    DWORD free = b.AddBlock(0, 0);
+    b.SetFreeList(free);
+    OpenBuilt(b);
+    std::uint64_t len = file.GetLength();
+    EXPECT_EQ(file.AllocBlock(), free);
+    EXPECT_EQ(file.GetLength(), len);
+    EXPECT_EQ(file.GetFreeList(), 0u);
+    EXPECT_TRUE(file.IsHeaderDirty());
+    EXPECT_EQ(file.AllocBlock(), len);
+    EXPECT_EQ(file.GetLength(), len + 512);
+}
+
+TEST_F(BlockFileTest, FreeChainWritesTheHeaderAtOnceOnlyOutsideTransfersAndBatches) {
+    CFileBuilder b;
+    DWORD c1 = b.AddChain(std::vector<BYTE>(700, 1));
+    DWORD c2 = b.AddChain(std::vector<BYTE>(10, 2));
+    OpenBuilt(b);
+    file.FreeChain(c1);
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), c1);
+    EXPECT_EQ(NextOf(c1 + 512), 0u); // the chain's own order, then the old list
+    EXPECT_FALSE(file.IsHeaderDirty());
+
+    file.BeginRead(c2);
+    file.FreeChain(c2);
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), c1); // not yet on disk
+    EXPECT_TRUE(file.IsHeaderDirty());
+    file.EndTransfer();
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), c2);
+    EXPECT_EQ(NextOf(c2), c1);
+}
+
+TEST_F(BlockFileTest, DeferredHeaderWaitsForClose) {
+    OpenBuilt(CFileBuilder());
+    file.m_bDeferHeader = true;
+    file.SetTreeData(WriteChain(20));
+    EXPECT_EQ(GetLE32(Bytes().data() + 16), 0u);
+    file.Close();
+    EXPECT_EQ(GetLE32(Bytes().data() + 16), 32u);
+}
+
+TEST_F(BlockFileTest, SignatureNeedsThirtyTwoBytesAndLowerCaseNota) {
+    WriteFileBytes(path, {'n', 'o', 't', 'a'});
+    file.Open(path, CFile::modeReadWrite);
+    EXPECT_FALSE(file.CheckSignature());
+    file.Close();
+    std::vector<BYTE> upper(32, 0);
+    std::copy_n("NOTA", 4, upper.begin());
+    WriteFileBytes(path, upper);
+    file.Open(path, CFile::modeReadWrite);
+    EXPECT_FALSE(file.CheckSignature());
+    file.Close();
+    WriteFileBytes(path, std::vector<BYTE>(31, 'n'));
+    file.Open(path, CFile::modeReadWrite);
+    EXPECT_FALSE(file.CheckSignature());
+}
+
+TEST_F(BlockFileTest, DamagedChainsEndTheTransferInsteadOfReadingOutside) {
+    CFileBuilder b;
+    DWORD loop = b.AddBlock(0, 506);
+    b.SetNext(loop, loop); // a chain that loops
+    DWORD outside = b.AddBlock(0x7FFFFFE0, 506);
+    DWORD unaligned = b.AddBlock(40, 506);
+    DWORD badLength = b.AddBlock(0, 600);
+    DWORD shortChain = b.AddBlock(0, 10);
+    OpenBuilt(b);
+    std::vector<BYTE> sink(1 << 20);
+    for (DWORD start :
+         {loop, outside, unaligned, badLength, shortChain, DWORD(7), DWORD(1 << 30)}) {
+        file.BeginRead(start);
+        EXPECT_THROW(file.ReadData(sink.data(), sink.size()), CFileException) << start;
+        file.AbandonTransfer();
+    }
+    EXPECT_THROW(file.FreeChain(loop), CFileException);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// A document on a fresh data file in a scratch directory, with the recording UI.
+
+#include "app/NotariumDoc.h"
+#include "support/RecordingUi.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+class DocFixture : public ::testing::Test {
+protected:
+    CTempDir dir;
+    CRecordingUi ui;
+    CAppSettings settings;
+    CNotariumDoc doc{ui, settings};
+    CTreeCtrl tree;
+    std::string path = dir.File("test.Nota");
+
+    // Creates and opens a new database and loads its tree.
+    void CreateAndOpen() {
+        ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        ASSERT_TRUE(doc.ReloadTree(tree));
+    }
+    // Closes and opens the file again into an emptied tree.
+    void Reopen() {
+        doc.DeleteContents();
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        ASSERT_TRUE(doc.ReloadTree(tree));
+    }
+    HTREEITEM Root() const { return tree.GetRootItem(); }
+    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
+        return doc.InsertNewItem(tree, parent, title, folder);
+    }
+    // Stores text as the item's text, as committing the edit pane does.
+    void SetText(HTREEITEM h, const std::string& text) {
+        CMemoryTextPane pane;
+        pane.m_text = text;
+        TVITEM item;
+        item.mask = TVIF_PARAM | TVIF_IMAGE;
+        item.hItem = h;
+        tree.GetItem(item);
+        doc.SaveText(tree, item, pane);
+    }
+    std::string GetText(HTREEITEM h) {
+        TVITEM item;
+        item.mask = TVIF_PARAM;
+        item.hItem = h;
+        tree.GetItem(item);
+        std::string text;
+        doc.ReadText(item, text);
+        return text;
+    }
+    DWORD Chain(HTREEITEM h) const { return static_cast<DWORD>(tree.GetItemData(h)); }
+    HTREEITEM Child(HTREEITEM parent, const std::string& title) const {
+        for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
+            if (tree.GetItemText(c) == title)
+                return c;
+        return nullptr;
+    }
+    std::vector<std::string> Titles(HTREEITEM parent) const {
+        std::vector<std::string> out;
+        for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
+            out.push_back(tree.GetItemText(c));
+        return out;
+    }
+};
