@@ -1,0 +1,202 @@
+// The frame's command handlers and the routing of the Edit commands to the panes.
+#include "ui/frame/CommandIds.h"
+#include "ui/frame/CommandTable.h"
+#include "ui/frame/HelpWindow.h"
+#include "ui/frame/MainFrame.h"
+#include "ui/frame/NotariumApp.h"
+#include "ui/text/EditPaneView.h"
+#include "ui/tree/TreePaneView.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QWhatsThis>
+
+void CMainFrame::RegisterCommands() {
+    CCommandRouter& r = m_router;
+    auto fileOpen = [this] { return m_app.Doc().IsOpen(); };
+    auto frame = [&r](UINT id, std::function<void()> run, std::function<bool()> on = {}) {
+        r.Set(CommandLevel::Frame, id, std::move(run), std::move(on));
+    };
+    frame(ID_APP_EXIT, [this] { close(); });
+    frame(
+        ID_FILE_SAVE, [this] { CommitPendingEdits(); }, fileOpen);
+    frame(
+        ID_ADD_ITEM, [this] { m_pTree->AddItem(); }, fileOpen);
+    frame(
+        ID_DELETE_ITEM, [this] { m_pTree->DeleteSelectedItem(); },
+        [this] { return m_pTree->CanDeleteItem(); });
+    frame(
+        ID_RENAME, [this] { m_pTree->Rename(); }, [this] { return m_pTree->HasSelection(); });
+    frame(
+        ID_QUICK_COPY, [this] { m_pEdit->QuickCopy(*m_pTree); },
+        [this] { return m_pTree->HasText(); });
+    frame(
+        ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
+    frame(
+        ID_COLLAPSE_ALL, [this] { CollapseAll(); }, fileOpen);
+    frame(ID_WINDOW_SPLIT, [this] { StartSplitTracking(); });
+    frame(ID_NEXT_PANE, [this] { NextPane(); });
+    frame(ID_PREV_PANE, [this] { NextPane(); });
+    frame(ID_HELP_FINDER, [this] { ShowHelp(QStringLiteral("index.html")); });
+    frame(ID_HELP, [this] { ShowHelp(ContextHelpTopic()); });
+    frame(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
+    frame(ID_WEB_PAGE, [this] { OnWebPage(); });
+}
+
+void CMainFrame::RegisterEditCommands() {
+    CCommandRouter& r = m_router;
+    // The edit pane's own clipboard and undo.
+    r.Set(
+        CommandLevel::EditPane, ID_EDIT_UNDO, [this] { m_pEdit->undo(); },
+        [this] { return m_pEdit->CanUndo(); });
+    r.Set(
+        CommandLevel::EditPane, ID_EDIT_CUT, [this] { m_pEdit->cut(); },
+        [this] { return m_pEdit->CanCut(); });
+    r.Set(
+        CommandLevel::EditPane, ID_EDIT_COPY, [this] { m_pEdit->copy(); },
+        [this] { return m_pEdit->CanCopy(); });
+    r.Set(
+        CommandLevel::EditPane, ID_EDIT_PASTE, [this] { m_pEdit->paste(); },
+        [this] { return m_pEdit->CanPaste(); });
+    r.Set(
+        CommandLevel::EditPane, ID_EDIT_SELECT_ALL, [this] { m_pEdit->selectAll(); },
+        [this] { return !m_pEdit->document()->isEmpty(); });
+
+    // The tree pane: the label editor while a rename runs, else the item commands that
+    // are registered with SetItemCommand.
+    auto itemRun = [this](UINT id) {
+        auto it = m_itemCommands.find(id);
+        if (it != m_itemCommands.end() && it->second.run)
+            it->second.run();
+    };
+    auto itemEnabled = [this](UINT id) {
+        auto it = m_itemCommands.find(id);
+        return it != m_itemCommands.end() && it->second.run &&
+               (!it->second.enabled || it->second.enabled());
+    };
+    struct LabelOp {
+        UINT id;
+        void (CTreePaneView::*run)();
+        bool (CTreePaneView::*enabled)() const;
+    };
+    const LabelOp ops[] = {
+        {ID_EDIT_UNDO, &CTreePaneView::LabelUndo, &CTreePaneView::LabelCanUndo},
+        {ID_EDIT_CUT, &CTreePaneView::LabelCut, &CTreePaneView::LabelHasSelection},
+        {ID_EDIT_COPY, &CTreePaneView::LabelCopy, &CTreePaneView::LabelHasSelection},
+        {ID_EDIT_PASTE, &CTreePaneView::LabelPaste, &CTreePaneView::LabelCanPaste},
+    };
+    for (const LabelOp& op : ops) {
+        r.Set(
+            CommandLevel::TreePane, op.id,
+            [this, op, itemRun] {
+                if (m_pTree->IsLabelEditing())
+                    (m_pTree->*op.run)();
+                else
+                    itemRun(op.id);
+            },
+            [this, op, itemEnabled] {
+                if (m_pTree->IsLabelEditing())
+                    return (m_pTree->*op.enabled)();
+                return itemEnabled(op.id);
+            });
+    }
+}
+
+bool CMainFrame::IsTableAccelerator(const QKeyEvent* key) const {
+    const QKeySequence pressed(key->keyCombination());
+    for (const auto& [id, action] : m_actions)
+        for (const QKeySequence& seq : action->shortcuts())
+            if (seq == pressed)
+                return true;
+    return false;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (m_bSplitTracking && event->type() == QEvent::KeyPress)
+        return SplitTrackingKey(static_cast<QKeyEvent*>(event));
+    if (watched == m_pEdit &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        // The window's accelerators come before the edit control's own keys (Ctrl+A adds an
+        // item); an accelerator whose command is disabled does nothing.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (IsTableAccelerator(key)) {
+            event->ignore();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress && qobject_cast<QMenu*>(watched)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        QAction* active = static_cast<QMenu*>(watched)->activeAction();
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && active) {
+            // F1 on a highlighted menu item: the command's help.
+            const UINT id = active->data().toUInt();
+            static_cast<QMenu*>(watched)->close();
+            ShowHelp(QStringLiteral("commands.html#cmd%1").arg(id));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString CMainFrame::ContextHelpTopic() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        const QVariant topic = modal->property("helpTopic");
+        if (topic.isValid())
+            return topic.toString();
+    }
+    if (m_router.ActivePane() == CommandLevel::EditPane)
+        return QStringLiteral("editing.html");
+    return QStringLiteral("tree.html");
+}
+
+void CMainFrame::ShowHelp(const QString& topic) {
+    if (!m_pHelp)
+        m_pHelp = new CHelpWindow(nullptr);
+    m_pHelp->ShowTopic(topic);
+}
+
+// Split: the divider follows the arrow keys until Enter keeps or Escape restores it.
+void CMainFrame::StartSplitTracking() {
+    m_nSplitStart = m_pSplitter->sizes().value(0);
+    m_bSplitTracking = true;
+    QSplitterHandle* handle = m_pSplitter->handle(1);
+    QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
+    QApplication::setOverrideCursor(Qt::SplitHCursor);
+    qApp->installEventFilter(this);
+}
+
+bool CMainFrame::SplitTrackingKey(QKeyEvent* key) {
+    const int total = m_pSplitter->sizes().value(0) + m_pSplitter->sizes().value(1);
+    int pos = m_pSplitter->sizes().value(0);
+    const int step = (key->modifiers() & Qt::ControlModifier) ? 1 : 8;
+    switch (key->key()) {
+    case Qt::Key_Left:
+        pos -= step;
+        break;
+    case Qt::Key_Right:
+        pos += step;
+        break;
+    case Qt::Key_Escape:
+        pos = m_nSplitStart;
+        [[fallthrough]];
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_bSplitTracking = false;
+        qApp->removeEventFilter(this);
+        QApplication::restoreOverrideCursor();
+        break;
+    default:
+        return true;
+    }
+    pos = std::clamp(pos, 0, total);
+    m_pSplitter->setSizes({pos, total - pos});
+    if (m_bSplitTracking) {
+        QSplitterHandle* handle = m_pSplitter->handle(1);
+        QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
+    }
+    return true;
+}

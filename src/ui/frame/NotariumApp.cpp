@@ -1,0 +1,289 @@
+#include "ui/frame/NotariumApp.h"
+
+#include "platform/FileSystem.h"
+#include "ui/common/QtSettingsStore.h"
+#include "ui/common/QtUiServices.h"
+#include "ui/frame/AboutDlg.h"
+#include "ui/frame/CommandIds.h"
+#include "ui/frame/FileDialogs.h"
+#include "ui/frame/MainFrame.h"
+#include "ui/tree/TreePaneView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
+
+namespace {
+
+int ScreenLogPixelsY() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return qRound(screen->logicalDotsPerInchY());
+    return 96;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    if (path.empty())
+        return {};
+    return QFile::encodeName(QFileInfo(QFile::decodeName(path.c_str())).absolutePath())
+        .toStdString();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    const QString ca = QFileInfo(QFile::decodeName(a.c_str())).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(QFile::decodeName(b.c_str())).canonicalFilePath();
+}
+
+} // namespace
+
+std::string CommandLineFile(const QStringList& args) {
+    for (const QString& arg : args) {
+        if (arg.isEmpty() || arg.startsWith(QLatin1Char('-')))
+            continue;
+        return QFile::encodeName(QFileInfo(arg).absoluteFilePath()).toStdString();
+    }
+    return {};
+}
+
+CNotariumApp::CNotariumApp(CAppOptions options)
+    : m_options(std::move(options)),
+      m_lock(m_options.lockPath.empty() ? CInstanceLock::DefaultPath() : m_options.lockPath),
+      m_settings(ScreenLogPixelsY()) {
+    if (m_options.ui) {
+        m_pUi = m_options.ui;
+    } else {
+        m_pOwnUi = std::make_unique<CQtUiServices>();
+        m_pUi = m_pOwnUi.get();
+    }
+    if (m_options.store) {
+        m_pStore = m_options.store;
+    } else {
+        m_pOwnStore = std::make_unique<CQtSettingsStore>();
+        m_pStore = m_pOwnStore.get();
+    }
+    if (m_options.dialogs) {
+        m_pDialogs = m_options.dialogs;
+    } else {
+        m_pOwnDialogs = std::make_unique<CQtFileDialogs>();
+        m_pDialogs = m_pOwnDialogs.get();
+    }
+    m_pDoc = std::make_unique<CNotariumDoc>(*m_pUi, m_settings);
+
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(0);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] { OnIdle(); });
+    qApp->installEventFilter(this);
+}
+
+CNotariumApp::~CNotariumApp() {
+    qApp->removeEventFilter(this);
+    ExitInstance();
+}
+
+bool CNotariumApp::InitInstance(const QStringList& args, Qt::KeyboardModifiers modifiers) {
+    m_bFirstInstance = m_lock.Acquire();
+    LoadSettings();
+
+    const std::string cmdFile = CommandLineFile(args);
+    if (!m_bFirstInstance || (modifiers & Qt::ControlModifier))
+        m_settings.m_strLastFile.clear();
+    if (!(modifiers & Qt::ShiftModifier)) {
+        if (!cmdFile.empty())
+            m_settings.m_strLastFile = cmdFile;
+        if (!m_settings.m_strLastFile.empty())
+            OpenOrCreateFile(m_settings.m_strLastFile, false);
+    }
+    if (!m_bFileOpen)
+        RunFileDialogs(2);
+    return true;
+}
+
+int CNotariumApp::ExitInstance() {
+    if (m_bExited)
+        return 0;
+    m_bExited = true;
+    m_idleTimer.stop();
+    m_pFrame.reset();
+    m_pDoc->DeleteContents();
+    SaveSettings();
+    m_lock.Release();
+    return 0;
+}
+
+void CNotariumApp::LoadSettings() {
+    m_settings.Load(*m_pStore, ScreenLogPixelsY());
+    m_recentFiles.Load(*m_pStore);
+    m_nNumPreviewPages = m_pStore->GetInt(kSettingsSection, "PreviewPages").value_or(0);
+}
+
+void CNotariumApp::SaveSettings() {
+    m_settings.Save(*m_pStore);
+    m_recentFiles.Save(*m_pStore);
+    if (m_nNumPreviewPages != 0)
+        m_pStore->WriteInt(kSettingsSection, "PreviewPages", m_nNumPreviewPages);
+    if (auto* qt = dynamic_cast<CQtSettingsStore*>(m_pStore))
+        qt->Sync();
+}
+
+bool CNotariumApp::OpenOrCreateFile(const std::string& path, bool bCreate) {
+    if (!CNotariumDoc::PrepareDataFile(path, bCreate, *m_pUi))
+        return m_bFileOpen;
+    const bool bOpened = OpenDocumentFile(path);
+    // A failed open keeps the file that was open before: the flag says what is open.
+    m_bFileOpen = bOpened || m_pDoc->IsOpen();
+    return bOpened;
+}
+
+bool CNotariumApp::OpenDocumentFile(const std::string& path) {
+    if (m_pDoc->IsOpen() && SameFile(path, m_pDoc->GetPathName())) {
+        if (m_pFrame)
+            m_pFrame->activateWindow();
+        return true;
+    }
+    if (m_pFrame && m_pDoc->IsOpen() && !m_pDoc->SaveModified(m_pFrame->TreePane()->Tree()))
+        return false;
+    if (!m_pDoc->OnOpenDocument(path))
+        return false;
+    m_recentFiles.Add(path);
+    if (!m_pFrame)
+        CreateMainFrame();
+    m_pFrame->OnInitialUpdate();
+    m_bFileOpen = true;
+    return true;
+}
+
+void CNotariumApp::OpenRecentFile(int index) {
+    if (index < 0 || index >= m_recentFiles.GetSize())
+        return;
+    const std::string path = m_recentFiles[index];
+    if (!OpenDocumentFile(path))
+        m_recentFiles.Remove(index);
+}
+
+void CNotariumApp::CreateMainFrame() {
+    m_pFrame = std::make_unique<CMainFrame>(*this);
+    if (m_pOwnUi)
+        m_pOwnUi->Attach(m_pFrame.get(), m_pFrame->statusBar());
+    RegisterCommands();
+    if (m_options.bShowWindow)
+        m_pFrame->ShowInitially();
+}
+
+void CNotariumApp::RegisterCommands() {
+    CCommandRouter& r = m_pFrame->Router();
+    r.Set(CommandLevel::App, ID_FILE_NEW, [this] { OnFileNew(); });
+    r.Set(CommandLevel::App, ID_FILE_OPEN, [this] { OnFileOpen(); });
+    r.Set(CommandLevel::App, ID_OPEN_NEW_WINDOW, [this] { OnOpenNewWindow(); });
+    r.Set(CommandLevel::App, ID_APP_ABOUT, [this] { OnAppAbout(); });
+    for (int i = 0; i < kRecentFileCount; ++i)
+        r.Set(
+            CommandLevel::App, ID_FILE_MRU_FILE1 + static_cast<UINT>(i),
+            [this, i] { OpenRecentFile(i); }, [this, i] { return i < m_recentFiles.GetSize(); });
+    r.Set(
+        CommandLevel::Document, ID_FILE_COMPACT,
+        [this] {
+            m_pDoc->OnCompact(m_pFrame->TreePane()->Tree(), true);
+            if (!m_pDoc->IsOpen()) { // the reopening failed: a file must be chosen
+                m_bFileOpen = false;
+                RunFileDialogs(2);
+            }
+        },
+        [this] { return m_pDoc->IsOpen(); });
+}
+
+QWidget* CNotariumApp::DialogParent() const {
+    return m_pFrame.get();
+}
+
+std::string CNotariumApp::DialogStartDir() const {
+    if (m_pDoc->IsOpen())
+        return DirectoryOf(m_pDoc->GetPathName());
+    return DirectoryOf(m_settings.m_strLastFile);
+}
+
+void CNotariumApp::RunFileDialogs(int state) {
+    for (;;) {
+        if (state == 2) {
+            std::string path;
+            bool bNew = false;
+            if (m_pDialogs->RunOpen(DialogParent(), DialogStartDir(), path, bNew))
+                state = OpenOrCreateFile(path, false) ? 3 : 1;
+            else
+                state = bNew ? 1 : 3;
+        } else if (state == 1) {
+            std::string path;
+            if (!m_pDialogs->RunCreate(DialogParent(), DialogStartDir(), path)) {
+                state = 3;
+                continue;
+            }
+            const std::string full = AddDefaultExtension(path);
+            // The dialog confirmed overwriting the name as typed, not the one created.
+            if (full != path && fs_util::FileExists(full) &&
+                m_pUi->MessageBox(
+                    QFileInfo(QFile::decodeName(full.c_str())).fileName().toStdString() +
+                        " already exists.\nDo you want to replace it?",
+                    MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+                continue;
+            state = OpenOrCreateFile(full, true) ? 3 : 1;
+        } else {
+            if (m_bFileOpen)
+                return;
+            const bool bExit =
+                !m_bFirstInstance ||
+                m_pUi->MessageBox(kMustHaveFile, MB_YESNO | MB_ICONQUESTION) == IDYES;
+            if (bExit) {
+                if (m_pFrame)
+                    QMetaObject::invokeMethod(m_pFrame.get(), "close", Qt::QueuedConnection);
+                return;
+            }
+            state = 2;
+        }
+    }
+}
+
+void CNotariumApp::OnAppAbout() {
+    CAboutDlg dlg(DialogParent());
+    dlg.exec();
+}
+
+void CNotariumApp::OnOpenNewWindow() {
+    const QString program = QCoreApplication::applicationFilePath();
+    const bool bStarted = m_options.startProgram ? m_options.startProgram(program)
+                                                 : QProcess::startDetached(program, {});
+    if (!bStarted)
+        m_pUi->Beep();
+}
+
+void CNotariumApp::OnFrameClosed() {
+    m_pDoc->DeleteContents();
+    m_bFileOpen = false;
+    QCoreApplication::quit();
+}
+
+void CNotariumApp::ArmIdle() {
+    if (!m_idleTimer.isActive() && !m_bExited)
+        m_idleTimer.start();
+}
+
+bool CNotariumApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &m_idleTimer)
+        ArmIdle(); // something happened: run the idle step once the queue is empty
+    return QObject::eventFilter(watched, event);
+}
+
+bool CNotariumApp::OnIdle() {
+    if (m_bInIdle || !m_pFrame || m_bExited)
+        return false;
+    // The idle step belongs to the main loop, not to the loops of dialogs, menus and
+    // commands that are still running.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+        QApplication::overrideCursor() || m_pFrame->Router().IsRunning())
+        return false;
+    m_bInIdle = true;
+    m_pFrame->UpdateCommandStates();
+    if (m_pDoc->IsOpen())
+        m_pFrame->TreePane()->SyncSelection();
+    m_bInIdle = false;
+    return true;
+}

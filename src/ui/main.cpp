@@ -1,0 +1,27 @@
+// The Notarium program: a personal text database in one data file.
+#include "ui/frame/MainFrame.h"
+#include "ui/frame/NotariumApp.h"
+#include "ui/frame/ToolIcons.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestrelworks"));
+    QCoreApplication::setApplicationName(QStringLiteral("Notarium"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.50"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("notarium"));
+    QApplication::setWindowIcon(AppIcon());
+    // The frame ends the program itself when it closes, also while help is still open.
+    qapp.setQuitOnLastWindowClosed(false);
+
+    CNotariumApp app;
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
+    int rc = 0;
+    if (app.InitInstance(args, keys) && app.MainFrame())
+        rc = qapp.exec();
+    app.ExitInstance();
+    return rc;
+}
