@@ -31,17 +31,18 @@ constexpr int kTitleChars = 64;
 // an over-long title is always allowed.
 class CTitleValidator : public QValidator {
 public:
-    explicit CTitleValidator(QLineEdit* edit) : QValidator(edit), m_edit(edit) {}
+    explicit CTitleValidator(QLineEdit* edit) : QValidator(edit) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { m_nBytes = text.toUtf8().size(); });
+    }
     State validate(QString& input, int& /*pos*/) const override {
         const qsizetype bytes = input.toUtf8().size();
-        if (bytes <= static_cast<qsizetype>(nota::MAX_TITLE) ||
-            bytes <= m_edit->text().toUtf8().size())
-            return Acceptable;
-        return Invalid;
+        return bytes <= static_cast<qsizetype>(nota::MAX_TITLE) || bytes <= m_nBytes ? Acceptable
+                                                                                     : Invalid;
     }
 
 private:
-    QLineEdit* m_edit;
+    qsizetype m_nBytes = 0; // the text before the change being validated
 };
 
 } // namespace
