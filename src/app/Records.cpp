@@ -9,25 +9,18 @@ using nota::GetLE32;
 using nota::PutLE32;
 
 namespace {
-void PutLong(std::vector<BYTE>& out, LONG v) {
-    BYTE b[4];
-    PutLE32(b, static_cast<DWORD>(v));
-    out.insert(out.end(), b, b + 4);
-}
-LONG GetLong(const BYTE* p) {
-    return static_cast<LONG>(GetLE32(p));
-}
+LONG GetLong(const BYTE* p) { return static_cast<LONG>(GetLE32(p)); }
 } // namespace
 
 std::vector<BYTE> LOGFONT::ToBytes() const {
-    std::vector<BYTE> out;
-    out.reserve(kSize);
-    for (LONG v : {lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight})
-        PutLong(out, v);
-    for (BYTE b : {lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision,
-                   lfQuality, lfPitchAndFamily})
-        out.push_back(b);
-    out.insert(out.end(), lfFaceName, lfFaceName + LF_FACESIZE);
+    std::vector<BYTE> out(kSize, 0);
+    const LONG longs[] = {lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight};
+    for (int i = 0; i < 5; ++i)
+        PutLE32(out.data() + 4 * i, static_cast<DWORD>(longs[i]));
+    const BYTE bytes[] = {lfItalic,       lfUnderline,     lfStrikeOut, lfCharSet,
+                          lfOutPrecision, lfClipPrecision, lfQuality,   lfPitchAndFamily};
+    std::memcpy(out.data() + 20, bytes, sizeof bytes);
+    std::memcpy(out.data() + 28, lfFaceName, LF_FACESIZE);
     return out;
 }
 
@@ -53,9 +46,10 @@ void LOGFONT::SetFaceName(const char* name) {
 }
 
 std::vector<BYTE> RECT::ToBytes() const {
-    std::vector<BYTE> out;
-    for (LONG v : {left, top, right, bottom})
-        PutLong(out, v);
+    std::vector<BYTE> out(kSize, 0);
+    const LONG longs[] = {left, top, right, bottom};
+    for (int i = 0; i < 4; ++i)
+        PutLE32(out.data() + 4 * i, static_cast<DWORD>(longs[i]));
     return out;
 }
 

@@ -1,0 +1,42 @@
+// Feeds arbitrary bytes to the payload reader through the document's insertion, as a paste
+// or a drop from another program would.
+#include "FuzzSupport.h"
+
+#include "app/NotariumDoc.h"
+
+namespace {
+
+class CSilentUi : public IUiServices {
+public:
+    int MessageBox(const std::string&, UINT) override { return IDOK; }
+    void SetStatusText(const std::string&) override {}
+    void BeginProgress(int, int) override {}
+    void SetProgressPos(int) override {}
+    void EndProgress() override {}
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = FuzzScratchPath("fuzz-payload");
+    CSilentUi ui;
+    CAppSettings settings;
+    if (!CNotariumDoc::PrepareDataFile(path, true, ui))
+        __builtin_trap();
+    CNotariumDoc doc(ui, settings);
+    if (!doc.OnOpenDocument(path))
+        __builtin_trap();
+    CTreeCtrl tree;
+    doc.ReloadTree(tree);
+    try {
+        doc.InsertItems(tree, tree.GetRootItem(), data, size);
+    } catch (const CFileException&) {
+        __builtin_trap(); // a payload never makes the file layer fail
+    }
+    // Whatever arrived can be copied out again as a well-formed payload.
+    std::vector<BYTE> again = doc.CopyItems(tree, tree.GetRootItem());
+    if (again.size() < 4 || again[again.size() - 1] != 0xFF || again[again.size() - 2] != 0xFF)
+        __builtin_trap();
+    doc.DeleteContents();
+    return 0;
+}
