@@ -1,0 +1,12 @@
+// The NotaFix window's tests run under the offscreen platform (unless another is asked for)
+// with one QApplication for the process.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
