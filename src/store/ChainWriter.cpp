@@ -7,7 +7,9 @@
 using namespace nota;
 
 CChainWriter::CChainWriter(CBlockFile& file, std::size_t bufferBlocks)
-    : m_file(file), m_buffer(std::max<std::size_t>(bufferBlocks, 1) * BLOCK_SIZE) {}
+    : m_file(file), m_nMaxBuffer(std::max<std::size_t>(bufferBlocks, 1) * BLOCK_SIZE) {
+    m_buffer.resize(std::min<std::size_t>(m_nMaxBuffer, 16 * BLOCK_SIZE));
+}
 
 DWORD CChainWriter::Begin(std::uint64_t total) {
     if (m_bActive)
@@ -55,8 +57,12 @@ void CChainWriter::CloseBlock() {
     PutLE16(block + 4, static_cast<WORD>(m_nInBlock));
     if (m_nRemaining == 0)
         return;
-    if (m_nBuffered == m_buffer.size())
-        WriteOut();
+    if (m_nBuffered == m_buffer.size()) {
+        if (m_buffer.size() < m_nMaxBuffer) // grows with long chains, up to its limit
+            m_buffer.resize(std::min(m_buffer.size() * 2, m_nMaxBuffer));
+        else
+            WriteOut();
+    }
     m_nBlockStart += BLOCK_SIZE;
     m_nInBlock = 0;
     std::memset(m_buffer.data() + m_nBuffered, 0, BLOCK_SIZE);

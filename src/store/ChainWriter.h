@@ -23,6 +23,7 @@ public:
 
 private:
     CBlockFile& m_file;
+    std::size_t m_nMaxBuffer;
     std::vector<BYTE> m_buffer;
     std::size_t m_nBuffered = 0;     // bytes of m_buffer in use (whole blocks and the one begun)
     std::uint64_t m_nRemaining = 0;  // bytes of the chain still to come
