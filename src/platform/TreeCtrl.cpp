@@ -3,28 +3,91 @@
 #include "platform/Encoding.h"
 
 #include <algorithm>
+#include <new>
+#include <sys/mman.h>
 
 struct CTreeNode {
     std::string text;
+    LPARAM param = 0;
+    CTreeNode* parent = nullptr; // the invisible root for top-level items
+    std::vector<CTreeNode*> children;
     int image = 0;
     int selectedImage = 0;
-    LPARAM param = 0;
     UINT state = 0;
-    CTreeNode* parent = nullptr; // the invisible root for top-level items
-    std::vector<std::unique_ptr<CTreeNode>> children;
-    std::size_t index = 0;       // position among the parent's children
-    std::size_t pendingFrom = 0; // children from here on were sort-inserted and await merging
+    std::uint32_t index = 0;       // position among the parent's children
+    std::uint32_t pendingFrom = 0; // children from here on were sort-inserted and await merging
+};
+
+// Items are many and small: they live in chunks, and freed ones are reused. Chunks grow to
+// 2 MiB, which the system may back with huge pages (fewer page faults for big trees).
+struct CTreeCtrl::CNodePool {
+    static constexpr std::size_t kSmallChunk = 1024;
+    static constexpr std::size_t kHugeBytes = 2u << 20;
+    struct Chunk {
+        void* memory;
+        std::size_t bytes;
+    };
+    std::vector<Chunk> chunks;
+    std::size_t capacity = 0; // nodes in the newest chunk
+    std::size_t used = 0;
+    void* freeList = nullptr;
+
+    ~CNodePool() {
+        for (const Chunk& c : chunks)
+            ::munmap(c.memory, c.bytes);
+    }
+    void Grow() {
+        bool huge = chunks.size() >= 4;
+        std::size_t bytes = huge ? kHugeBytes : kSmallChunk * sizeof(CTreeNode);
+        void* memory =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+        if (huge)
+            ::madvise(memory, bytes, MADV_HUGEPAGE);
+        chunks.push_back({memory, bytes});
+        capacity = bytes / sizeof(CTreeNode);
+        used = 0;
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    // Under the address sanitizer every item is its own allocation, so that a handle used
+    // after its item was deleted is caught.
+    CTreeNode* New() {
+        return new CTreeNode();
+    }
+    void Delete(CTreeNode* node) {
+        delete node;
+    }
+#else
+    CTreeNode* New() {
+        void* p;
+        if (freeList) {
+            p = freeList;
+            freeList = *static_cast<void**>(p);
+        } else {
+            if (used == capacity)
+                Grow();
+            p = static_cast<std::byte*>(chunks.back().memory) + used++ * sizeof(CTreeNode);
+        }
+        return new (p) CTreeNode();
+    }
+    void Delete(CTreeNode* node) {
+        node->~CTreeNode();
+        *reinterpret_cast<void**>(node) = freeList;
+        freeList = node;
+    }
+#endif
 };
 
 namespace {
 
-bool TitleLess(const std::unique_ptr<CTreeNode>& a, const std::unique_ptr<CTreeNode>& b) {
+bool TitleLess(const CTreeNode* a, const CTreeNode* b) {
     return enc::CompareTitles(a->text, b->text) < 0;
 }
 
 void Reindex(CTreeNode* parent, std::size_t from) {
     for (std::size_t i = from; i < parent->children.size(); ++i)
-        parent->children[i]->index = i;
+        parent->children[i]->index = static_cast<std::uint32_t>(i);
 }
 
 UINT CountSubtree(const CTreeNode* node) {
@@ -33,33 +96,33 @@ UINT CountSubtree(const CTreeNode* node) {
     while (!stack.empty()) {
         const CTreeNode* top = stack.back();
         stack.pop_back();
-        for (auto& c : top->children) {
+        for (const CTreeNode* c : top->children) {
             ++n;
-            stack.push_back(c.get());
+            stack.push_back(c);
         }
     }
     return n;
 }
 
-// Destroys a subtree without recursion, so a deep tree cannot exhaust the stack.
-void DestroySubtree(std::unique_ptr<CTreeNode> node) {
-    std::vector<std::unique_ptr<CTreeNode>> stack;
-    stack.push_back(std::move(node));
-    while (!stack.empty()) {
-        std::unique_ptr<CTreeNode> top = std::move(stack.back());
-        stack.pop_back();
-        for (auto& c : top->children)
-            stack.push_back(std::move(c));
-    }
-}
-
 } // namespace
 
-CTreeCtrl::CTreeCtrl() : m_root(std::make_unique<CTreeNode>()) {}
+CTreeCtrl::CTreeCtrl()
+    : m_pool(std::make_unique<CNodePool>()), m_root(std::make_unique<CTreeNode>()) {}
 
 CTreeCtrl::~CTreeCtrl() {
-    for (auto& c : m_root->children)
-        DestroySubtree(std::move(c));
+    for (CTreeNode* c : m_root->children)
+        DestroySubtree(c);
+}
+
+// Destroys a subtree without recursion, so a deep tree cannot exhaust the stack.
+void CTreeCtrl::DestroySubtree(CTreeNode* node) {
+    std::vector<CTreeNode*> stack{node};
+    while (!stack.empty()) {
+        CTreeNode* top = stack.back();
+        stack.pop_back();
+        stack.insert(stack.end(), top->children.begin(), top->children.end());
+        m_pool->Delete(top);
+    }
 }
 
 CTreeNode* CTreeCtrl::NodeOf(HTREEITEM h) const {
@@ -69,14 +132,14 @@ CTreeNode* CTreeCtrl::NodeOf(HTREEITEM h) const {
 void CTreeCtrl::Normalize(CTreeNode* parent) const {
     auto& kids = parent->children;
     if (parent->pendingFrom >= kids.size()) {
-        parent->pendingFrom = kids.size();
+        parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
         return;
     }
     auto mid = kids.begin() + static_cast<std::ptrdiff_t>(parent->pendingFrom);
     std::stable_sort(mid, kids.end(), TitleLess);
     std::inplace_merge(kids.begin(), mid, kids.end(), TitleLess);
     Reindex(parent, 0);
-    parent->pendingFrom = kids.size();
+    parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
 }
 
 template <typename F> void CTreeCtrl::Notify(F&& f) {
@@ -94,11 +157,18 @@ template <typename F> void CTreeCtrl::NotifyItem(F&& f) {
 }
 
 HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
+    return Insert(ins, (ins.item.mask & TVIF_TEXT) ? std::string(ins.item.strText) : std::string());
+}
+
+HTREEITEM CTreeCtrl::InsertItem(TVINSERTSTRUCT&& ins) {
+    return Insert(ins, (ins.item.mask & TVIF_TEXT) ? std::move(ins.item.strText) : std::string());
+}
+
+HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string&& text) {
     CTreeNode* parent = NodeOf(ins.hParent);
-    auto node = std::make_unique<CTreeNode>();
+    CTreeNode* node = m_pool->New();
     const TVITEM& it = ins.item;
-    if (it.mask & TVIF_TEXT)
-        node->text = it.strText;
+    node->text = std::move(text);
     if (it.mask & TVIF_IMAGE)
         node->image = it.iImage;
     if (it.mask & TVIF_SELECTEDIMAGE)
@@ -108,7 +178,7 @@ HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
     if (it.mask & TVIF_STATE)
         node->state = (it.state & it.stateMask) & ~TVIS_SELECTED;
     node->parent = parent;
-    CTreeNode* raw = node.get();
+    CTreeNode* raw = node;
     auto& kids = parent->children;
     HTREEITEM after = ins.hInsertAfter;
 
@@ -119,9 +189,9 @@ HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
     }
     if (after == TVI_SORT) {
         if (clean)
-            parent->pendingFrom = kids.size();
-        raw->index = kids.size();
-        kids.push_back(std::move(node));
+            parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
+        raw->index = static_cast<std::uint32_t>(kids.size());
+        kids.push_back(node);
     } else {
         Normalize(parent);
         std::size_t pos = kids.size();
@@ -129,9 +199,9 @@ HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
             pos = 0;
         else if (after != TVI_LAST && after != nullptr && after->parent == parent)
             pos = after->index + 1;
-        kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), std::move(node));
+        kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), node);
         Reindex(parent, pos);
-        parent->pendingFrom = kids.size();
+        parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
     }
     ++m_nCount;
     NotifyItem([raw](ITreeObserver* o) { o->OnItemInserted(raw); });
@@ -171,9 +241,9 @@ HTREEITEM CTreeCtrl::SuccessorAfterDelete(CTreeNode* node) const {
     CTreeNode* parent = node->parent;
     Normalize(parent);
     if (node->index + 1 < parent->children.size())
-        return parent->children[node->index + 1].get();
+        return parent->children[node->index + 1];
     if (node->index > 0)
-        return parent->children[node->index - 1].get();
+        return parent->children[node->index - 1];
     return parent == m_root.get() ? nullptr : parent;
 }
 
@@ -194,12 +264,11 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem) {
     NotifyItem([node](ITreeObserver* o) { o->OnItemDeleting(node); });
     Normalize(parent);
     std::size_t pos = node->index;
-    std::unique_ptr<CTreeNode> owned = std::move(parent->children[pos]);
     parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(pos));
     Reindex(parent, pos);
-    parent->pendingFrom = parent->children.size();
-    m_nCount -= CountSubtree(owned.get());
-    DestroySubtree(std::move(owned));
+    parent->pendingFrom = static_cast<std::uint32_t>(parent->children.size());
+    m_nCount -= CountSubtree(node);
+    DestroySubtree(node);
     HTREEITEM hParent = parent == m_root.get() ? nullptr : parent;
     NotifyItem([hParent](ITreeObserver* o) { o->OnItemDeleted(hParent); });
     if (caretInside) {
@@ -220,8 +289,9 @@ bool CTreeCtrl::DeleteAllItems() {
     auto kids = std::move(m_root->children);
     m_root->children.clear();
     m_root->pendingFrom = 0;
-    for (auto& c : kids)
-        DestroySubtree(std::move(c));
+    for (CTreeNode* c : kids)
+        DestroySubtree(c);
+    m_pool = std::make_unique<CNodePool>(); // an empty tree gives its memory back
     m_nCount = 0;
     if (m_nLock > 0)
         m_bResetPending = true;
@@ -235,7 +305,7 @@ bool CTreeCtrl::DeleteAllItems() {
 CTreeNode* CTreeCtrl::LastVisibleIn(CTreeNode* node) const {
     while ((node->state & TVIS_EXPANDED) && !node->children.empty()) {
         Normalize(node);
-        node = node->children.back().get();
+        node = node->children.back();
     }
     return node;
 }
@@ -245,14 +315,14 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
     case TVGN_ROOT:
     case TVGN_FIRSTVISIBLE:
         Normalize(m_root.get());
-        return m_root->children.empty() ? nullptr : m_root->children.front().get();
+        return m_root->children.empty() ? nullptr : m_root->children.front();
     case TVGN_CARET:
         return m_hCaret;
     case TVGN_DROPHILITE:
         return m_hDropHilite;
     case TVGN_LASTVISIBLE:
         Normalize(m_root.get());
-        return m_root->children.empty() ? nullptr : LastVisibleIn(m_root->children.back().get());
+        return m_root->children.empty() ? nullptr : LastVisibleIn(m_root->children.back());
     default:
         break;
     }
@@ -263,32 +333,32 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
     switch (code) {
     case TVGN_NEXT:
         Normalize(parent);
-        return node->index + 1 < parent->children.size() ? parent->children[node->index + 1].get()
+        return node->index + 1 < parent->children.size() ? parent->children[node->index + 1]
                                                          : nullptr;
     case TVGN_PREVIOUS:
         Normalize(parent);
-        return node->index > 0 ? parent->children[node->index - 1].get() : nullptr;
+        return node->index > 0 ? parent->children[node->index - 1] : nullptr;
     case TVGN_PARENT:
         return parent == m_root.get() ? nullptr : parent;
     case TVGN_CHILD:
         Normalize(node);
-        return node->children.empty() ? nullptr : node->children.front().get();
+        return node->children.empty() ? nullptr : node->children.front();
     case TVGN_NEXTVISIBLE: {
         if ((node->state & TVIS_EXPANDED) && !node->children.empty()) {
             Normalize(node);
-            return node->children.front().get();
+            return node->children.front();
         }
         for (CTreeNode* n = node; n != m_root.get(); n = n->parent) {
             Normalize(n->parent);
             if (n->index + 1 < n->parent->children.size())
-                return n->parent->children[n->index + 1].get();
+                return n->parent->children[n->index + 1];
         }
         return nullptr;
     }
     case TVGN_PREVIOUSVISIBLE:
         Normalize(parent);
         if (node->index > 0)
-            return LastVisibleIn(parent->children[node->index - 1].get());
+            return LastVisibleIn(parent->children[node->index - 1]);
         return parent == m_root.get() ? nullptr : parent;
     default:
         return nullptr;
@@ -404,7 +474,7 @@ std::size_t CTreeCtrl::GetChildCount(HTREEITEM h) const {
 HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM h, std::size_t index) const {
     CTreeNode* node = NodeOf(h);
     Normalize(node);
-    return index < node->children.size() ? node->children[index].get() : nullptr;
+    return index < node->children.size() ? node->children[index] : nullptr;
 }
 
 std::size_t CTreeCtrl::GetIndexInParent(HTREEITEM h) const {
@@ -494,7 +564,7 @@ bool CTreeCtrl::SortChildren(HTREEITEM h) {
     auto& kids = node->children;
     std::stable_sort(kids.begin(), kids.end(), TitleLess);
     Reindex(node, 0);
-    node->pendingFrom = kids.size();
+    node->pendingFrom = static_cast<std::uint32_t>(kids.size());
     HTREEITEM hParent = node == m_root.get() ? nullptr : node;
     NotifyItem([hParent](ITreeObserver* o) { o->OnChildrenReordered(hParent); });
     return true;

@@ -111,6 +111,8 @@ public:
     // Insertion. hParent TVI_ROOT or null means the top level. hInsertAfter: TVI_FIRST,
     // TVI_LAST, TVI_SORT or a sibling. Returns the new item, or null for a bad parent.
     HTREEITEM InsertItem(const TVINSERTSTRUCT& ins);
+    // As above, taking the title's bytes from ins.item.strText.
+    HTREEITEM InsertItem(TVINSERTSTRUCT&& ins);
     HTREEITEM InsertItem(UINT mask, const std::string& text, int image, int selectedImage,
                          UINT state, UINT stateMask, LPARAM param, HTREEITEM hParent,
                          HTREEITEM hInsertAfter);
@@ -179,6 +181,8 @@ public:
     bool IsUpdateLocked() const { return m_nLock > 0; }
 
 private:
+    struct CNodePool;
+    std::unique_ptr<CNodePool> m_pool; // the items' memory, in large chunks
     std::unique_ptr<CTreeNode> m_root; // invisible parent of the top-level items
     HTREEITEM m_hCaret = nullptr;
     HTREEITEM m_hDropHilite = nullptr;
@@ -187,8 +191,10 @@ private:
     bool m_bResetPending = false;
     std::vector<ITreeObserver*> m_observers;
 
+    HTREEITEM Insert(const TVINSERTSTRUCT& ins, std::string&& text);
     CTreeNode* NodeOf(HTREEITEM h) const; // TVI_ROOT / null -> the invisible root
     void Normalize(CTreeNode* parent) const;
+    void DestroySubtree(CTreeNode* node);
     HTREEITEM SuccessorAfterDelete(CTreeNode* node) const;
     bool IsInSubtree(CTreeNode* node, CTreeNode* top) const;
     void EnsureVisible(CTreeNode* node);

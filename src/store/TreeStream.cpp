@@ -138,7 +138,7 @@ void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResul
         ins.item.lParam = r.Dword();
         ins.item.iImage = ins.item.iSelectedImage = image;
         ins.hParent = parents.back();
-        HTREEITEM h = tree.InsertItem(ins);
+        HTREEITEM h = tree.InsertItem(std::move(ins));
         ++result.nItems;
         parents.push_back(h);
     }
