@@ -1,0 +1,193 @@
+// The main window: enable rules, routing, the Compact command, window placement and bars.
+#include "AppFixture.h"
+#include "platform/Strings.h"
+#include "ui/frame/CommandTable.h"
+#include "ui/text/EditPaneView.h"
+
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+class FrameTest : public AppTest {
+protected:
+    std::string path;
+    void SetUp() override {
+        path = NewDataFile("frame.Nota");
+        Start({QString::fromStdString(path)});
+        ASSERT_NE(Frame(), nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
+    }
+    HTREEITEM Root() { return Tree().GetRootItem(); }
+    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
+        HTREEITEM h = app->Doc().InsertNewItem(Tree(), parent, title, folder);
+        QApplication::processEvents(); // the idle step shows the new item
+        return h;
+    }
+    bool Enabled(UINT id) {
+        Frame()->UpdateCommandStates();
+        return Frame()->Action(id)->isEnabled();
+    }
+    CEditPaneView* Edit() { return Frame()->EditPane(); }
+};
+
+TEST_F(FrameTest, ItemCommandsFollowTheSelection) {
+    EXPECT_EQ(Tree().GetSelectedItem(), Root());
+    EXPECT_FALSE(Enabled(ID_DELETE_ITEM)); // the root
+    EXPECT_TRUE(Enabled(ID_RENAME));
+    EXPECT_FALSE(Enabled(ID_QUICK_COPY)); // no stored text
+    EXPECT_TRUE(Enabled(ID_ADD_ITEM));
+
+    HTREEITEM hNote = Add(Root(), "Note", false);
+    ASSERT_EQ(Tree().GetSelectedItem(), hNote);
+    EXPECT_TRUE(Enabled(ID_DELETE_ITEM));
+    EXPECT_FALSE(Enabled(ID_QUICK_COPY)); // a new textlet has no text yet
+
+    Edit()->insertPlainText(QStringLiteral("some text"));
+    ASSERT_TRUE(Frame()->TreePane()->SaveSelectedText());
+    EXPECT_TRUE(Enabled(ID_QUICK_COPY));
+
+    Tree().SelectItem(nullptr);
+    QApplication::processEvents();
+    EXPECT_FALSE(Enabled(ID_RENAME));
+    EXPECT_FALSE(Enabled(ID_DELETE_ITEM));
+}
+
+TEST_F(FrameTest, LaterFeaturesAreThereButDisabled) {
+    for (UINT id : {ID_FILE_PAGE_SETUP, ID_FILE_PRINT, ID_DATE_TIME, ID_FIND, ID_FIND_NEXT,
+                    ID_FIND_PREVIOUS, ID_REPLACE, ID_OPTIONS, ID_TOGGLE_BOOKMARK, ID_NEXT_BOOKMARK,
+                    ID_PREV_BOOKMARK, ID_BOOKMARKS, ID_REMOVE_ALL_BOOKMARKS}) {
+        ASSERT_NE(Frame()->Action(id), nullptr) << id;
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    // ... and plug in by registering a handler.
+    bool ran = false;
+    Frame()->Router().Set(CommandLevel::Frame, ID_FIND, [&ran] { ran = true; });
+    EXPECT_TRUE(Enabled(ID_FIND));
+    Frame()->Action(ID_FIND)->trigger();
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(FrameTest, EditCommandsGoToTheFocusedPane) {
+    Add(Root(), "Note", false);
+    Edit()->setFocus();
+    QApplication::processEvents();
+    Edit()->insertPlainText(QStringLiteral("hello"));
+    EXPECT_FALSE(Enabled(ID_EDIT_COPY)); // nothing selected in the text
+    EXPECT_TRUE(Enabled(ID_EDIT_SELECT_ALL));
+    Frame()->Action(ID_EDIT_SELECT_ALL)->trigger();
+    EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+    EXPECT_TRUE(Enabled(ID_EDIT_CUT));
+
+    // In the tree, with no label being edited and no item clipboard yet, Cut is off, and
+    // Select All belongs to the text pane only.
+    Frame()->TreePane()->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(Enabled(ID_EDIT_CUT));
+    EXPECT_FALSE(Enabled(ID_EDIT_SELECT_ALL));
+    bool cut = false;
+    Frame()->SetItemCommand(ID_EDIT_CUT, {[&cut] { cut = true; }, {}});
+    EXPECT_TRUE(Enabled(ID_EDIT_CUT));
+    Frame()->Action(ID_EDIT_CUT)->trigger();
+    EXPECT_TRUE(cut);
+}
+
+TEST_F(FrameTest, WindowAcceleratorsComeBeforeTheTextPanesKeys) {
+    HTREEITEM hNote = Add(Root(), "Note", false);
+    Frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    Edit()->setFocus();
+    QApplication::processEvents();
+    ui.answers = {IDYES};
+    QTest::keyClick(Edit(), Qt::Key_Delete, Qt::ControlModifier); // Delete Item
+    QApplication::processEvents();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Delete 'Note'?");
+    EXPECT_EQ(Tree().GetCount(), 1u);
+    (void)hNote;
+}
+
+TEST_F(FrameTest, CompactAsksFirstAndCancelLeavesTheFileAlone) {
+    HTREEITEM hNote = Add(Root(), "Note", false);
+    Edit()->insertPlainText(QString(3000, QLatin1Char('x')));
+    ASSERT_TRUE(Frame()->TreePane()->SaveSelectedText());
+    ASSERT_TRUE(app->Doc().DeleteItem(Tree(), hNote)); // leaves free blocks behind
+    QApplication::processEvents();
+    const std::vector<BYTE> before = ReadFileBytes(path);
+
+    ui.boxes.clear();
+    ui.answers = {IDCANCEL};
+    Frame()->Action(ID_FILE_COMPACT)->trigger();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, str::kCompactQuestion);
+    EXPECT_EQ(ui.boxes[0].type & MB_TYPEMASK, MB_OKCANCEL);
+    EXPECT_EQ(ReadFileBytes(path), before);
+
+    ui.answers = {IDOK};
+    Frame()->Action(ID_FILE_COMPACT)->trigger();
+    EXPECT_EQ(ReadFileBytes(path).size(), 544u); // header and one tree block
+    EXPECT_EQ(ui.progressBegun, 1);
+    EXPECT_EQ(ui.progressEnded, 1);
+    EXPECT_TRUE(app->Doc().IsOpen());
+}
+
+TEST_F(FrameTest, PlacementDividerAndBarsComeBack) {
+    Frame()->setGeometry(60, 70, 700, 500);
+    Frame()->Splitter()->setSizes({230, 470});
+    Frame()->ShowBar(1, false);
+    QApplication::processEvents();
+    const QRect placed = Frame()->geometry();
+    Frame()->close();
+    Exit();
+
+    Start({QString::fromStdString(path)});
+    ASSERT_NE(Frame(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
+    EXPECT_EQ(Frame()->geometry(), placed);
+    EXPECT_EQ(app->Settings().m_nDividerPos, 230);
+    EXPECT_EQ(Frame()->Splitter()->sizes().value(0), 230);
+    EXPECT_TRUE(Frame()->IsBarVisible(0));
+    EXPECT_FALSE(Frame()->IsBarVisible(1));
+    EXPECT_TRUE(Frame()->IsBarVisible(2));
+}
+
+TEST_F(FrameTest, ClosingStoresTheTextBeingEditedAndTheSelection) {
+    HTREEITEM hFolder = Add(Root(), "Folder", true);
+    Add(hFolder, "Inner", false);
+    Edit()->insertPlainText(QStringLiteral("line one\nline two"));
+    Frame()->close();
+    Exit();
+
+    Start({QString::fromStdString(path)});
+    HTREEITEM hSel = Tree().GetSelectedItem();
+    ASSERT_NE(hSel, nullptr);
+    EXPECT_EQ(Tree().GetItemText(hSel), "Inner");
+    EXPECT_EQ(Edit()->toPlainText(), QStringLiteral("line one\nline two"));
+}
+
+TEST_F(FrameTest, StatusBarAndToolbarsMatchTheCommandTable) {
+    EXPECT_EQ(Frame()->MainToolBar()->windowTitle(), QStringLiteral("Toolbar"));
+    EXPECT_EQ(Frame()->BookmarkBar()->windowTitle(), QStringLiteral("Bookmarks"));
+    EXPECT_EQ(Frame()->MainToolBar()->actions().size(), MainToolbarLayout().size());
+    QAction* add = Frame()->Action(ID_ADD_ITEM);
+    EXPECT_EQ(add->statusTip(), QStringLiteral("Add a new folder or textlet"));
+    EXPECT_EQ(add->toolTip(), QStringLiteral("Add Item"));
+    EXPECT_EQ(add->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_FALSE(add->icon().isNull());
+    EXPECT_EQ(Frame()->Action(ID_EDIT_CUT)->shortcuts().size(), 2);
+}
+
+TEST_F(FrameTest, ContextMenusHoldTheirCommandsInOrder) {
+    auto texts = [](QMenu* menu) {
+        QStringList list;
+        for (QAction* a : menu->actions())
+            list << (a->isSeparator() ? QStringLiteral("-") : a->text().section('\t', 0, 0));
+        return list;
+    };
+    EXPECT_EQ(texts(Frame()->TreeContextMenu()),
+              QStringList({"Cu&t", "&Copy", "&Paste", "&Quick Copy", "-", "&Add Item...",
+                           "&Delete Item...", "R&ename", "-", "&Find...", "-", "&Bookmarks"}));
+    EXPECT_EQ(texts(Frame()->EditContextMenu()),
+              QStringList({"&Undo", "Cu&t", "&Copy", "&Paste", "&Select All", "&Quick Copy",
+                           "Date and &Time...", "&Find...", "&Replace...", "&Print..."}));
+}
