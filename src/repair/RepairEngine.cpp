@@ -18,7 +18,9 @@ namespace {
 
 // Offsets are 32-bit: blocks beyond the last one a DWORD can name are never part of a chain.
 constexpr std::uint64_t kMaxBlocks = (0xFFFFFFFFull - HEADER_SIZE) / BLOCK_SIZE + 1;
-constexpr std::size_t kMaxReadAhead = 2048; // blocks per read while reading in file order
+// Blocks per read while reading in file order: from the second block of a run on, doubling.
+constexpr std::size_t kMinReadAhead = 16;
+constexpr std::size_t kMaxReadAhead = 2048;
 constexpr DWORD kTextSignatureLimit = 0x0A000000;
 constexpr const char* kUntitled = "Untitled";
 
@@ -219,7 +221,8 @@ const BYTE* CRepairEngine::ReadBlock(DWORD offset) {
 
     std::size_t want = 1;
     if (sequential && !m_window.empty() && offset == m_dwWindowStart + m_window.size())
-        want = std::min(m_window.size() / BLOCK_SIZE * 2, kMaxReadAhead);
+        want =
+            std::clamp<std::size_t>(m_window.size() / BLOCK_SIZE * 2, kMinReadAhead, kMaxReadAhead);
     std::size_t left = m_nBlocks - (offset - HEADER_SIZE) / BLOCK_SIZE;
     want = std::min(want, left);
     m_window.resize(want * BLOCK_SIZE);
