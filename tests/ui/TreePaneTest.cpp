@@ -198,3 +198,18 @@ TEST_F(PaneTest, KeyboardContextMenuOpensAtTheTopLeftCorner) {
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toPoint(), pane->viewport()->mapToGlobal(QPoint(5, 5)));
 }
+
+TEST_F(PaneTest, UnreadableTextIsReportedAndNothingCanBeTypedIntoIt) {
+    HTREEITEM good = Add(Root(), "good");
+    QApplication::processEvents();
+    Type("kept");
+    HTREEITEM bad = Add(Root(), "bad");
+    Tree().SetItemData(bad, 0x7FFFFF00); // a chain far beyond the end of the file
+    const auto boxes = ui.boxes.size();
+    Select(bad);
+    EXPECT_EQ(ui.boxes.size(), boxes + 1); // the file error
+    EXPECT_TRUE(edit->toPlainText().isEmpty());
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_FALSE(edit->IsTextChanged());
+    EXPECT_EQ(StoredText(good), "kept");
+}

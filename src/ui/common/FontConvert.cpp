@@ -30,6 +30,16 @@ std::string FaceOf(const LOGFONT& lf) {
     return enc::DecodeStored(std::string(face, n));
 }
 
+// Faces of Windows fonts that are fixed-pitch, for records that do not say so themselves.
+bool IsKnownFixedFace(const QString& face) {
+    static const char* const kFaces[] = {"Courier",  "Courier New", "Lucida Console",
+                                         "Consolas", "Fixedsys",    "Terminal"};
+    for (const char* known : kFaces)
+        if (face.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 QFont::StyleHint HintOf(BYTE pitchAndFamily) {
     switch (pitchAndFamily & 0xF0) {
     case kFamilyRoman:
@@ -77,7 +87,9 @@ QFont LogFontToQFont(const LOGFONT& lf, int logPixelsY) {
     const std::string face = FaceOf(lf);
     if (!face.empty())
         font.setFamily(QString::fromStdString(face));
-    const QFont::StyleHint hint = HintOf(lf.lfPitchAndFamily);
+    QFont::StyleHint hint = HintOf(lf.lfPitchAndFamily);
+    if (hint == QFont::AnyStyle && IsKnownFixedFace(QString::fromStdString(face)))
+        hint = QFont::TypeWriter;
     font.setStyleHint(hint);
     font.setFixedPitch(hint == QFont::TypeWriter);
     const int dpi = logPixelsY > 0 ? logPixelsY : 96;

@@ -486,7 +486,7 @@ void CTreePaneView::DeleteSelectedItem() {
 // ---- add item -------------------------------------------------------------------------------
 
 void CTreePaneView::AddItem() {
-    CAddItemDlg dlg(*this, this);
+    CAddItemDlg dlg(*this, window());
     dlg.m_nItemType = 0;
     connect(&dlg, &CAddItemDlg::helpRequested, this, &CTreePaneView::helpRequested);
     if (dlg.exec() == QDialog::Accepted)
