@@ -107,6 +107,7 @@ void MakeFile(const std::string& path, std::size_t megabytes) {
             DWORD block = writer.Begin(1);
             writer.Write("", 1);
             writer.End();
+            writer.Flush();
             file.Seek(block, CFile::begin);
             nota::PutLE32(field, freeList);
             file.Write(field, 4);
@@ -114,6 +115,7 @@ void MakeFile(const std::string& path, std::size_t megabytes) {
             nota::PutLE32(field, static_cast<DWORD>(text.size()));
         }
     }
+    writer.Flush();
     file.m_header.SetFreeList(freeList);
     file.SetHeaderDirty();
     file.m_bDeferHeader = false;

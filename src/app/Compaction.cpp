@@ -74,6 +74,7 @@ void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, const std::string& t
         if (++count % 8 == 0)
             progress.SetPos(count);
     }
+    writer.Flush();
     treestream::WriteTree(temp, tree);
     if (temp.IsHeaderDirty())
         temp.WriteHeader();

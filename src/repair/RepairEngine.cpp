@@ -124,6 +124,7 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
     ShowStatus(true, "Scanning source file for unused blocks");
     m_progress.SetRange(0, ClampToInt(m_nBlocks));
     ScanUnclaimedBlocks();
+    m_writer->Flush();
     WriteTree("Error writing updated tree data to temporary file");
 
     m_source.Abort(); // only ever read: nothing to write back

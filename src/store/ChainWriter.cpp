@@ -14,22 +14,31 @@ CChainWriter::CChainWriter(CBlockFile& file, std::size_t bufferBlocks)
 DWORD CChainWriter::Begin(std::uint64_t total) {
     if (m_bActive)
         throw std::logic_error("CChainWriter: chain already begun");
-    std::uint64_t length = m_file.GetLength();
-    if (length < HEADER_SIZE || (length - HEADER_SIZE) % BLOCK_SIZE != 0)
+    std::uint64_t end = EndOffset();
+    if (end < HEADER_SIZE || (end - HEADER_SIZE) % BLOCK_SIZE != 0)
         throw std::logic_error("CChainWriter: file does not end on a block boundary");
     if (total == 0)
         return 0;
     std::uint64_t blocks = (total + BLOCK_DATA - 1) / BLOCK_DATA;
-    if (length + blocks * BLOCK_SIZE > 0xFFFFFFFFull)
+    if (end + blocks * BLOCK_SIZE > 0xFFFFFFFFull) // beyond what a block offset can name
         throw CFileException(CFileException::diskFull, m_file.GetFilePath());
     m_nRemaining = total;
-    m_nBlockStart = length;
-    m_nBuffered = 0;
-    m_nInBlock = 0;
     m_bActive = true;
-    std::memset(m_buffer.data(), 0, BLOCK_SIZE);
-    m_nBuffered = BLOCK_SIZE;
-    return static_cast<DWORD>(length);
+    AddBlock();
+    return static_cast<DWORD>(end);
+}
+
+// Opens a new, zeroed block at the end of the buffer, first making room.
+void CChainWriter::AddBlock() {
+    if (m_nBuffered == m_buffer.size()) {
+        if (m_buffer.size() < m_nMaxBuffer) // grows with the work, up to its limit
+            m_buffer.resize(std::min(m_buffer.size() * 2, m_nMaxBuffer));
+        else
+            WriteOut(m_nBuffered); // every buffered block is complete here
+    }
+    std::memset(m_buffer.data() + m_nBuffered, 0, BLOCK_SIZE);
+    m_nBuffered += BLOCK_SIZE;
+    m_nInBlock = 0;
 }
 
 void CChainWriter::Write(const void* data, std::size_t count) {
@@ -37,8 +46,10 @@ void CChainWriter::Write(const void* data, std::size_t count) {
         throw std::logic_error("CChainWriter: more bytes than announced");
     const BYTE* p = static_cast<const BYTE*>(data);
     while (count > 0) {
-        if (m_nInBlock == BLOCK_DATA)
+        if (m_nInBlock == BLOCK_DATA) {
             CloseBlock();
+            AddBlock();
+        }
         std::size_t n = std::min<std::size_t>(BLOCK_DATA - m_nInBlock, count);
         BYTE* block = m_buffer.data() + m_nBuffered - BLOCK_SIZE;
         std::memcpy(block + BLOCK_HEADER + m_nInBlock, p, n);
@@ -49,32 +60,11 @@ void CChainWriter::Write(const void* data, std::size_t count) {
     }
 }
 
-// Finishes the block being filled; opens the next one when more bytes are to come.
+// Fills in the header of the block being filled: linked to the next one while bytes remain.
 void CChainWriter::CloseBlock() {
     BYTE* block = m_buffer.data() + m_nBuffered - BLOCK_SIZE;
-    DWORD next = m_nRemaining > 0 ? static_cast<DWORD>(m_nBlockStart + BLOCK_SIZE) : 0;
-    PutLE32(block, next);
+    PutLE32(block, m_nRemaining > 0 ? static_cast<DWORD>(EndOffset()) : 0);
     PutLE16(block + 4, static_cast<WORD>(m_nInBlock));
-    if (m_nRemaining == 0)
-        return;
-    if (m_nBuffered == m_buffer.size()) {
-        if (m_buffer.size() < m_nMaxBuffer) // grows with long chains, up to its limit
-            m_buffer.resize(std::min(m_buffer.size() * 2, m_nMaxBuffer));
-        else
-            WriteOut();
-    }
-    m_nBlockStart += BLOCK_SIZE;
-    m_nInBlock = 0;
-    std::memset(m_buffer.data() + m_nBuffered, 0, BLOCK_SIZE);
-    m_nBuffered += BLOCK_SIZE;
-}
-
-void CChainWriter::WriteOut() {
-    if (m_nBuffered == 0)
-        return;
-    m_file.Seek(0, CFile::end);
-    m_file.Write(m_buffer.data(), static_cast<UINT>(m_nBuffered));
-    m_nBuffered = 0;
 }
 
 void CChainWriter::End() {
@@ -84,5 +74,19 @@ void CChainWriter::End() {
     if (m_nRemaining != 0)
         throw std::logic_error("CChainWriter: chain ended early");
     CloseBlock();
-    WriteOut();
+}
+
+void CChainWriter::Flush() {
+    // A chain in progress keeps the block being filled in the buffer.
+    WriteOut(m_nBuffered - (m_bActive ? BLOCK_SIZE : 0));
+}
+
+// Writes the first n buffered bytes at the end of the file; keeps the rest.
+void CChainWriter::WriteOut(std::size_t n) {
+    if (n == 0)
+        return;
+    m_file.Seek(0, CFile::end);
+    m_file.Write(m_buffer.data(), static_cast<UINT>(n));
+    std::memmove(m_buffer.data(), m_buffer.data() + n, m_nBuffered - n);
+    m_nBuffered -= n;
 }

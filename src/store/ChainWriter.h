@@ -1,9 +1,12 @@
 #pragma once
-// Appends whole chains to the end of a block file in consecutive blocks, many blocks per
-// write. Used where a file is built afresh chain after chain (compaction, repair), so the
-// layout is known in advance: a chain of n bytes takes the next ceil(n / 506) blocks, every
-// block full but the last, the unused data bytes zero. The bytes are the same as those of
-// BeginNewChain / WriteData / EndTransfer on a file without free blocks.
+// Appends whole chains to the end of a block file in consecutive blocks, many blocks and
+// many chains per write. Used where a file is built afresh chain after chain (compaction,
+// repair), so the layout is known in advance: a chain of n bytes takes the next
+// ceil(n / 506) blocks, every block full but the last, the unused data bytes zero. The bytes
+// are the same as those of BeginNewChain / WriteData / EndTransfer on a file without free
+// blocks.
+//
+// Finished chains may still be in the buffer: Flush before anything else touches the file.
 
 #include "store/BlockFile.h"
 
@@ -18,19 +21,22 @@ public:
     // block (0 when total is 0). The file length must be 32 + a multiple of 512.
     DWORD Begin(std::uint64_t total);
     void Write(const void* data, std::size_t count);
-    // Writes what is buffered. Every announced byte must have been written.
+    // Ends the chain; every announced byte must have been written.
     void End();
+    // Writes what is buffered to the file.
+    void Flush();
 
 private:
     CBlockFile& m_file;
     std::size_t m_nMaxBuffer;
-    std::vector<BYTE> m_buffer;
-    std::size_t m_nBuffered = 0;     // bytes of m_buffer in use (whole blocks and the one begun)
-    std::uint64_t m_nRemaining = 0;  // bytes of the chain still to come
-    std::uint64_t m_nBlockStart = 0; // file offset of the block being filled
-    std::size_t m_nInBlock = 0;      // data bytes in the block being filled
+    std::vector<BYTE> m_buffer;     // whole blocks that follow the file's end
+    std::size_t m_nBuffered = 0;    // bytes of m_buffer in use, the block being filled included
+    std::uint64_t m_nRemaining = 0; // bytes of the chain still to come
+    std::size_t m_nInBlock = 0;     // data bytes in the block being filled
     bool m_bActive = false;
 
+    std::uint64_t EndOffset() const { return m_file.GetLength() + m_nBuffered; }
+    void AddBlock();
     void CloseBlock();
-    void WriteOut();
+    void WriteOut(std::size_t n);
 };

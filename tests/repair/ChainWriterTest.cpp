@@ -22,7 +22,8 @@ TEST(ChainWriterTest, SameBytesAsTheStoresWriter) {
         for (std::size_t n : sizes) {
             if (appender) {
                 firsts.push_back(writer.Begin(n));
-                writer.Write(data.data(), n / 2); // in two pieces
+                writer.Write(data.data(), n / 2); // in two pieces, flushed between
+                writer.Flush();
                 writer.Write(data.data() + n / 2, n - n / 2);
                 writer.End();
             } else {
@@ -31,6 +32,7 @@ TEST(ChainWriterTest, SameBytesAsTheStoresWriter) {
                 file.EndTransfer();
             }
         }
+        writer.Flush();
         file.Close();
         return firsts;
     };
