@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSplitter>
@@ -154,9 +155,17 @@ QString CMainFrame::ContextHelpTopic() const {
 }
 
 void CMainFrame::ShowHelp(const QString& topic) {
+    // Dialogs name their topic ("AddItem"); pages are files of the help.
+    QString page = topic;
+    if (!page.contains(QLatin1String(".html"))) {
+        page = page == QLatin1String("AddItem") ? QStringLiteral("tree.html")
+                                                : page.toLower() + QStringLiteral(".html");
+    }
+    if (!QFile::exists(QStringLiteral(":/help/") + page.section(QLatin1Char('#'), 0, 0)))
+        page = QStringLiteral("index.html");
     if (!m_pHelp)
         m_pHelp = new CHelpWindow(nullptr);
-    m_pHelp->ShowTopic(topic);
+    m_pHelp->ShowTopic(page);
 }
 
 // Split: the divider follows the arrow keys until Enter keeps or Escape restores it.

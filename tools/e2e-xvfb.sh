@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Drives Notarium as a user would, with real keystrokes on a virtual X server: creates a file
+# through the dialog loop, adds a folder and textlets, types, switches items, renames,
+# deletes, quits, starts again; then checks the file with `nota check` and what it holds.
+# Also: a second instance on the same file shows the sharing-violation message and ends;
+# a file that is no data file shows message 1003.
+# Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
+set -euo pipefail
+build="$(cd "${1:?usage: e2e-xvfb.sh BUILD_DIR [SCREENSHOT]}" && pwd)"
+shot="${2:-}"
+if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
+  export E2E_INSIDE_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
+fi
+
+notarium="$build/src/ui/notarium"
+nota="$build/src/cli/nota"
+work="$(mktemp -d)"
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
+mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+cd "$work"
+
+step() { echo "== $*"; }
+fail() { echo "FAIL: $*" >&2; import -window root /tmp/e2e-fail.png 2>/dev/null || true; exit 1; }
+# Waits for a window whose title matches exactly and prints its id.
+wait_window() {
+  local id
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no window '$1'"
+}
+wait_gone() {
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "window '$1' stays"
+}
+keys() { xdotool key --delay 60 "$@"; sleep 0.3; }
+type_text() { xdotool type --delay 30 "$1"; sleep 0.3; }
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+add_item() { # name kind-key (t = textlet, f = folder)
+  focus "$main"; keys ctrl+a
+  local dlg; dlg=$(wait_window "Add Item"); focus "$dlg"
+  type_text "$1"; keys "alt+$2"; keys Return
+  wait_gone "Add Item"
+  focus "$main"   # without a window manager nobody hands the focus back
+}
+click_text_pane() { xdotool mousemove --window "$main" 500 250 click 1; sleep 0.3; }
+
+step "first start: no file yet, so the Open dialog"
+"$notarium" >"$work/run1.log" 2>&1 &
+app=$!
+dlg=$(wait_window "Open Existing File"); focus "$dlg"
+keys alt+w                                         # Ne&w... switches to creating
+dlg=$(wait_window "Create New File"); focus "$dlg"
+type_text "e2e"; keys Return                       # no dot: e2e.Nota
+main=$(wait_window "e2e.Nota - Notarium"); focus "$main"
+[ -f "$work/e2e.Nota" ] || fail "e2e.Nota was not created"
+xdotool windowmove "$main" 40 30 windowsize "$main" 900 600; sleep 0.5
+
+step "add a folder and textlets, type, switch items, rename, delete"
+add_item "Letters" f
+add_item "Draft" t
+click_text_pane; type_text "Dear Ann,"; keys Return; type_text "see you soon."
+keys F6 Up                                         # to the tree, select the folder: stores the text
+keys Down                                          # back to Draft: its text is loaded again
+add_item "Zeta" t
+click_text_pane; type_text "second note"
+keys F6 alt+e e                                    # Edit > R&ename
+type_text "Memo"; keys Return
+add_item "Scratch" t
+keys ctrl+Delete
+box=$(wait_window "Notarium"); focus "$box"; keys alt+y
+wait_gone "Notarium"
+focus "$main"; keys Home Down Down                 # root, Letters, Draft
+sleep 0.5
+xdotool getwindowgeometry "$main" | tail -2 | tee "$work/geometry1"
+
+step "quit through File > Exit"
+keys alt+f x
+wait "$app" || fail "notarium ended with $?"
+"$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check"
+tree=$("$nota" tree "$work/e2e.Nota")
+echo "$tree"
+grep -q '"title":"Letters","image":5,[^}]*"state":32' <<<"$tree" || fail "Letters not expanded"
+grep -q '"title":"Draft","image":8,[^}]*"state":2' <<<"$tree" || fail "Draft not selected"
+grep -q '"title":"Memo"' <<<"$tree" || fail "rename lost"
+grep -q 'Zeta\|Scratch' <<<"$tree" && fail "renamed or deleted item still there"
+[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
+  fail "Draft text"
+[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = "second note" ] || fail "Memo text"
+grep -q "LastFile=.*e2e.Nota" "$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf" || fail "LastFile"
+
+step "second start: the last file, window, selection and folders come back"
+"$notarium" >"$work/run2.log" 2>&1 &
+app=$!
+main=$(wait_window "e2e.Nota - Notarium"); focus "$main"
+sleep 1
+xdotool getwindowgeometry "$main" | tail -2 | tee "$work/geometry2"
+diff "$work/geometry1" "$work/geometry2" || fail "window placement not restored"
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot" && echo "screenshot: $shot"
+
+step "another instance on the same file: sharing violation, then it ends"
+"$notarium" "$work/e2e.Nota" >"$work/run3.log" 2>&1 &
+second=$!
+box=$(wait_window "Notarium"); focus "$box"; keys Return
+dlg=$(wait_window "Open Existing File"); focus "$dlg"; keys Escape
+wait "$second" || fail "second instance ended with $?"
+
+step "a file that is no data file: message 1003"
+printf 'just text\n' >"$work/plain.Nota"
+focus "$main"; keys ctrl+o
+dlg=$(wait_window "Open Existing File"); focus "$dlg"
+type_text "$work/plain.Nota"; keys Return
+box=$(wait_window "Notarium"); focus "$box"; keys Return
+wait_gone "Notarium"
+focus "$main"
+xdotool search --name "^e2e.Nota - Notarium\$" >/dev/null || fail "current file closed"
+keys alt+f x
+wait "$app" || fail "notarium ended with $?"
+"$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check at the end"
+echo "PASS"
