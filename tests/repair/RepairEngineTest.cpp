@@ -1,5 +1,6 @@
 #include "RepairFixture.h"
 
+#include "app/NotariumDoc.h"
 #include "platform/File.h"
 
 #include <filesystem>
@@ -259,6 +260,24 @@ TEST_F(RepairTest, BrokenIndexKeepsWholeItemsAndRecoversLostTexts) {
     (void)lost1;
     (void)lost2;
 
+    // The repaired file opens as a document: its items, its recovered texts.
+    {
+        CAppSettings settings;
+        CNotariumDoc doc(ui, settings);
+        CTreeCtrl tree;
+        ASSERT_TRUE(doc.OnOpenDocument(Target()));
+        ASSERT_TRUE(doc.ReloadTree(tree));
+        EXPECT_EQ(tree.GetCount(), items.size());
+        HTREEITEM folder = tree.GetChildItem(tree.GetRootItem());
+        ASSERT_EQ(tree.GetItemText(folder), "#[NotaFix]");
+        TVITEM item;
+        item.mask = TVIF_PARAM;
+        item.hItem = tree.GetNextSiblingItem(tree.GetChildItem(folder));
+        item.lParam = tree.GetItemData(item.hItem);
+        std::string text;
+        doc.ReadText(item, text);
+        EXPECT_EQ(text, "lost text one");
+    }
     // The repaired file is sound.
     std::string again = dir.File("again.Nota");
     log.lines.clear();
