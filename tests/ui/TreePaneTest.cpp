@@ -85,6 +85,9 @@ TEST_F(PaneTest, BlankRenameKeepsTheTitleAndRenamingTheRootSavesTheTree) {
 
 TEST_F(PaneTest, LabelEditorTakesAtMost64CharactersAndItsCommandsActOnTheLabel) {
     HTREEITEM a = Add(Root(), "alpha");
+    settings.m_bInlineRename = false; // clicks no longer edit, the command still does
+    pane->ApplySettings();
+    EXPECT_EQ(pane->editTriggers(), QAbstractItemView::NoEditTriggers);
     pane->Rename();
     QLineEdit* editor = LabelEditor(*pane);
     ASSERT_NE(editor, nullptr);
