@@ -57,6 +57,15 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash + 1);
 }
 
+// The file a rename must replace: the target itself, also behind a symbolic link.
+std::string ResolveLink(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    auto real = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : real.string();
+}
+
 } // namespace
 
 CRepairEngine::CRepairEngine(IUiServices& ui, IRepairLog& log, IRepairProgress& progress)
@@ -116,7 +125,8 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
         LogFatal("No valid entries found in data index : Unable to continue without index");
 
     ShowStatus(true, "Writing data to temporary file");
-    CreateTempFile(target);
+    const std::string realTarget = ResolveLink(target);
+    CreateTempFile(realTarget);
     WriteTree("Error writing initial tree data to temporary file");
     m_temp.m_bDeferHeader = true;
     CopyItemTexts();
@@ -130,7 +140,7 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
     m_source.Abort(); // only ever read: nothing to write back
     FinishTemp();
     ShowStatus(true, "Copying temporary file to target file");
-    CopyToTarget(target);
+    CopyToTarget(realTarget);
 
     if (m_nErrors == 0)
         ShowStatus(true, kNoErrors);

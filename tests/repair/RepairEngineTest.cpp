@@ -333,6 +333,16 @@ TEST_F(RepairTest, SourceAsTargetIsReplacedAndPercentSignsAreKept) {
     EXPECT_TRUE(NoWorkFilesIn(dir.Path()));
 }
 
+TEST_F(RepairTest, TargetBehindALinkIsReplacedWhereItLives) {
+    SoundFile().WriteTo(Source());
+    WriteFileBytes(dir.File("real.Nota"), {'o', 'l', 'd'});
+    std::filesystem::create_symlink(dir.File("real.Nota"), Target());
+    Run(Source(), Target());
+    EXPECT_EQ(log.lines.back(), CRepairEngine::kNoErrors);
+    EXPECT_TRUE(std::filesystem::is_symlink(Target()));
+    EXPECT_EQ(TargetItems().size(), 4u);
+}
+
 TEST_F(RepairTest, MalformedIndexRecordsStopTheIndexThere) {
     struct Case {
         std::vector<BYTE> tail; // after a sound root item with one child

@@ -23,7 +23,13 @@ int CFixUi::MessageBox(const std::string& text, UINT type) {
     }
     QMessageBox box(icon, QString::fromUtf8(str::kFixTitle), QString::fromUtf8(text),
                     QMessageBox::Ok, m_pOwner);
+    // A message in the middle of a run shows the ordinary pointer while it waits.
+    bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
     return IDOK;
 }
 
