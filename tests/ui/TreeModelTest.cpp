@@ -86,3 +86,16 @@ TEST_F(PaneTest, ReopeningRestoresExpandedFoldersAndTheSelection) {
     EXPECT_FALSE(pane->isExpanded(pane->Model().IndexOf(closed)));
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Tree().GetSelectedItem()));
 }
+
+TEST(TreeModel, TouchesNoItemWhileUpdatesAreLocked) {
+    CTreeCtrl tree;
+    CTreeModel model(tree);
+    HTREEITEM a = tree.InsertItem("a", 4, 4);
+    tree.InsertItem("b", 8, 8, a, TVI_LAST);
+    const QModelIndex stale = model.index(0, 0, model.index(0, 0));
+    CTreeUpdateLock lock(tree);
+    tree.DeleteItem(a); // the views hear of it only at the end of the lock
+    EXPECT_FALSE(model.parent(stale).isValid());
+    EXPECT_FALSE(model.data(stale).isValid());
+    EXPECT_EQ(model.rowCount(), 0);
+}

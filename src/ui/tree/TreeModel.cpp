@@ -34,20 +34,22 @@ QModelIndex CTreeModel::IndexOf(HTREEITEM h) const {
     return createIndex(ToRow(m_tree.GetIndexInParent(h)), 0, h);
 }
 
+// While the control's updates are locked, items the views still know may already be gone:
+// until the reset that follows, the model answers without touching any item.
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
-    if (row < 0 || column != 0)
+    if (row < 0 || column != 0 || m_tree.IsUpdateLocked())
         return {};
     HTREEITEM h = m_tree.GetChildAt(ItemOf(parent), static_cast<std::size_t>(row));
     return h ? createIndex(row, 0, h) : QModelIndex();
 }
 
 QModelIndex CTreeModel::parent(const QModelIndex& child) const {
-    HTREEITEM h = ItemOf(child);
+    HTREEITEM h = m_tree.IsUpdateLocked() ? nullptr : ItemOf(child);
     return h ? IndexOf(m_tree.GetParentItem(h)) : QModelIndex();
 }
 
 int CTreeModel::rowCount(const QModelIndex& parent) const {
-    if (parent.column() > 0)
+    if (parent.column() > 0 || m_tree.IsUpdateLocked())
         return 0;
     return ToRow(m_tree.GetChildCount(ItemOf(parent)));
 }
@@ -57,6 +59,8 @@ int CTreeModel::columnCount(const QModelIndex& /*parent*/) const {
 }
 
 bool CTreeModel::hasChildren(const QModelIndex& parent) const {
+    if (m_tree.IsUpdateLocked())
+        return false;
     if (!parent.isValid())
         return m_tree.GetChildCount(nullptr) > 0;
     return parent.column() == 0 && m_tree.ItemHasChildren(ItemOf(parent));
@@ -64,7 +68,7 @@ bool CTreeModel::hasChildren(const QModelIndex& parent) const {
 
 QVariant CTreeModel::data(const QModelIndex& index, int role) const {
     HTREEITEM h = ItemOf(index);
-    if (!h)
+    if (!h || m_tree.IsUpdateLocked())
         return {};
     switch (role) {
     case Qt::DisplayRole:
