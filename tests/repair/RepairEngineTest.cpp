@@ -343,6 +343,20 @@ TEST_F(RepairTest, TargetBehindALinkIsReplacedWhereItLives) {
     EXPECT_EQ(TargetItems().size(), 4u);
 }
 
+TEST_F(RepairTest, DeeplyNestedIndexNeedsNoDeepStack) {
+    const int depth = 100000;
+    CTreeStreamBuilder stream;
+    stream.Item(IMAGE_ROOT, "Notarium");
+    for (int i = 0; i < depth; ++i)
+        stream.Item(IMAGE_FOLDER, "f");
+    for (int i = 0; i <= depth; ++i)
+        stream.End();
+    CFileBuilder file;
+    file.SetTreeData(file.AddChain(stream.Finish()));
+    Repair(file);
+    EXPECT_EQ(log.lines.back(), CRepairEngine::kNoErrors);
+}
+
 TEST_F(RepairTest, MalformedIndexRecordsStopTheIndexThere) {
     struct Case {
         std::vector<BYTE> tail; // after a sound root item with one child
