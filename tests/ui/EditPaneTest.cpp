@@ -88,6 +88,12 @@ TEST_F(PaneTest, ChangedFlagAndStoredBytes) {
 TEST_F(PaneTest, WordWrapSwitchKeepsTextSelectionAndChangedFlag) {
     Add(Root(), "t");
     QApplication::processEvents();
+    settings.m_lfScreenFont.lfHeight = -20;
+    settings.m_bWordWrap = false;
+    edit->ApplySettings(); // settings alone never mark the text changed
+    EXPECT_FALSE(edit->IsTextChanged());
+    settings.m_bWordWrap = true;
+    edit->ApplySettings();
     Type("some text");
     QTextCursor cursor = edit->textCursor();
     cursor.setPosition(2);
