@@ -344,7 +344,7 @@ TEST_F(RepairTest, TargetBehindALinkIsReplacedWhereItLives) {
 }
 
 TEST_F(RepairTest, DeeplyNestedIndexNeedsNoDeepStack) {
-    const int depth = 100000;
+    const int depth = 50000;
     CTreeStreamBuilder stream;
     stream.Item(IMAGE_ROOT, "Notarium");
     for (int i = 0; i < depth; ++i)
