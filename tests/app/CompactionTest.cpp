@@ -212,6 +212,19 @@ TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {
     EXPECT_TRUE(doc.OnCompact(tree, false));
 }
 
+TEST_F(CompactionTest, DamagedTextChainStopsItWithoutHarm) {
+    CFileBuilder file = ThreeTextlets(600);
+    DWORD charlie = 544; // the first text chain, two blocks
+    file.SetNext(charlie, 999936);
+    Open(file);
+    std::vector<BYTE> before = Bytes();
+    EXPECT_FALSE(doc.OnCompact(tree, false));
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_TRUE(NoWorkFiles());
+    EXPECT_EQ(Text("alpha"), "alpha's text");
+}
+
 TEST_F(CompactionTest, ResultKeepsPermissionsAndPassesARepairCheck) {
     Open(ThreeTextlets(3000));
     ::chmod(path.c_str(), 0640);
