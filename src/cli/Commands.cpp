@@ -29,6 +29,19 @@ HTREEITEM FindItem(CCliSession& s, const std::string& path) {
     return h;
 }
 
+// Opens FILE (args[0]) and finds the items that the paths after it name.
+bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items) {
+    if (!s.Open(args[0]))
+        return false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        HTREEITEM h = FindItem(s, args[i]);
+        if (!h)
+            return false;
+        items.push_back(h);
+    }
+    return true;
+}
+
 int Done(CCliSession& s, bool ok) {
     bool closed = s.Close();
     return ok && closed ? 0 : 1;
@@ -132,11 +145,10 @@ int Cat(const Args& args, Streams& io) {
     if (args.size() != 2)
         return Usage(io, "nota cat FILE PATH");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, args, items))
         return 1;
-    HTREEITEM h = FindItem(s, args[1]);
-    if (!h)
-        return 1;
+    HTREEITEM h = items[0];
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
         try {
             std::vector<BYTE> bytes;
@@ -179,11 +191,10 @@ int Put(const Args& args, Streams& io) {
     if (args.size() != 2)
         return Usage(io, "nota put FILE PATH < TEXT");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, args, items))
         return 1;
-    HTREEITEM h = FindItem(s, args[1]);
-    if (!h)
-        return 1;
+    HTREEITEM h = items[0];
     std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
     CMemoryTextPane pane;
     pane.m_text = enc::LfToCrLf(input);
@@ -205,11 +216,10 @@ int Rm(const Args& args, Streams& io) {
     if (args.size() != 2)
         return Usage(io, "nota rm FILE PATH");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, args, items))
         return 1;
-    HTREEITEM h = FindItem(s, args[1]);
-    if (!h)
-        return 1;
+    HTREEITEM h = items[0];
     if (nota::IsRootImage(treewalk::GetImage(s.m_tree, h))) {
         s.m_ui.MessageBox(str::kCannotDeleteRoot, MB_OK | MB_ICONEXCLAMATION);
         return 1;
@@ -221,12 +231,10 @@ int Mv(const Args& args, Streams& io) {
     if (args.size() != 3)
         return Usage(io, "nota mv FILE PATH TARGET");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, args, items))
         return 1;
-    HTREEITEM h = FindItem(s, args[1]);
-    HTREEITEM target = h ? FindItem(s, args[2]) : nullptr;
-    if (!h || !target)
-        return 1;
+    HTREEITEM h = items[0], target = items[1];
     CTreeCtrl& tree = s.m_tree;
     if (treewalk::GetFolderOf(tree, h) == treewalk::GetFolderOf(tree, target))
         return Done(s, true); // the item is there already
@@ -244,12 +252,10 @@ int Cp(const Args& args, Streams& io) {
     if (args.size() != 3)
         return Usage(io, "nota cp FILE PATH TARGET");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, args, items))
         return 1;
-    HTREEITEM h = FindItem(s, args[1]);
-    HTREEITEM target = h ? FindItem(s, args[2]) : nullptr;
-    if (!h || !target)
-        return 1;
+    HTREEITEM h = items[0], target = items[1];
     bool ok = true;
     try {
         std::vector<BYTE> data = s.m_doc.CopyItems(s.m_tree, h);
