@@ -113,11 +113,18 @@ TEST_F(PaneTest, LabelEditorTakesAtMost64CharactersAndItsCommandsActOnTheLabel) 
     EXPECT_EQ(Title(a), "renamed");
 }
 
-TEST_F(PaneTest, LongTitlesAreCutAtACharacterBoundary) {
+TEST_F(PaneTest, RenamedTitlesAreCutAtACharacterBoundaryAndOthersKeepTheirBytes) {
     HTREEITEM a = Add(Root(), "a");
     const QString longTitle = QString(63, u'a') + QChar(0x00E9); // 65 bytes in UTF-8
     EXPECT_TRUE(pane->EndLabelEdit(a, longTitle));
     EXPECT_EQ(Title(a), std::string(63, 'a'));
+
+    // A Windows-1252 title stays as it is unless the user changes it.
+    Tree().SetItemText(a, "caf\xe9");
+    EXPECT_TRUE(pane->EndLabelEdit(a, QString::fromUtf8(" caf\xc3\xa9 ")));
+    EXPECT_EQ(Title(a), "caf\xe9");
+    EXPECT_TRUE(pane->EndLabelEdit(a, QString::fromUtf8("caf\xc3\xa9s")));
+    EXPECT_EQ(Title(a), "caf\xc3\xa9s");
 }
 
 TEST_F(PaneTest, DeleteAsksWithTheWarningOnlyForFoldersWithChildren) {
