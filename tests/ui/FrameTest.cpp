@@ -191,3 +191,19 @@ TEST_F(FrameTest, ContextMenusHoldTheirCommandsInOrder) {
               QStringList({"&Undo", "Cu&t", "&Copy", "&Paste", "&Select All", "&Quick Copy",
                            "Date and &Time...", "&Find...", "&Replace...", "&Print..."}));
 }
+
+TEST_F(FrameTest, HelpShowsTheContentsAndTheTopicOfThePane) {
+    Frame()->Action(ID_HELP_FINDER)->trigger();
+    ASSERT_NE(Frame()->HelpWindow(), nullptr);
+    EXPECT_TRUE(Frame()->HelpWindow()->isVisible());
+    EXPECT_EQ(Frame()->HelpWindow()->CurrentTopic(), QStringLiteral("index.html"));
+
+    Frame()->Router().SetActivePane(CommandLevel::EditPane);
+    Frame()->Action(ID_HELP)->trigger();
+    EXPECT_EQ(Frame()->HelpWindow()->CurrentTopic(), QStringLiteral("editing.html"));
+    Frame()->ShowHelp(QStringLiteral("AddItem")); // a dialog's topic
+    EXPECT_EQ(Frame()->HelpWindow()->CurrentTopic(), QStringLiteral("tree.html"));
+    Frame()->ShowHelp(QStringLiteral("nothing-like-this"));
+    EXPECT_EQ(Frame()->HelpWindow()->CurrentTopic(), QStringLiteral("index.html"));
+    Frame()->HelpWindow()->close();
+}

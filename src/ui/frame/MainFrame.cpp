@@ -50,6 +50,7 @@ QList<QKeySequence> KeysOf(const CommandInfo& c) {
 
 CMainFrame::CMainFrame(CNotariumApp& app, QWidget* parent)
     : QMainWindow(parent), m_app(app), m_settings(app.Settings()) {
+    InitNotariumResources();
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(AppIcon());
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
@@ -94,6 +95,7 @@ void CMainFrame::CreateClient() {
         "The text of the selected textlet. Changes are written to the file when you select "
         "another item."));
     m_pEdit->installEventFilter(this);
+    m_pTree->installEventFilter(this);
     connect(m_pTree, &CTreePaneView::contextMenuRequested, this,
             [this](const QPoint& pos) { TrackMenu(m_pTreeMenu, pos); });
     connect(m_pEdit, &CEditPaneView::contextMenuRequested, this,

@@ -119,10 +119,11 @@ bool CMainFrame::IsTableAccelerator(const QKeyEvent* key) const {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (m_bSplitTracking && event->type() == QEvent::KeyPress)
         return SplitTrackingKey(static_cast<QKeyEvent*>(event));
-    if (watched == m_pEdit &&
+    if ((watched == m_pEdit || watched == m_pTree) &&
         (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
-        // The window's accelerators come before the edit control's own keys (Ctrl+A adds an
-        // item); an accelerator whose command is disabled does nothing.
+        // The window's accelerators come before the panes' own keys (Ctrl+A adds an item,
+        // Ctrl+C in the tree is the item command); an accelerator whose command is disabled
+        // does nothing.
         auto* key = static_cast<QKeyEvent*>(event);
         if (IsTableAccelerator(key)) {
             event->ignore();

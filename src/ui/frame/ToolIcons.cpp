@@ -229,6 +229,14 @@ QIcon ToolIcon(const char* name) {
 }
 
 QIcon AppIcon() {
+    InitNotariumResources();
     QIcon icon(QStringLiteral(":/icons/notarium.png"));
     return icon.isNull() ? ToolIcon("app") : icon;
+}
+
+static void RegisterNotariumResources() { Q_INIT_RESOURCE(notarium); }
+
+void InitNotariumResources() {
+    static const bool bDone = (RegisterNotariumResources(), true);
+    (void)bDone;
 }

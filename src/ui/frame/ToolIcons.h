@@ -8,3 +8,7 @@
 QIcon ToolIcon(const char* name);
 // The program's own icon (an open book).
 QIcon AppIcon();
+
+// The program's resources (help pages, icons) live in a static library; this links them in
+// and registers them. Safe to call more than once.
+void InitNotariumResources();
