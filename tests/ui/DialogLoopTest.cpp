@@ -2,6 +2,7 @@
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QPushButton>
 #include <QTimer>
@@ -179,4 +180,26 @@ TEST(FileDialogTest, CreateDialogConfirmsWithCreateAndAsksBeforeOverwriting) {
     QTimer::singleShot(0, &dlg, [&dlg] { dlg.reject(); });
     std::string path;
     EXPECT_FALSE(dlg.DoModal(path));
+}
+
+TEST_F(DialogLoopTest, CreatingOverTheOpenFileFailsAndLeavesItWhole) {
+    StartWithFile();
+    ASSERT_NE(app->Doc().InsertNewItem(Tree(), Tree().GetRootItem(), "Keep me", false), nullptr);
+    const std::vector<BYTE> before = ReadFileBytes(current);
+    dialogs.script = {{'C', true, current}};
+    app->OnFileNew();
+    ASSERT_GE(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              CFileException(CFileException::sharingViolation, current).GetErrorMessage());
+    EXPECT_EQ(dialogs.shown, "C"); // a file is still open: the loop ends
+    EXPECT_EQ(ReadFileBytes(current), before);
+    EXPECT_EQ(OpenPath(), current);
+}
+
+TEST(CommandLineTest, FirstNonOptionArgumentMadeAbsolute) {
+    EXPECT_EQ(CommandLineFile({}), "");
+    EXPECT_EQ(CommandLineFile({QStringLiteral("-style"), QStringLiteral("/a/b.Nota")}),
+              "/a/b.Nota");
+    const std::string rel = CommandLineFile({QStringLiteral("x.Nota")});
+    EXPECT_EQ(rel, QDir::current().absoluteFilePath(QStringLiteral("x.Nota")).toStdString());
 }
