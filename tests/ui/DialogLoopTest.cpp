@@ -2,7 +2,9 @@
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QPushButton>
 #include <QTimer>
@@ -202,4 +204,16 @@ TEST(CommandLineTest, FirstNonOptionArgumentMadeAbsolute) {
               "/a/b.Nota");
     const std::string rel = CommandLineFile({QStringLiteral("x.Nota")});
     EXPECT_EQ(rel, QDir::current().absoluteFilePath(QStringLiteral("x.Nota")).toStdString());
+}
+
+TEST(FileDialogTest, AllFilesListsNamesWithoutADot) {
+    COpenFileDlg dlg;
+    auto* model = dlg.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(combo, nullptr);
+    combo->setCurrentIndex(1); // what a choice in the filter box does
+    emit combo->activated(1);
+    emit combo->textActivated(combo->currentText());
+    EXPECT_EQ(model->nameFilters(), QStringList{QStringLiteral("*")});
 }

@@ -1,6 +1,7 @@
 #include "ui/frame/FileDialogs.h"
 
 #include <QFile>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QPushButton>
 
@@ -17,6 +18,13 @@ void SetUpCommon(QFileDialog& dlg, const QString& title, const QString& startDir
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setWindowTitle(title);
     dlg.setNameFilters(FileFilters());
+    // "*.*" names every file, also those without a dot, as the filter's text promises.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
+        if (filter != FileFilters().constLast())
+            return;
+        if (auto* model = dlg.findChild<QFileSystemModel*>())
+            model->setNameFilters({QStringLiteral("*")});
+    });
     if (!startDir.isEmpty())
         dlg.setDirectory(startDir);
 }
