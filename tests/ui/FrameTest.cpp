@@ -1,10 +1,12 @@
 // The main window: enable rules, routing, the Compact command, window placement and bars.
 #include "AppFixture.h"
+#include "app/Records.h"
 #include "platform/Strings.h"
 #include "ui/frame/CommandTable.h"
 #include "ui/text/EditPaneView.h"
 
 #include <QMenu>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -206,4 +208,30 @@ TEST_F(FrameTest, HelpShowsTheContentsAndTheTopicOfThePane) {
     Frame()->ShowHelp(QStringLiteral("nothing-like-this"));
     EXPECT_EQ(Frame()->HelpWindow()->CurrentTopic(), QStringLiteral("index.html"));
     Frame()->HelpWindow()->close();
+}
+
+TEST_F(FrameTest, ClosingMaximizedKeepsTheRestoredRectangle) {
+    Frame()->setGeometry(50, 60, 640, 480);
+    QApplication::processEvents();
+    const QRect normal = Frame()->geometry();
+    Frame()->showMaximized();
+    QApplication::processEvents();
+    if (!Frame()->isMaximized())
+        GTEST_SKIP() << "this platform does not maximize windows";
+    Frame()->close();
+    Exit();
+
+    QSettings ini(QString::fromStdString(dir.File("settings.ini")), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Settings/WindowMax").toInt(), 1);
+    const QByteArray pos = ini.value("Settings/WindowPos").toByteArray();
+    ASSERT_EQ(pos.size(), 16);
+    RECT rc;
+    ASSERT_TRUE(rc.FromBytes(std::vector<BYTE>(pos.begin(), pos.end())));
+    EXPECT_EQ(QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top), normal);
+
+    Start({QString::fromStdString(path)});
+    EXPECT_TRUE(Frame()->isMaximized());
+    Frame()->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(Frame()->geometry(), normal);
 }
