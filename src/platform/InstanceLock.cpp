@@ -14,7 +14,7 @@
 namespace {
 
 int OpenLockFile(const std::string& path) {
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
 int FlockRetry(int fd, int op) {
