@@ -234,7 +234,9 @@ QIcon AppIcon() {
     return icon.isNull() ? ToolIcon("app") : icon;
 }
 
-static void RegisterNotariumResources() { Q_INIT_RESOURCE(notarium); }
+static void RegisterNotariumResources() {
+    Q_INIT_RESOURCE(notarium);
+}
 
 void InitNotariumResources() {
     static const bool bDone = (RegisterNotariumResources(), true);
