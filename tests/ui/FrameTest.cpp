@@ -5,11 +5,16 @@
 #include "ui/frame/CommandTable.h"
 #include "ui/text/EditPaneView.h"
 
+#include <QDialog>
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 class FrameTest : public AppTest {
 protected:
@@ -234,4 +239,50 @@ TEST_F(FrameTest, ClosingMaximizedKeepsTheRestoredRectangle) {
     Frame()->showNormal();
     QApplication::processEvents();
     EXPECT_EQ(Frame()->geometry(), normal);
+}
+
+TEST_F(FrameTest, IdleStepWaitsForModalLoopsAndBusyWork) {
+    EXPECT_TRUE(app->OnIdle());
+    QApplication::setOverrideCursor(Qt::WaitCursor); // a long operation is running
+    EXPECT_FALSE(app->OnIdle());
+    QApplication::restoreOverrideCursor();
+
+    bool idleInDialog = true;
+    QDialog dialog(Frame());
+    QTimer::singleShot(0, &dialog, [&] {
+        idleInDialog = app->OnIdle();
+        dialog.reject();
+    });
+    dialog.exec();
+    EXPECT_FALSE(idleInDialog);
+}
+
+TEST_F(FrameTest, DroppedFileOpensWithTheDocumentsOwnChecks) {
+    const std::string other = NewDataFile("dropped.Nota");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Frame(), &drop);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OpenPath() == other; }, 2000));
+    EXPECT_EQ(app->RecentFiles()[0], other);
+}
+
+TEST_F(FrameTest, SplitMovesTheDividerWithArrowsAndEscapeRestoresIt) {
+    Frame()->Splitter()->setSizes({200, 500});
+    QApplication::processEvents();
+    Frame()->Action(ID_WINDOW_SPLIT)->trigger();
+    QTest::keyClick(Frame(), Qt::Key_Right);
+    QTest::keyClick(Frame(), Qt::Key_Right);
+    EXPECT_EQ(Frame()->Splitter()->sizes().value(0), 216);
+    QTest::keyClick(Frame(), Qt::Key_Escape);
+    EXPECT_EQ(Frame()->Splitter()->sizes().value(0), 200);
+
+    Frame()->Action(ID_WINDOW_SPLIT)->trigger();
+    QTest::keyClick(Frame(), Qt::Key_Left);
+    QTest::keyClick(Frame(), Qt::Key_Return);
+    EXPECT_EQ(Frame()->Splitter()->sizes().value(0), 192);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
