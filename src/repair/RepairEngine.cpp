@@ -18,8 +18,8 @@ namespace {
 
 // Offsets are 32-bit: blocks beyond the last one a DWORD can name are never part of a chain.
 constexpr std::uint64_t kMaxBlocks = (0xFFFFFFFFull - HEADER_SIZE) / BLOCK_SIZE + 1;
-// Blocks per read while reading in file order: from the second block of a run on, doubling.
-constexpr std::size_t kMinReadAhead = 16;
+// Blocks per read of the source: after a jump, and at most while reading in file order.
+constexpr std::size_t kMinReadAhead = 32;
 constexpr std::size_t kMaxReadAhead = 2048;
 constexpr DWORD kTextSignatureLimit = 0x0A000000;
 constexpr const char* kUntitled = "Untitled";
@@ -221,29 +221,28 @@ bool CRepairEngine::CheckBlock(DWORD offset, Block& block, std::string& reason) 
     return true;
 }
 
-// One block of the source. Blocks asked for in file order are read ahead in growing runs,
-// so a compacted file is read in large pieces and a scattered one a block at a time.
+// One block of the source, from a window read ahead: a few blocks after a jump (a system call
+// costs more than copying them), and doubling runs while blocks are asked for in file order,
+// so a compacted file is read in large pieces.
 const BYTE* CRepairEngine::ReadBlock(DWORD offset) {
-    bool sequential = offset == m_dwLastRead + BLOCK_SIZE;
-    m_dwLastRead = offset;
-    if (!m_window.empty() && offset >= m_dwWindowStart &&
-        offset - m_dwWindowStart + BLOCK_SIZE <= m_window.size())
+    if (m_nWindow > 0 && offset >= m_dwWindowStart &&
+        offset - m_dwWindowStart + BLOCK_SIZE <= m_nWindow)
         return m_window.data() + (offset - m_dwWindowStart);
 
-    std::size_t want = 1;
-    if (sequential && !m_window.empty() && offset == m_dwWindowStart + m_window.size())
-        want =
-            std::clamp<std::size_t>(m_window.size() / BLOCK_SIZE * 2, kMinReadAhead, kMaxReadAhead);
+    bool inOrder = m_nWindow > 0 && offset == m_dwWindowStart + m_nWindow;
+    std::size_t want =
+        inOrder ? std::clamp<std::size_t>(m_nWindow / BLOCK_SIZE * 2, kMinReadAhead, kMaxReadAhead)
+                : kMinReadAhead;
     std::size_t left = m_nBlocks - (offset - HEADER_SIZE) / BLOCK_SIZE;
     want = std::min(want, left);
-    m_window.resize(want * BLOCK_SIZE);
+    if (m_window.size() < want * BLOCK_SIZE)
+        m_window.resize(want * BLOCK_SIZE);
+    m_nWindow = 0;
     m_source.Seek(offset, CFile::begin);
-    UINT got = m_source.Read(m_window.data(), static_cast<UINT>(m_window.size()));
-    if (got < BLOCK_SIZE) {
-        m_window.clear();
+    UINT got = m_source.Read(m_window.data(), static_cast<UINT>(want * BLOCK_SIZE));
+    if (got < BLOCK_SIZE)
         throw CFileException(CFileException::endOfFile, m_source.GetFilePath());
-    }
-    m_window.resize(got / BLOCK_SIZE * BLOCK_SIZE);
+    m_nWindow = got / BLOCK_SIZE * BLOCK_SIZE;
     m_dwWindowStart = offset;
     return m_window.data();
 }

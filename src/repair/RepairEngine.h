@@ -86,8 +86,8 @@ private:
 
     // Read-ahead over the source for blocks read in file order.
     std::vector<BYTE> m_window;
+    std::size_t m_nWindow = 0; // bytes of m_window read
     DWORD m_dwWindowStart = 0;
-    DWORD m_dwLastRead = 0;
 
     struct Block {
         DWORD dwNext = 0;
