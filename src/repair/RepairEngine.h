@@ -57,8 +57,6 @@ public:
 
     const std::string& GetStatusText() const { return m_strStatus; }
     int GetErrorCount() const { return m_nErrors; }
-    // The repaired item tree (after a run that got as far as reading the index).
-    const CTreeCtrl* GetItemTree() const { return m_tree.get(); }
 
     // Message fragments the engine quotes.
     static constexpr const char* kReasonChain = "Length field corrupt or blocks missing from chain";
