@@ -105,6 +105,18 @@ xdotool getwindowgeometry "$main" | tail -2 | tee "$work/geometry2"
 diff "$work/geometry1" "$work/geometry2" || fail "window placement not restored"
 [ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot" && echo "screenshot: $shot"
 
+step "the selected item's text is there: Quick Copy it, paste it into Memo"
+focus "$main"; keys ctrl+q Down                    # Draft's whole text; then select Memo
+click_text_pane; keys ctrl+End ctrl+v
+focus "$main"; keys F6 Up                          # back to the tree, Draft: Memo is stored
+
+step "Open New Window: another instance with the Open dialog, which ends when cancelled"
+keys alt+f w
+dlg=$(wait_window "Open Existing File"); focus "$dlg"; keys Escape
+wait_gone "Open Existing File"
+sleep 0.5
+[ "$(xdotool search --name 'Notarium' | wc -l)" -ge 1 ] || fail "main window gone"
+
 step "another instance on the same file: sharing violation, then it ends"
 "$notarium" "$work/e2e.Nota" >"$work/run3.log" 2>&1 &
 second=$!
@@ -124,4 +136,6 @@ xdotool search --name "^e2e.Nota - Notarium\$" >/dev/null || fail "current file 
 keys alt+f x
 wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check at the end"
+[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Ann,\r\nsee you soon.' ] ||
+  fail "Memo after the paste: $("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")"
 echo "PASS"
