@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -182,13 +183,25 @@ void CNotaFixDlg::EnableButtons(bool enable) {
     menuBar()->setEnabled(enable);
 }
 
+void CNotaFixDlg::SetUpFileDialog(QFileDialog& dlg) {
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setNameFilter(QString::fromLatin1(FileFilter()));
+    dlg.setFilter(dlg.filter() & ~QDir::CaseSensitive); // *.nota also finds x.Nota
+    // "*.*" names every file, also those without a dot, as the filter's text promises.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
+        if (!filter.startsWith(QStringLiteral("All Files")))
+            return;
+        if (auto* model = dlg.findChild<QFileSystemModel*>())
+            model->setNameFilters({QStringLiteral("*")});
+    });
+}
+
 QString CNotaFixDlg::ChooseSource() {
     QFileDialog dlg(this);
+    SetUpFileDialog(dlg);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setNameFilter(QString::fromLatin1(FileFilter()));
     dlg.setDefaultSuffix(QStringLiteral("Nota"));
-    dlg.setFilter(dlg.filter() & ~QDir::CaseSensitive); // *.nota also finds x.Nota
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return {};
     return dlg.selectedFiles().first();
@@ -196,10 +209,9 @@ QString CNotaFixDlg::ChooseSource() {
 
 QString CNotaFixDlg::ChooseTarget() {
     QFileDialog dlg(this);
+    SetUpFileDialog(dlg);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setNameFilter(QString::fromLatin1(FileFilter()));
-    dlg.setFilter(dlg.filter() & ~QDir::CaseSensitive);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return {};
     return dlg.selectedFiles().first();

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class QFileDialog;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -25,6 +26,8 @@ public:
     // The target rule of the save dialog: a path without any "." gets ".Nota".
     static QString WithNotaExtension(const QString& path);
     static const char* FileFilter();
+    // The filters and options that both file dialogs share.
+    static void SetUpFileDialog(QFileDialog& dlg);
 
     QPushButton* RepairButton() const { return m_pRepair; }
     QPushButton* HelpButton() const { return m_pHelp; }

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -201,4 +203,32 @@ TEST_F(NotafixDlgTest, HelpAndAbout) {
     EXPECT_EQ(title, "About NotaFix");
     EXPECT_TRUE(lines.contains("NotaFix Version 1.50|"));
     EXPECT_TRUE(lines.contains("Notarium Data File Repair Utility|"));
+}
+
+TEST_F(NotafixDlgTest, FileDialogFiltersFindNotaFilesInAnyCaseAndAllFiles) {
+    for (const char* name : {"a.Nota", "b.nota", "plain", "c.txt"})
+        WriteFileBytes(dir.File(name), {'x'});
+    QFileDialog fileDlg(&dlg);
+    CNotaFixDlg::SetUpFileDialog(fileDlg);
+    fileDlg.setDirectory(QString::fromStdString(dir.Path()));
+    auto* model = fileDlg.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    QModelIndex root = model->index(QString::fromStdString(dir.Path()));
+    auto shown = [&] {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            QModelIndex index = model->index(row, 0, root);
+            // Names that the filter rejects stay in the model but are disabled.
+            if (model->flags(index) & Qt::ItemIsEnabled)
+                names << model->fileName(index);
+        }
+        names.sort();
+        return names;
+    };
+    const QStringList nota{"a.Nota", "b.nota"}, all{"a.Nota", "b.nota", "c.txt", "plain"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == nota; }))
+        << shown().join(",").toStdString();
+    fileDlg.selectNameFilter("All Files (*.*)");
+    emit fileDlg.filterSelected("All Files (*.*)");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == all; })) << shown().join(",").toStdString();
 }
