@@ -37,16 +37,13 @@ long PeakRssMb() {
     return ru.ru_maxrss / 1024;
 }
 
-class CQuietUi : public IUiServices {
+// Shows the messages a run gives on standard error.
+class CQuietUi : public CNullUi {
 public:
-    int MessageBox(const std::string& text, UINT) override {
+    int MessageBox(const std::string& text, UINT type) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
-        return IDOK;
+        return CNullUi::MessageBox(text, type);
     }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
 };
 
 // A million items: the root, 1,000 folders of 999 textlets each.

@@ -32,16 +32,13 @@ double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-class CQuietUi : public IUiServices {
+// Shows the messages a run gives on standard error.
+class CQuietUi : public CNullUi {
 public:
-    int MessageBox(const std::string& text, UINT) override {
+    int MessageBox(const std::string& text, UINT type) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
-        return IDOK;
+        return CNullUi::MessageBox(text, type);
     }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
 };
 
 // Keeps the last line and the time spent in each step.

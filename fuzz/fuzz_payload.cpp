@@ -4,22 +4,9 @@
 
 #include "app/NotariumDoc.h"
 
-namespace {
-
-class CSilentUi : public IUiServices {
-public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzScratchPath("fuzz-payload");
-    CSilentUi ui;
+    CNullUi ui;
     CAppSettings settings;
     if (!CNotariumDoc::PrepareDataFile(path, true, ui))
         __builtin_trap();

@@ -13,15 +13,6 @@
 
 namespace {
 
-class CSilentUi : public IUiServices {
-public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
-};
-
 class CSilentLog : public IRepairLog {
 public:
     void AppendLine(const std::string&) override {}
@@ -47,7 +38,7 @@ std::string ScratchDir() {
 
 // Runs a repair; returns -1 after a fatal error, else the number of errors.
 int Repair(const std::string& source, const std::string& target) {
-    CSilentUi ui;
+    CNullUi ui;
     CSilentLog log;
     CSilentProgress progress;
     CRepairEngine engine(ui, log, progress);

@@ -10,15 +10,6 @@
 
 namespace {
 
-class CSilentUi : public IUiServices {
-public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
-};
-
 void WriteStreamFile(const std::string& path, const uint8_t* data, size_t size) {
     std::vector<uint8_t> file(32, 0);
     std::memcpy(file.data(), "nota", 4);
@@ -37,7 +28,8 @@ void WriteStreamFile(const std::string& path, const uint8_t* data, size_t size) 
         pos += n;
     } while (pos < size);
     std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
 }
 
 } // namespace
@@ -52,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     else
         WriteStreamFile(path, data + 1, size - 1);
 
-    CSilentUi ui;
+    CNullUi ui;
     CAppSettings settings;
     settings.m_bRememberTreeState = (data[0] & 2) != 0;
     CNotariumDoc doc(ui, settings);

@@ -19,15 +19,6 @@
 
 namespace {
 
-class CQuietUi : public IUiServices {
-public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
-};
-
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point since) {
@@ -63,7 +54,7 @@ int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    CQuietUi ui;
+    CNullUi ui;
     CAppSettings settings;
     CNotariumDoc doc(ui, settings);
     CEditPaneView edit(settings, ui);

@@ -10,18 +10,6 @@ using namespace nota;
 
 namespace {
 
-// The wait cursor for a scope.
-class CWaitCursor {
-public:
-    explicit CWaitCursor(IUiServices& ui) : m_ui(ui) { m_ui.BeginWaitCursor(); }
-    ~CWaitCursor() { m_ui.EndWaitCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-
-private:
-    IUiServices& m_ui;
-};
-
 void ShowCorrupt(IUiServices& ui, const std::string& path) {
     ui.MessageBox(Format(str::kCorruptFile, path), MB_OK | MB_ICONEXCLAMATION);
 }

@@ -1,6 +1,7 @@
 #include "cli/MaintenanceCommands.h"
 
 #include "app/NotariumDoc.h"
+#include "cli/ConsoleUi.h"
 #include "platform/FileSystem.h"
 #include "repair/RepairEngine.h"
 
@@ -11,20 +12,6 @@
 namespace {
 
 // The terminal as the user interface: messages go to standard error, questions are
-// answered with OK, the status bar and the progress bar stay silent.
-class CTerminalUi : public IUiServices {
-public:
-    int MessageBox(const std::string& text, UINT type) override {
-        std::cerr << text << std::endl;
-        UINT buttons = type & MB_TYPEMASK;
-        return (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) ? IDYES : IDOK;
-    }
-    void SetStatusText(const std::string&) override {}
-    void BeginProgress(int, int) override {}
-    void SetProgressPos(int) override {}
-    void EndProgress() override {}
-};
-
 // Log lines on standard output as they come.
 class CConsoleLog : public IRepairLog {
 public:
@@ -44,7 +31,7 @@ int Usage(const char* line) {
 
 // One repair run; the exit status by its outcome.
 int RepairTo(const std::string& source, const std::string& target) {
-    CTerminalUi ui;
+    CConsoleUi ui(std::cerr);
     CConsoleLog log;
     CNoProgress progress;
     CRepairEngine engine(ui, log, progress);
@@ -64,7 +51,7 @@ int RepairTo(const std::string& source, const std::string& target) {
 int RunCompact(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return Usage("nota compact FILE");
-    CTerminalUi ui;
+    CConsoleUi ui(std::cerr);
     CAppSettings settings;
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(args[0]))

@@ -59,6 +59,32 @@ public:
     }
 };
 
+// Shows nothing and answers every message box affirmatively (OK, or Yes for a question): for
+// work without anyone to ask, such as benchmarks and fuzzing.
+class CNullUi : public IUiServices {
+public:
+    int MessageBox(const std::string&, UINT type) override {
+        UINT buttons = type & MB_TYPEMASK;
+        return (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) ? IDYES : IDOK;
+    }
+    void SetStatusText(const std::string&) override {}
+    void BeginProgress(int, int) override {}
+    void SetProgressPos(int) override {}
+    void EndProgress() override {}
+};
+
+// The wait cursor for a scope.
+class CWaitCursor {
+public:
+    explicit CWaitCursor(IUiServices& ui) : m_ui(ui) { m_ui.BeginWaitCursor(); }
+    ~CWaitCursor() { m_ui.EndWaitCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    IUiServices& m_ui;
+};
+
 // Shows a status text with the wait cursor for a scope; puts the idle prompt back at the
 // end unless asked to keep the text.
 class CStatusMessage {

@@ -24,17 +24,6 @@ constexpr std::size_t kMaxReadAhead = 2048;
 constexpr DWORD kTextSignatureLimit = 0x0A000000;
 constexpr const char* kUntitled = "Untitled";
 
-class CWaitCursor {
-public:
-    explicit CWaitCursor(IUiServices& ui) : m_ui(ui) { m_ui.BeginWaitCursor(); }
-    ~CWaitCursor() { m_ui.EndWaitCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-
-private:
-    IUiServices& m_ui;
-};
-
 int ClampToInt(std::uint64_t n) {
     return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
