@@ -2,6 +2,7 @@
 #include "platform/File.h"
 #include "platform/Strings.h"
 #include "repair/RepairEngine.h"
+#include "support/DocFixture.h"
 #include "support/FileBuilder.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
@@ -25,15 +26,8 @@ public:
     }
 };
 
-class CompactionTest : public ::testing::Test {
+class CompactionTest : public DocFixture {
 protected:
-    CTempDir dir;
-    CRecordingUi ui;
-    CAppSettings settings;
-    CNotariumDoc doc{ui, settings};
-    CTreeCtrl tree;
-    std::string path = dir.File("data.Nota");
-
     void Open(const CFileBuilder& file) {
         file.WriteTo(path);
         ASSERT_TRUE(doc.OnOpenDocument(path));
