@@ -181,6 +181,17 @@ void CFile::Flush() {
         CFileException::ThrowOsError(errno, m_strFileName);
 }
 
+void CFile::StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept {
+#ifdef __linux__
+    if (m_hFile >= 0)
+        ::sync_file_range(m_hFile, static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 void CFile::MoveHandleTo(CFile& to) {
     if (to.m_hFile >= 0)
         to.Abort();

@@ -59,6 +59,9 @@ public:
     std::uint64_t GetLength() const { return m_nLength; }
     // Commits the file's data to the disk.
     void Flush();
+    // Asks the system to start writing the given range to the disk without waiting, so that
+    // a later Flush has less left to do. Only a hint: failures are ignored.
+    void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept;
 
     bool IsOpen() const { return m_hFile >= 0; }
     const std::string& GetFilePath() const { return m_strFileName; }

@@ -85,8 +85,11 @@ void CChainWriter::Flush() {
 void CChainWriter::WriteOut(std::size_t n) {
     if (n == 0)
         return;
-    m_file.Seek(0, CFile::end);
+    std::uint64_t at = m_file.Seek(0, CFile::end);
     m_file.Write(m_buffer.data(), static_cast<UINT>(n));
+    // Let the disk work while the next chains are gathered: the commit at the end then
+    // waits for little.
+    m_file.StartWriteBack(at, n);
     std::memmove(m_buffer.data(), m_buffer.data() + n, m_nBuffered - n);
     m_nBuffered -= n;
 }
