@@ -1,7 +1,10 @@
 #pragma once
 // The byte search of the walks across items: Boyer-Moore with the bad-character rule only,
-// forward (first occurrence) and backward (last occurrence). Without match case only the
-// ASCII letters a to z fold; every other byte, 0x80 to 0xFF included, compares exactly.
+// forward (first occurrence) and backward (last occurrence). Patterns of four bytes or more
+// skip by the pair of bytes at the window's far end (a table of 65,536 one-byte shifts), which
+// moves almost a whole pattern length on ordinary text; shorter ones by single bytes. Without match
+// case only the ASCII letters a to z fold; every other byte, 0x80 to 0xFF included, compares
+// exactly.
 //
 // Needs nothing but the pattern; never reads outside [text, text + n). Both directions are
 // ready after Init, whatever direction a caller searches in.
@@ -11,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CPatternSearch {
 public:
@@ -37,4 +41,10 @@ private:
     // place. Bytes not in the pattern shift by its whole length.
     std::array<std::uint32_t, 256> m_forward{};
     std::array<std::uint32_t, 256> m_backward{};
+    // Pair shifts by slot (PairSlot in the source); empty for short patterns.
+    // Forward: the pair ending the window; backward: the pair starting it. At most 255.
+    std::vector<std::uint8_t> m_pairForward;
+    std::vector<std::uint8_t> m_pairBackward;
+
+    void InitPairs();
 };

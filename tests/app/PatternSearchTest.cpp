@@ -77,6 +77,23 @@ TEST(PatternSearch, AgreesWithTheNaiveSearchOnRandomTexts) {
     }
 }
 
+TEST(PatternSearch, AgreesWithTheNaiveSearchOnLongTexts) {
+    // Long texts take the path that searches two halves at once; plant copies anywhere.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        int alphabet = round % 2 ? 256 : 8;
+        std::size_t m = 1 + rng() % (round % 5 == 0 ? 256 : 20);
+        std::string p = Random(rng, m, alphabet);
+        std::string t = Random(rng, 4000 + rng() % 9000, alphabet);
+        for (unsigned copies = rng() % 3; copies > 0; --copies)
+            t.replace(rng() % (t.size() - m + 1), m, p);
+        for (bool matchCase : {true, false})
+            for (bool backward : {false, true})
+                ASSERT_EQ(Fast(t, p, matchCase, backward), Naive(t, p, matchCase, backward))
+                    << "round " << round << " case " << matchCase << " back " << backward;
+    }
+}
+
 TEST(PatternSearch, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(Fast("xxHELLO", "hello", false, false), 2);
     EXPECT_EQ(Fast("xxHELLO", "hello", true, false), -1);
