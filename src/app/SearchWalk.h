@@ -100,7 +100,7 @@ std::size_t ForEachMatch(SearchContext& ctx, bool titlesOnly,
                          const std::function<void(const ItemHit&)>& visit, bool& escaped);
 
 // Mark All: sets the bookmark bit of every matching item (items already bookmarked count
-// too). Bookmarks set before an escape stay set.
+// too). tree is ctx's tree, writable. Bookmarks set before an escape stay set.
 struct MarkAllResult {
     std::size_t nHits = 0;
     bool bEscaped = false;
