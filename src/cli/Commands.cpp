@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "app/ItemPath.h"
+#include "cli/FindCommand.h"
 #include "cli/MaintenanceCommands.h"
 #include "cli/Session.h"
 #include "platform/Encoding.h"
@@ -287,6 +288,8 @@ int Main(const Args& words, Streams& io) {
         "  rm FILE PATH              delete an item with everything in it\n"
         "  mv FILE PATH TARGET       move an item into TARGET's folder\n"
         "  cp FILE PATH TARGET       copy an item into TARGET's folder\n"
+        "  find FILE PATTERN [--case] [--titles] [--mark]\n"
+        "                            print the path of every item that matches\n"
         "  compact FILE              compact the database\n"
         "  check FILE                check the database, changing nothing\n"
         "  repair SOURCE TARGET      write a repaired copy of SOURCE to TARGET\n"
@@ -298,6 +301,8 @@ int Main(const Args& words, Streams& io) {
     Args rest(words.begin() + 1, words.end());
     if (auto it = commands.find(words[0]); it != commands.end())
         return it->second(rest, io);
+    if (words[0] == "find")
+        return Find(rest, io);
     if (words[0] == "compact")
         return RunCompact(rest);
     if (words[0] == "check")
