@@ -183,7 +183,7 @@ int Add(const Args& args, Streams& io) {
             return 1;
         parent = treewalk::GetFolderOf(s.m_tree, p);
     }
-    bool ok = s.m_doc.InsertNewItem(s.m_tree, parent, titles.back(), folder) != nullptr;
+    bool ok = s.m_doc.InsertNewItem(parent, titles.back(), folder) != nullptr;
     return Done(s, ok);
 }
 
@@ -198,13 +198,9 @@ int Put(const Args& args, Streams& io) {
     std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
     CMemoryTextPane pane;
     pane.m_text = enc::LfToCrLf(input);
-    TVITEM item;
-    item.mask = TVIF_PARAM | TVIF_IMAGE;
-    item.hItem = h;
-    s.m_tree.GetItem(item);
     bool ok = true;
     try {
-        s.m_doc.SaveText(s.m_tree, item, pane);
+        s.m_doc.SaveText(h, pane);
     } catch (const CFileException& e) {
         s.m_ui.ReportError(e);
         ok = false;
@@ -224,7 +220,7 @@ int Rm(const Args& args, Streams& io) {
         s.m_ui.MessageBox(str::kCannotDeleteRoot, MB_OK | MB_ICONEXCLAMATION);
         return 1;
     }
-    return Done(s, s.m_doc.DeleteItem(s.m_tree, h));
+    return Done(s, s.m_doc.DeleteItem(h));
 }
 
 int Mv(const Args& args, Streams& io) {
@@ -242,7 +238,7 @@ int Mv(const Args& args, Streams& io) {
         s.m_ui.MessageBox(str::kCannotMoveIntoItself, MB_OK | MB_ICONEXCLAMATION);
         return 1;
     }
-    HTREEITEM moved = s.m_doc.MoveItem(tree, h, treewalk::GetFolderOf(tree, target));
+    HTREEITEM moved = s.m_doc.MoveItem(h, treewalk::GetFolderOf(tree, target));
     if (moved)
         tree.SelectItem(moved);
     return Done(s, moved != nullptr);
@@ -258,9 +254,9 @@ int Cp(const Args& args, Streams& io) {
     HTREEITEM h = items[0], target = items[1];
     bool ok = true;
     try {
-        std::vector<BYTE> data = s.m_doc.CopyItems(s.m_tree, h);
-        HTREEITEM copy = s.m_doc.InsertItems(s.m_tree, treewalk::GetFolderOf(s.m_tree, target),
-                                             data.data(), data.size());
+        std::vector<BYTE> data = s.m_doc.CopyItems(h);
+        HTREEITEM copy =
+            s.m_doc.InsertItems(treewalk::GetFolderOf(s.m_tree, target), data.data(), data.size());
         if (copy)
             s.m_tree.SelectItem(copy);
         ok = copy != nullptr;

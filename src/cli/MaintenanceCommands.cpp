@@ -56,10 +56,9 @@ int RunCompact(const std::vector<std::string>& args) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(args[0]))
         return 1;
-    CTreeCtrl tree;
-    if (!doc.ReloadTree(tree))
+    if (!doc.ReloadTree())
         return 1;
-    bool ok = doc.OnCompact(tree, false);
+    bool ok = doc.OnCompact(false);
     doc.DeleteContents();
     return ok ? 0 : 1;
 }

@@ -14,11 +14,11 @@ bool CCliSession::Open(const std::string& path) {
         return false;
     if (!m_doc.OnOpenDocument(path))
         return false;
-    return m_doc.ReloadTree(m_tree);
+    return m_doc.ReloadTree();
 }
 
 bool CCliSession::Close() {
-    bool ok = m_doc.SaveModified(m_tree);
+    bool ok = m_doc.SaveModified();
     m_doc.DeleteContents();
     return ok && Ok();
 }

@@ -21,7 +21,7 @@ public:
     CConsoleUi m_ui;
     CAppSettings m_settings;
     CNotariumDoc m_doc;
-    CTreeCtrl m_tree;
+    CTreeCtrl& m_tree = m_doc.Tree();
 
 private:
     void OnItemExpanded(HTREEITEM hItem, UINT) override {

@@ -35,7 +35,7 @@ struct Session {
     CRecordingUi ui;
     CAppSettings settings;
     CNotariumDoc doc{ui, settings};
-    CTreeCtrl tree;
+    CTreeCtrl& tree = doc.Tree();
 };
 
 } // namespace
@@ -51,9 +51,9 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
     {
         Session run;
         ASSERT_TRUE(run.doc.OnOpenDocument(path));
-        ASSERT_TRUE(run.doc.ReloadTree(run.tree));
+        ASSERT_TRUE(run.doc.ReloadTree());
         CFile::SetFaultHook([&](CFile::Op, const std::string&) { ++steps; });
-        ASSERT_TRUE(run.doc.OnCompact(run.tree, false));
+        ASSERT_TRUE(run.doc.OnCompact(false));
         CFile::SetFaultHook(nullptr);
         compacted = ReadFileBytes(path);
     }
@@ -68,7 +68,7 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
         WriteFileBytes(path, original);
         Session run;
         ASSERT_TRUE(run.doc.OnOpenDocument(path));
-        ASSERT_TRUE(run.doc.ReloadTree(run.tree));
+        ASSERT_TRUE(run.doc.ReloadTree());
         int step = 0;
         bool wholeAtStop = false;
         CFile::SetFaultHook([&](CFile::Op, const std::string& file) {
@@ -78,7 +78,7 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
             }
         });
         try {
-            run.doc.OnCompact(run.tree, false);
+            run.doc.OnCompact(false);
         } catch (...) {
         }
         CFile::SetFaultHook(nullptr);
@@ -88,12 +88,8 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
         if (run.doc.IsOpen() && run.tree.GetCount() > 0) {
             HTREEITEM big = run.tree.GetChildItem(run.tree.GetRootItem()); // sorted first
             ASSERT_EQ(run.tree.GetItemText(big), "Big");
-            TVITEM item;
-            item.mask = TVIF_PARAM;
-            item.hItem = big;
-            item.lParam = run.tree.GetItemData(big);
             std::string text;
-            run.doc.ReadText(item, text);
+            run.doc.ReadText(big, text);
             EXPECT_EQ(text, std::string(3000, 'b')) << "at step " << stop;
         }
     }

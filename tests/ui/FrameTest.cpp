@@ -27,7 +27,7 @@ protected:
     }
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
-        HTREEITEM h = app->Doc().InsertNewItem(Tree(), parent, title, folder);
+        HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
         QApplication::processEvents(); // the idle step shows the new item
         return h;
     }
@@ -118,7 +118,7 @@ TEST_F(FrameTest, CompactAsksFirstAndCancelLeavesTheFileAlone) {
     HTREEITEM hNote = Add(Root(), "Note", false);
     Edit()->insertPlainText(QString(3000, QLatin1Char('x')));
     ASSERT_TRUE(Frame()->TreePane()->SaveSelectedText());
-    ASSERT_TRUE(app->Doc().DeleteItem(Tree(), hNote)); // leaves free blocks behind
+    ASSERT_TRUE(app->Doc().DeleteItem(hNote)); // leaves free blocks behind
     QApplication::processEvents();
     const std::vector<BYTE> before = ReadFileBytes(path);
 

@@ -49,7 +49,7 @@ protected:
 
     // Closes and reopens the file, so what reached the disk is what shows.
     void Reopen() {
-        ASSERT_TRUE(doc.SaveModified(Tree()));
+        ASSERT_TRUE(doc.SaveModified());
         pane.reset();
         doc.DeleteContents();
         ASSERT_TRUE(doc.OnOpenDocument(path));
@@ -59,7 +59,7 @@ protected:
     CTreeCtrl& Tree() { return pane->Tree(); }
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder = false) {
-        return doc.InsertNewItem(Tree(), parent, title, folder);
+        return doc.InsertNewItem(parent, title, folder);
     }
     void Select(HTREEITEM h) {
         pane->setCurrentIndex(pane->Model().IndexOf(h));
@@ -76,12 +76,8 @@ protected:
         return image;
     }
     std::string StoredText(HTREEITEM h) {
-        TVITEM item;
-        item.mask = TVIF_PARAM;
-        item.hItem = h;
-        Tree().GetItem(item);
         std::string text;
-        doc.ReadText(item, text);
+        doc.ReadText(h, text);
         return text;
     }
     std::vector<std::string> ChildTitles(HTREEITEM parent) {

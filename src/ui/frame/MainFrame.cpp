@@ -329,7 +329,7 @@ void CMainFrame::CollapseAll() {
 
 void CMainFrame::CommitPendingEdits() {
     if (m_app.Doc().IsOpen())
-        m_app.Doc().SaveModified(m_pTree->Tree());
+        m_app.Doc().SaveModified();
 }
 
 void CMainFrame::OnWebPage() {

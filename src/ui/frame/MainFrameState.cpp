@@ -88,7 +88,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveWindowPos();
     // Pending edits and the tree reach the file before the window goes; if they cannot,
     // the window stays so that nothing typed is lost.
-    if (m_app.Doc().IsOpen() && !m_app.Doc().SaveModified(m_pTree->Tree())) {
+    if (m_app.Doc().IsOpen() && !m_app.Doc().SaveModified()) {
         event->ignore();
         return;
     }

@@ -141,7 +141,7 @@ bool CNotariumApp::OpenDocumentFile(const std::string& path) {
             m_pFrame->activateWindow();
         return true;
     }
-    if (m_pFrame && m_pDoc->IsOpen() && !m_pDoc->SaveModified(m_pFrame->TreePane()->Tree()))
+    if (m_pFrame && m_pDoc->IsOpen() && !m_pDoc->SaveModified())
         return false;
     if (!m_pDoc->OnOpenDocument(path))
         return false;
@@ -183,7 +183,7 @@ void CNotariumApp::RegisterCommands() {
     r.Set(
         CommandLevel::Document, ID_FILE_COMPACT,
         [this] {
-            m_pDoc->OnCompact(m_pFrame->TreePane()->Tree(), true);
+            m_pDoc->OnCompact(true);
             if (!m_pDoc->IsOpen()) { // the reopening failed: a file must be chosen
                 m_bFileOpen = false;
                 RunFileDialogs(2);

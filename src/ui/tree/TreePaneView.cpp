@@ -77,7 +77,7 @@ private:
 
 CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServices& ui,
                              QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_settings(settings), m_ui(ui),
+    : QTreeView(parent), m_doc(doc), m_settings(settings), m_ui(ui), m_tree(doc.Tree()),
       m_model(std::make_unique<CTreeModel>(m_tree)) {
     m_model->m_afterChange = [this](bool reset) { AfterModelChange(reset); };
     m_tree.AddObserver(this); // after the model, so rows exist before the pane reacts
@@ -126,7 +126,7 @@ void CTreePaneView::OnInitialUpdate() {
     // Nothing of the pane's text may be saved into the new file's items.
     m_bSelChangePending = true;
     m_hSortParent.reset();
-    m_doc.ReloadTree(m_tree);
+    m_doc.ReloadTree();
     ScheduleIdle();
 }
 
@@ -142,13 +142,8 @@ void CTreePaneView::currentChanged(const QModelIndex& current, const QModelIndex
 }
 
 void CTreePaneView::OnSelChanging(HTREEITEM hOld, HTREEITEM /*hNew*/) {
-    if (hOld) {
-        TVITEM item;
-        item.mask = TVIF_PARAM | TVIF_IMAGE;
-        item.hItem = hOld;
-        m_tree.GetItem(item);
-        SaveItemText(item);
-    }
+    if (hOld)
+        SaveItemText(hOld);
     m_bSelChangePending = true;
     ScheduleIdle();
 }
@@ -189,13 +184,9 @@ void CTreePaneView::LoadSelectedText() {
     if (m_pEdit) {
         bool loaded = false;
         if (h) {
-            TVITEM item;
-            item.mask = TVIF_PARAM | TVIF_IMAGE;
-            item.hItem = h;
-            m_tree.GetItem(item);
             try {
-                m_doc.LoadText(m_tree, item, *m_pEdit);
-                m_pEdit->SetImageCode(item.iImage);
+                m_doc.LoadText(h, *m_pEdit);
+                m_pEdit->SetImageCode(treewalk::GetImage(m_tree, h));
                 loaded = true;
             } catch (const CFileException& e) {
                 m_ui.ReportError(e);
@@ -221,19 +212,15 @@ bool CTreePaneView::SaveSelectedText() {
     HTREEITEM h = m_tree.GetSelectedItem();
     if (!h)
         return true;
-    TVITEM item;
-    item.mask = TVIF_PARAM | TVIF_IMAGE;
-    item.hItem = h;
-    m_tree.GetItem(item);
-    return SaveItemText(item);
+    return SaveItemText(h);
 }
 
-bool CTreePaneView::SaveItemText(TVITEM& item) {
-    if (m_bSelChangePending || !m_pEdit || !m_pEdit->IsTextChanged() || !item.hItem)
+bool CTreePaneView::SaveItemText(HTREEITEM hItem) {
+    if (m_bSelChangePending || !m_pEdit || !m_pEdit->IsTextChanged() || !hItem)
         return true;
     bool ok = false;
     try {
-        m_doc.SaveText(m_tree, item, *m_pEdit);
+        m_doc.SaveText(hItem, *m_pEdit);
         ok = true;
     } catch (const CFileException& e) {
         m_ui.ReportError(e);
@@ -415,7 +402,7 @@ void CTreePaneView::SortPending() {
     HTREEITEM parent = *m_hSortParent;
     m_hSortParent.reset();
     m_tree.SortChildren(parent);
-    m_doc.SaveTree(m_tree);
+    m_doc.SaveTree();
 }
 
 bool CTreePaneView::IsLabelEditing() const {
@@ -480,7 +467,7 @@ void CTreePaneView::DeleteSelectedItem() {
         if (m_ui.MessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
     }
-    m_doc.DeleteItem(m_tree, h);
+    m_doc.DeleteItem(h);
 }
 
 // ---- add item -------------------------------------------------------------------------------
@@ -495,8 +482,8 @@ void CTreePaneView::AddItem() {
 
 HTREEITEM CTreePaneView::InsertFromDialog(const CAddItemDlg& dlg) {
     m_ui.BeginWaitCursor();
-    HTREEITEM h = m_doc.InsertNewItem(m_tree, dlg.TargetFolder(), QStringToBytes(dlg.Name()),
-                                      dlg.m_nItemType != 0);
+    HTREEITEM h =
+        m_doc.InsertNewItem(dlg.TargetFolder(), QStringToBytes(dlg.Name()), dlg.m_nItemType != 0);
     m_ui.EndWaitCursor();
     return h;
 }

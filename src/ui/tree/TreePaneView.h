@@ -45,8 +45,8 @@ public:
     // after a rename.
     void SyncSelection();
     bool SaveSelectedText() override;
-    // Commits the edit pane's changed text into the item (hItem set, item data fetched).
-    bool SaveItemText(TVITEM& item);
+    // Commits the edit pane's changed text into the item.
+    bool SaveItemText(HTREEITEM hItem);
 
     void AddItem();
     // Inserts what an accepted Add Item dialog holds; the new item or null.
@@ -93,7 +93,7 @@ private:
     CNotariumDoc& m_doc;
     CAppSettings& m_settings;
     IUiServices& m_ui;
-    CTreeCtrl m_tree;
+    CTreeCtrl& m_tree; // the document's
     std::unique_ptr<CTreeModel> m_model;
     CLabelDelegate* m_delegate = nullptr;
     QPointer<CEditPaneView> m_pEdit;
