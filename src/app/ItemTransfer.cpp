@@ -169,10 +169,10 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
     item.cchTextMax = TITLE_BUFFER;
     std::vector<BYTE> text;
-    std::vector<HTREEITEM> open; // items whose children are being written
-    HTREEITEM h = hItem;
-    for (;;) {
-        if (h) {
+    // The top level holds only the copied item, not its siblings.
+    treewalk::WalkNested(
+        tree, hItem, false,
+        [&](HTREEITEM h) {
             item.hItem = h;
             tree.GetItem(item);
             out.BeginItem(IsTextletImage(item.iImage) ? KIND_TEXTLET : KIND_FOLDER, item.strText);
@@ -182,18 +182,8 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
             } else {
                 out.WriteNoText();
             }
-            open.push_back(h);
-            h = tree.GetChildItem(h);
-            continue;
-        }
-        out.EndList();
-        if (open.empty())
-            break;
-        HTREEITEM done = open.back();
-        open.pop_back();
-        // The top level holds only the copied item, not its siblings.
-        h = open.empty() ? nullptr : tree.GetNextSiblingItem(done);
-    }
+        },
+        [&] { out.EndList(); }, [](HTREEITEM) {});
     return std::move(out.Data());
 }
 

@@ -1,5 +1,6 @@
 #include "app/NotariumDoc.h"
 
+#include "app/TreeWalk.h"
 #include "platform/Format.h"
 #include "platform/Strings.h"
 #include "store/TreeStream.h"
@@ -44,9 +45,12 @@ DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) 
 }
 
 CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
-    : m_ui(ui), m_settings(settings) {}
+    : m_ui(ui), m_settings(settings) {
+    m_tree.AddObserver(this);
+}
 
 CNotariumDoc::~CNotariumDoc() {
+    m_tree.RemoveObserver(this);
     try {
         DeleteContents();
     } catch (...) {
@@ -225,4 +229,8 @@ DWORD CNotariumDoc::ReadText(HTREEITEM hItem, std::string& text) {
         ++end;
     text.assign(reinterpret_cast<const char*>(bytes.data()), end);
     return length;
+}
+
+void CNotariumDoc::OnItemExpanded(HTREEITEM hItem, UINT /*action*/) {
+    treewalk::UpdateOpenImage(m_tree, hItem);
 }

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-class CNotariumDoc {
+class CNotariumDoc : private ITreeObserver {
 public:
     CNotariumDoc(IUiServices& ui, CAppSettings& settings);
-    ~CNotariumDoc();
+    ~CNotariumDoc() override;
     CNotariumDoc(const CNotariumDoc&) = delete;
     CNotariumDoc& operator=(const CNotariumDoc&) = delete;
 
@@ -68,9 +68,6 @@ public:
     // bAsk shows the question first. True when the file was compacted.
     bool OnCompact(bool bAsk = true);
 
-    // The item being dragged out of this window (drag and drop tells own drags by it).
-    HTREEITEM m_hDragItem = nullptr;
-
 private:
     IUiServices& m_ui;
     CAppSettings& m_settings;
@@ -79,11 +76,12 @@ private:
     CTreeCtrl m_tree;
     std::string m_strPathName;
 
+    // Every expansion, whoever asks for it, shows in the item's open picture.
+    void OnItemExpanded(HTREEITEM hItem, UINT action) override;
     void AdjustParent(HTREEITEM hItem);
     HTREEITEM CopySubtree(HTREEITEM hSource, HTREEITEM hNewParent);
     static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
                                    std::vector<DWORD>& chains);
-    DWORD ReadTextLength();
 };
 
 // Loads the text chain at offset into bytes (text and NUL, as stored). Throws on damage.

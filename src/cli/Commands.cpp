@@ -79,12 +79,11 @@ void JsonString(std::ostream& out, const std::string& bytes) {
 }
 
 void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
-    std::vector<HTREEITEM> open;
-    HTREEITEM h = tree.GetRootItem();
     bool first = true;
     out << '[';
-    for (;;) {
-        if (h) {
+    treewalk::WalkNested(
+        tree, tree.GetRootItem(), true,
+        [&](HTREEITEM h) {
             if (!first)
                 out << ',';
             int image = 0, selected = 0;
@@ -94,19 +93,13 @@ void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
             out << ",\"image\":" << image << ",\"textData\":" << tree.GetItemData(h)
                 << ",\"state\":" << tree.GetItemState(h, TVIS_SELECTED | TVIS_EXPANDED)
                 << ",\"children\":[";
-            open.push_back(h);
-            h = tree.GetChildItem(h);
             first = true;
-            continue;
-        }
-        out << ']';
-        if (open.empty())
-            break;
-        out << '}';
-        h = tree.GetNextSiblingItem(open.back());
-        open.pop_back();
-        first = false;
-    }
+        },
+        [&] { out << ']'; },
+        [&](HTREEITEM) {
+            out << '}';
+            first = false;
+        });
 }
 
 } // namespace

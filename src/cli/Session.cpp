@@ -1,11 +1,8 @@
 #include "cli/Session.h"
 
-CCliSession::CCliSession(std::ostream& err) : m_ui(err), m_doc(m_ui, m_settings) {
-    m_tree.AddObserver(this);
-}
+CCliSession::CCliSession(std::ostream& err) : m_ui(err), m_doc(m_ui, m_settings) {}
 
 CCliSession::~CCliSession() {
-    m_tree.RemoveObserver(this);
     m_doc.DeleteContents();
 }
 

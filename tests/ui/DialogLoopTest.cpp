@@ -81,7 +81,7 @@ TEST_F(DialogLoopTest, FailedOpenWithoutFileOffersCreateThenAsksToExit) {
               "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
     EXPECT_EQ(ui.boxes[1].text, CNotariumApp::kMustHaveFile);
     EXPECT_EQ(ui.boxes[2].text, CNotariumApp::kMustHaveFile);
-    EXPECT_FALSE(app->m_bFileOpen);
+    EXPECT_FALSE(app->IsFileOpen());
 }
 
 TEST_F(DialogLoopTest, CancelWhileFileOpenKeepsItWithoutQuestion) {
@@ -103,7 +103,7 @@ TEST_F(DialogLoopTest, NonDataFileWhileFileOpenShows1003AndKeepsCurrent) {
     EXPECT_EQ(ui.boxes[0].text,
               "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
     EXPECT_EQ(OpenPath(), current);
-    EXPECT_TRUE(app->m_bFileOpen);
+    EXPECT_TRUE(app->IsFileOpen());
 }
 
 TEST_F(DialogLoopTest, ChoosingTheOpenFileOrOneHeldElsewhereShowsSharingViolation) {

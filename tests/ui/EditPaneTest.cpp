@@ -119,11 +119,11 @@ TEST_F(PaneTest, QuickCopyCommitsAndCopiesTheWholeTextKeepingTheSelection) {
     cursor.setPosition(0);
     cursor.setPosition(4, QTextCursor::KeepAnchor);
     edit->setTextCursor(cursor);
-    edit->QuickCopy(*pane);
+    items->QuickCopy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "line one\nline two");
     EXPECT_EQ(edit->textCursor().selectedText(), "line");
     EXPECT_EQ(StoredText(a), "line one\r\nline two");
-    EXPECT_TRUE(pane->HasText());
+    EXPECT_TRUE(items->HasText());
 }
 
 TEST_F(PaneTest, KeyboardContextMenuOfTheEditPaneOpensAtTheTopLeftCorner) {

@@ -141,7 +141,7 @@ TEST_F(FrameTest, CompactAsksFirstAndCancelLeavesTheFileAlone) {
 TEST_F(FrameTest, PlacementDividerAndBarsComeBack) {
     Frame()->setGeometry(60, 70, 700, 500);
     Frame()->Splitter()->setSizes({230, 470});
-    Frame()->ShowBar(1, false);
+    Frame()->ShowBar(CMainFrame::Bar::BookmarkToolbar, false);
     QApplication::processEvents();
     const QRect placed = Frame()->geometry();
     Frame()->close();
@@ -153,9 +153,9 @@ TEST_F(FrameTest, PlacementDividerAndBarsComeBack) {
     EXPECT_EQ(Frame()->geometry(), placed);
     EXPECT_EQ(app->Settings().m_nDividerPos, 230);
     EXPECT_EQ(Frame()->Splitter()->sizes().value(0), 230);
-    EXPECT_TRUE(Frame()->IsBarVisible(0));
-    EXPECT_FALSE(Frame()->IsBarVisible(1));
-    EXPECT_TRUE(Frame()->IsBarVisible(2));
+    EXPECT_TRUE(Frame()->IsBarVisible(CMainFrame::Bar::MainToolbar));
+    EXPECT_FALSE(Frame()->IsBarVisible(CMainFrame::Bar::BookmarkToolbar));
+    EXPECT_TRUE(Frame()->IsBarVisible(CMainFrame::Bar::StatusBar));
 }
 
 TEST_F(FrameTest, ClosingStoresTheTextBeingEditedAndTheSelection) {
