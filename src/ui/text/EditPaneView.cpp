@@ -65,10 +65,13 @@ void CEditPaneView::SetImageCode(int image) {
 void CEditPaneView::UpdateReadOnly() {
     const bool editable =
         m_nImage >= 0 && (nota::IsTextletImage(m_nImage) || m_settings.m_bFoldersHaveText);
-    setReadOnly(!editable);
+    if (isReadOnly() == editable)
+        setReadOnly(!editable);
     // A folder's pane that takes no typing must not look like an empty textlet.
     const bool folder = m_nImage >= 0 && !editable;
-    setPlaceholderText(folder ? QString::fromUtf8(kNoFolderText) : QString());
+    const QString placeholder = folder ? QString::fromUtf8(kNoFolderText) : QString();
+    if (placeholderText() != placeholder)
+        setPlaceholderText(placeholder);
     QPalette pal = palette();
     const QColor base = folder ? QGuiApplication::palette().color(QPalette::Window)
                                : QGuiApplication::palette().color(QPalette::Base);
