@@ -90,7 +90,7 @@ TEST_F(AddItemTest, TheCommandRunsTheDialogAndInsertsAFolder) {
         dlg->OkButton()->click();
     });
     items->AddItem(nullptr);
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(ChildTitles(deep), (std::vector<std::string>{"Deep", "Note"}));
     HTREEITEM added = Tree().GetSelectedItem();
     EXPECT_EQ(Image(added), nota::IMAGE_FOLDER);

@@ -28,7 +28,8 @@ protected:
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
         HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
-        QApplication::processEvents(); // the idle step shows the new item
+        // The idle step shows the new item.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
         return h;
     }
     bool Enabled(UINT id) {
@@ -36,6 +37,7 @@ protected:
         return Frame()->Action(id)->isEnabled();
     }
     CEditPaneView* Edit() { return Frame()->EditPane(); }
+    CTreePaneView* TreePane() { return Frame()->TreePane(); }
 };
 
 TEST_F(FrameTest, ItemCommandsFollowTheSelection) {

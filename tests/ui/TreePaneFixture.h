@@ -55,6 +55,7 @@ protected:
         pane->show();
         pane->OnInitialUpdate();
         QApplication::processEvents();
+        idle->Run();
     }
 
     // Closes and reopens the file, so what reached the disk is what shows.
@@ -80,7 +81,7 @@ protected:
     }
     void Select(HTREEITEM h) {
         pane->setCurrentIndex(pane->Model().IndexOf(h));
-        QApplication::processEvents();
+        Idle();
     }
     void Type(const QString& text) {
         edit->moveCursor(QTextCursor::End);

@@ -39,7 +39,7 @@ TEST_F(PaneTest, SelectionSavesTheOldTextAndLoadsTheNewOneOnlyWhenIdle) {
     EXPECT_TRUE(pane->IsSelChangePending());
     EXPECT_EQ(edit->toPlainText(), "first\nline"); // not reloaded inside the change
 
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(pane->IsSelChangePending());
     EXPECT_TRUE(edit->toPlainText().isEmpty());
     EXPECT_FALSE(edit->IsTextChanged());
@@ -65,7 +65,7 @@ TEST_F(PaneTest, RenameTrimsResortsAndSavesAtTheIdleStep) {
     Add(Root(), "beta");
     EXPECT_TRUE(pane->EndLabelEdit(a, QStringLiteral(" \t zeta  ")));
     EXPECT_EQ(Title(a), "zeta");
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(ChildTitles(Root()), (std::vector<std::string>{"beta", "zeta"}));
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Tree().GetSelectedItem()));
     Reopen();
@@ -78,7 +78,7 @@ TEST_F(PaneTest, BlankRenameKeepsTheTitleAndRenamingTheRootSavesTheTree) {
     EXPECT_EQ(Title(a), "alpha");
 
     EXPECT_TRUE(pane->EndLabelEdit(Root(), QStringLiteral("My notes")));
-    QApplication::processEvents();
+    Idle();
     Reopen();
     EXPECT_EQ(Title(Root()), "My notes");
 }
@@ -108,7 +108,7 @@ TEST_F(PaneTest, LabelEditorTakesAtMost64CharactersAndItsCommandsActOnTheLabel) 
     editor->selectAll();
     EXPECT_TRUE(pane->LabelEditor().HasSelection());
     QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(pane->IsLabelEditing());
     EXPECT_EQ(Title(a), "renamed");
 }
@@ -150,7 +150,7 @@ TEST_F(PaneTest, DeleteAsksWithTheWarningOnlyForFoldersWithChildren) {
     items->DeleteSelectedItem();
     EXPECT_EQ(ui.boxes.size(), boxes);
     EXPECT_EQ(Tree().GetChildCount(Root()), 0u);
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Tree().GetSelectedItem()));
 }
 
@@ -170,7 +170,7 @@ TEST_F(PaneTest, ExpandAndCollapseChangeOnlyTheOpenBit) {
                         nota::IMAGE_FOLDER | nota::IMAGE_BOOKMARK);
 
     pane->CollapseAll();
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(Image(folder), nota::IMAGE_FOLDER | nota::IMAGE_BOOKMARK);
     EXPECT_EQ(Image(Root()), nota::IMAGE_ROOT);
     EXPECT_EQ(Tree().GetSelectedItem(), Root()); // the selection left the hidden leaf
@@ -190,7 +190,7 @@ TEST_F(PaneTest, ExpandAndCollapseChangeOnlyTheOpenBit) {
 
 TEST_F(PaneTest, HasTextOnlyForItemsWithStoredText) {
     HTREEITEM a = Add(Root(), "a");
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(items->HasText());
     Type("x");
     EXPECT_TRUE(pane->SaveSelectedText());
@@ -211,7 +211,7 @@ TEST_F(PaneTest, KeyboardContextMenuOpensAtTheTopLeftCorner) {
 
 TEST_F(PaneTest, UnreadableTextIsReportedAndNothingCanBeTypedIntoIt) {
     HTREEITEM good = Add(Root(), "good");
-    QApplication::processEvents();
+    Idle();
     Type("kept");
     HTREEITEM bad = Add(Root(), "bad");
     Tree().SetItemData(bad, 0x7FFFFF00); // a chain far beyond the end of the file

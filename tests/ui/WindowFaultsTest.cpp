@@ -56,10 +56,12 @@ protected:
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
         HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
-        QApplication::processEvents(); // the idle step shows the new item
+        // The idle step shows the new item.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
         return h;
     }
     CEditPaneView* Edit() { return Frame()->EditPane(); }
+    CTreePaneView* TreePane() { return Frame()->TreePane(); }
     CTreePaneView* Pane() { return Frame()->TreePane(); }
 };
 
