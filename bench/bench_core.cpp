@@ -107,13 +107,13 @@ int MeasureLoad(const std::string& path) {
     double c0 = CpuSeconds();
     if (!doc.OnOpenDocument(path))
         return 1;
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     double load = Seconds(t0), loadCpu = CpuSeconds() - c0;
     long peak = PeakRssMb();
     auto t1 = Clock::now();
     double c1 = CpuSeconds();
-    doc.SaveTree(tree);
+    doc.SaveTree();
     double save = Seconds(t1), saveCpu = CpuSeconds() - c1;
     std::printf("open + load tree of %u items: %.3f s wall, %.3f s CPU, peak memory %ld MB "
                 "(%ld MB before)\n",
@@ -126,14 +126,9 @@ int MeasureLoad(const std::string& path) {
 double ReadAllTexts(CNotariumDoc& doc, CTreeCtrl& tree, std::uint64_t& bytes) {
     auto t0 = Clock::now();
     std::string text;
-    TVITEM item;
-    item.mask = TVIF_PARAM;
     bytes = 0;
-    for (HTREEITEM h = tree.GetRootItem(); h; h = treewalk::NextPreorder(tree, h)) {
-        item.hItem = h;
-        tree.GetItem(item);
-        bytes += doc.ReadText(item, text);
-    }
+    for (HTREEITEM h = tree.GetRootItem(); h; h = treewalk::NextPreorder(tree, h))
+        bytes += doc.ReadText(h, text);
     return Seconds(t0);
 }
 
@@ -143,8 +138,8 @@ int MeasureReadAll(const std::string& path) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(path))
         return 1;
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     std::uint64_t bytes = 0;
     ReadAllTexts(doc, tree, bytes); // warm the cache
     double c0 = CpuSeconds();

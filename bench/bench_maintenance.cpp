@@ -144,12 +144,11 @@ Timing TimeCompaction(const std::string& path) {
     CQuietUi ui;
     CAppSettings settings;
     CNotariumDoc doc(ui, settings);
-    CTreeCtrl tree;
-    if (!doc.OnOpenDocument(path) || !doc.ReloadTree(tree))
+    if (!doc.OnOpenDocument(path) || !doc.ReloadTree())
         return {-1, -1};
     double cpu = CpuSeconds(RUSAGE_SELF);
     auto start = Clock::now();
-    bool ok = doc.OnCompact(tree, false);
+    bool ok = doc.OnCompact(false);
     Timing t{Seconds(start), CpuSeconds(RUSAGE_SELF) - cpu};
     return ok ? t : Timing{-1, -1};
 }

@@ -13,15 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(path))
         __builtin_trap();
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     try {
-        doc.InsertItems(tree, tree.GetRootItem(), data, size);
+        doc.InsertItems(tree.GetRootItem(), data, size);
     } catch (const CFileException&) {
         __builtin_trap(); // a payload never makes the file layer fail
     }
     // Whatever arrived can be copied out again as a well-formed payload.
-    std::vector<BYTE> again = doc.CopyItems(tree, tree.GetRootItem());
+    std::vector<BYTE> again = doc.CopyItems(tree.GetRootItem());
     if (again.size() < 4 || again[again.size() - 1] != 0xFF || again[again.size() - 2] != 0xFF)
         __builtin_trap();
     doc.DeleteContents();

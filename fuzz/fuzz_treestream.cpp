@@ -50,18 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(path))
         return 0;
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     // Read every text the tree refers to, and write the tree back.
     std::string text;
-    TVITEM item;
-    item.mask = TVIF_PARAM;
     int budget = 2000;
     for (HTREEITEM h = tree.GetRootItem(); h && budget-- > 0;) {
-        item.hItem = h;
-        tree.GetItem(item);
         try {
-            doc.ReadText(item, text);
+            doc.ReadText(h, text);
         } catch (const CFileException&) {
         }
         HTREEITEM next = tree.GetChildItem(h);
@@ -71,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         h = next;
     }
-    doc.SaveTree(tree);
+    doc.SaveTree();
     doc.DeleteContents();
     return 0;
 }

@@ -3,7 +3,9 @@
 # through the dialog loop, adds a folder and textlets, types, switches items, renames,
 # deletes, quits, starts again; then checks the file with `nota check` and what it holds.
 # Also: a second instance on the same file shows the sharing-violation message and ends;
-# a file that is no data file shows message 1003.
+# a file that is no data file shows message 1003; F1 in Add Item shows help that works while
+# the dialog is open; Edit > Undo from the menu bar acts on a title being edited; Shift+F10
+# opens the tree's context menu; Caps Lock shows in the status bar (screenshots).
 # Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
 set -euo pipefail
 build="$(cd "${1:?usage: e2e-xvfb.sh BUILD_DIR [SCREENSHOT]}" && pwd)"
@@ -79,6 +81,21 @@ box=$(wait_window "Notarium"); focus "$box"; keys alt+y
 wait_gone "Notarium"
 focus "$main"; keys Home Down Down                 # root, Letters, Draft
 sleep 0.5
+
+step "F1 in Add Item shows its help; the help closes with its own keys, the dialog stays"
+focus "$main"; keys ctrl+a
+dlg=$(wait_window "Add Item"); focus "$dlg"; keys F1
+hlp=$(wait_window "Notarium Help"); focus "$hlp"; keys Escape
+wait_gone "Notarium Help"
+xdotool search --onlyvisible --name "^Add Item\$" >/dev/null || fail "Add Item closed with its help"
+focus "$dlg"; keys Escape; wait_gone "Add Item"; focus "$main"
+
+step "Edit > Undo from the menu bar while a title is edited undoes the typing in the title"
+keys alt+e e                                       # R&ename Draft
+type_text "Tmp"
+keys alt+e u                                       # &Undo: the title editor's
+keys Return
+sleep 0.3
 xdotool getwindowgeometry "$main" | tail -2 | tee "$work/geometry1"
 
 step "quit through File > Exit"
@@ -90,6 +107,7 @@ echo "$tree"
 grep -q '"title":"Letters","image":5,[^}]*"state":32' <<<"$tree" || fail "Letters not expanded"
 grep -q '"title":"Draft","image":8,[^}]*"state":2' <<<"$tree" || fail "Draft not selected"
 grep -q '"title":"Memo"' <<<"$tree" || fail "rename lost"
+grep -q '"title":"Tmp' <<<"$tree" && fail "the menu's Undo did not reach the title editor"
 grep -q 'Zeta\|Scratch' <<<"$tree" && fail "renamed or deleted item still there"
 [ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
   fail "Draft text"
@@ -104,6 +122,13 @@ sleep 1
 xdotool getwindowgeometry "$main" | tail -2 | tee "$work/geometry2"
 diff "$work/geometry1" "$work/geometry2" || fail "window placement not restored"
 [ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot" && echo "screenshot: $shot"
+
+step "Caps Lock shows CAP; Shift+F10 opens the tree's context menu at its corner"
+focus "$main"; keys Caps_Lock; sleep 0.5
+keys shift+F10; sleep 0.5
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-menu.png" &&
+  echo "screenshot: ${shot%.png}-menu.png"
+keys Escape Caps_Lock; sleep 0.3
 
 step "the selected item's text is there: Quick Copy it, paste it into Memo"
 focus "$main"; keys ctrl+q Down                    # Draft's whole text; then select Memo

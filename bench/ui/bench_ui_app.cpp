@@ -63,7 +63,7 @@ void BuildFile(const std::string& path, const Shape& shape) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(path))
         throw std::runtime_error("cannot open " + path);
-    CTreeCtrl tree;
+    CTreeCtrl& tree = doc.Tree();
     HTREEITEM root = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE,
                                      "Notarium", 1, 1, TVIS_EXPANDED | TVIS_SELECTED,
                                      TVIS_EXPANDED | TVIS_SELECTED, 0, TVI_ROOT, TVI_LAST);
@@ -82,7 +82,7 @@ void BuildFile(const std::string& path, const Shape& shape) {
                 withText.push_back(h);
         }
     }
-    doc.SaveTree(tree); // the tree stream first, so that the texts follow it
+    doc.SaveTree(); // the tree stream first, so that the texts follow it
     CChainWriter writer(doc.Store());
     std::string text;
     for (std::size_t i = 0; i < withText.size(); ++i) {
@@ -96,7 +96,7 @@ void BuildFile(const std::string& path, const Shape& shape) {
         tree.SetItemData(withText[i], chain);
     }
     writer.Flush();
-    doc.SaveTree(tree); // same length: rewritten in place
+    doc.SaveTree(); // same length: rewritten in place
     doc.DeleteContents();
 }
 

@@ -84,7 +84,8 @@ void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, const std::string& t
 
 } // namespace
 
-bool CNotariumDoc::OnCompact(CTreeCtrl& tree, bool bAsk) {
+bool CNotariumDoc::OnCompact(bool bAsk) {
+    CTreeCtrl& tree = m_tree;
     if (!IsOpen())
         return false;
     if (bAsk && m_ui.MessageBox(str::kCompactQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
@@ -107,7 +108,7 @@ bool CNotariumDoc::OnCompact(CTreeCtrl& tree, bool bAsk) {
     auto restore = [&] {
         m_store.AbandonTransfer();
         fs_util::DeleteFile(tempPath);
-        ReloadTree(tree);
+        ReloadTree();
     };
     try {
         BuildCompactedFile(m_store, tree, tempPath, progress);

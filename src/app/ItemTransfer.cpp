@@ -37,8 +37,8 @@ private:
 
 } // namespace
 
-HTREEITEM CNotariumDoc::InsertNewItem(CTreeCtrl& tree, HTREEITEM hParent, const std::string& title,
-                                      bool bFolder) {
+HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder) {
+    CTreeCtrl& tree = m_tree;
     int image = bFolder ? IMAGE_FOLDER : IMAGE_TEXTLET;
     HTREEITEM h = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM,
                                   enc::CutToBytes(title, MAX_TITLE), image, image, 0, 0, 0,
@@ -46,11 +46,12 @@ HTREEITEM CNotariumDoc::InsertNewItem(CTreeCtrl& tree, HTREEITEM hParent, const 
     if (!h)
         return nullptr;
     tree.SelectItem(h);
-    SaveTree(tree);
+    SaveTree();
     return h;
 }
 
-void CNotariumDoc::AdjustParent(CTreeCtrl& tree, HTREEITEM hItem) {
+void CNotariumDoc::AdjustParent(HTREEITEM hItem) {
+    CTreeCtrl& tree = m_tree;
     if (tree.GetNextSiblingItem(hItem) || tree.GetPrevSiblingItem(hItem))
         return;
     HTREEITEM parent = tree.GetParentItem(hItem);
@@ -62,7 +63,8 @@ void CNotariumDoc::AdjustParent(CTreeCtrl& tree, HTREEITEM hItem) {
     tree.SetItemImage(parent, image & ~IMAGE_OPEN, selected & ~IMAGE_OPEN);
 }
 
-HTREEITEM CNotariumDoc::CopySubtree(CTreeCtrl& tree, HTREEITEM hSource, HTREEITEM hNewParent) {
+HTREEITEM CNotariumDoc::CopySubtree(HTREEITEM hSource, HTREEITEM hNewParent) {
+    CTreeCtrl& tree = m_tree;
     HTREEITEM result = nullptr;
     std::deque<std::pair<HTREEITEM, HTREEITEM>> work{{hSource, hNewParent}};
     TVITEM item;
@@ -87,7 +89,8 @@ HTREEITEM CNotariumDoc::CopySubtree(CTreeCtrl& tree, HTREEITEM hSource, HTREEITE
     return result;
 }
 
-HTREEITEM CNotariumDoc::MoveItem(CTreeCtrl& tree, HTREEITEM hItem, HTREEITEM hNewParent) {
+HTREEITEM CNotariumDoc::MoveItem(HTREEITEM hItem, HTREEITEM hNewParent) {
+    CTreeCtrl& tree = m_tree;
     CStatusMessage status(m_ui, str::kMovingItem);
     if (!hItem)
         return nullptr;
@@ -95,14 +98,14 @@ HTREEITEM CNotariumDoc::MoveItem(CTreeCtrl& tree, HTREEITEM hItem, HTREEITEM hNe
     HTREEITEM caret = tree.GetSelectedItem();
     if (m_pTreePane && caret && treewalk::IsSameOrAncestor(tree, caret, hItem))
         m_pTreePane->SaveSelectedText();
-    AdjustParent(tree, hItem);
+    AdjustParent(hItem);
     HTREEITEM result;
     {
         CTreeUpdateLock lock(tree);
-        result = CopySubtree(tree, hItem, hNewParent);
+        result = CopySubtree(hItem, hNewParent);
         tree.DeleteItem(hItem);
     }
-    SaveTree(tree);
+    SaveTree();
     return result;
 }
 
@@ -128,11 +131,12 @@ void CNotariumDoc::CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
     }
 }
 
-bool CNotariumDoc::DeleteItem(CTreeCtrl& tree, HTREEITEM hItem) {
+bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
+    CTreeCtrl& tree = m_tree;
     CStatusMessage status(m_ui, str::kDeletingItem);
     if (!hItem)
         return false;
-    AdjustParent(tree, hItem);
+    AdjustParent(hItem);
     CDeferHeader defer(m_store);
     try {
         // The chains are freed only after the tree stream without the subtree is on disk,
@@ -155,7 +159,8 @@ bool CNotariumDoc::DeleteItem(CTreeCtrl& tree, HTREEITEM hItem) {
     }
 }
 
-std::vector<BYTE> CNotariumDoc::CopyItems(CTreeCtrl& tree, HTREEITEM hItem) {
+std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
+    CTreeCtrl& tree = m_tree;
     if (!hItem)
         return {};
     CStatusMessage status(m_ui, str::kCopyingItem);
@@ -164,10 +169,10 @@ std::vector<BYTE> CNotariumDoc::CopyItems(CTreeCtrl& tree, HTREEITEM hItem) {
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
     item.cchTextMax = TITLE_BUFFER;
     std::vector<BYTE> text;
-    std::vector<HTREEITEM> open; // items whose children are being written
-    HTREEITEM h = hItem;
-    for (;;) {
-        if (h) {
+    // The top level holds only the copied item, not its siblings.
+    treewalk::WalkNested(
+        tree, hItem, false,
+        [&](HTREEITEM h) {
             item.hItem = h;
             tree.GetItem(item);
             out.BeginItem(IsTextletImage(item.iImage) ? KIND_TEXTLET : KIND_FOLDER, item.strText);
@@ -177,23 +182,13 @@ std::vector<BYTE> CNotariumDoc::CopyItems(CTreeCtrl& tree, HTREEITEM hItem) {
             } else {
                 out.WriteNoText();
             }
-            open.push_back(h);
-            h = tree.GetChildItem(h);
-            continue;
-        }
-        out.EndList();
-        if (open.empty())
-            break;
-        HTREEITEM done = open.back();
-        open.pop_back();
-        // The top level holds only the copied item, not its siblings.
-        h = open.empty() ? nullptr : tree.GetNextSiblingItem(done);
-    }
+        },
+        [&] { out.EndList(); }, [](HTREEITEM) {});
     return std::move(out.Data());
 }
 
-HTREEITEM CNotariumDoc::InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data,
-                                    std::size_t size) {
+HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::size_t size) {
+    CTreeCtrl& tree = m_tree;
     if (!data)
         return nullptr;
     CStatusMessage status(m_ui, str::kInsertingItem);
@@ -231,10 +226,10 @@ HTREEITEM CNotariumDoc::InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BY
         }
     } catch (const CFileException&) {
         m_store.AbandonTransfer();
-        SaveTree(tree); // the items inserted so far stay, with their chains
+        SaveTree(); // the items inserted so far stay, with their chains
         throw;
     }
-    SaveTree(tree);
+    SaveTree();
     defer.Commit();
     return result;
 }

@@ -1,5 +1,6 @@
 #include "app/NotariumDoc.h"
 
+#include "app/TreeWalk.h"
 #include "platform/Format.h"
 #include "platform/Strings.h"
 #include "store/TreeStream.h"
@@ -44,9 +45,12 @@ DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) 
 }
 
 CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
-    : m_ui(ui), m_settings(settings) {}
+    : m_ui(ui), m_settings(settings) {
+    m_tree.AddObserver(this);
+}
 
 CNotariumDoc::~CNotariumDoc() {
+    m_tree.RemoveObserver(this);
     try {
         DeleteContents();
     } catch (...) {
@@ -116,20 +120,21 @@ void CNotariumDoc::DeleteContents() {
     }
 }
 
-bool CNotariumDoc::SaveModified(CTreeCtrl& tree) {
+bool CNotariumDoc::SaveModified() {
     if (!m_store.IsOpen())
         return false;
     if (m_pTreePane && !m_pTreePane->SaveSelectedText())
         return false;
-    return SaveTree(tree);
+    return SaveTree();
 }
 
-bool CNotariumDoc::ReloadTree(CTreeCtrl& tree) {
-    tree.DeleteAllItems();
-    return LoadTree(tree);
+bool CNotariumDoc::ReloadTree() {
+    m_tree.DeleteAllItems();
+    return LoadTree();
 }
 
-bool CNotariumDoc::LoadTree(CTreeCtrl& tree) {
+bool CNotariumDoc::LoadTree() {
+    CTreeCtrl& tree = m_tree;
     CWaitCursor wait(m_ui);
     if (!m_store.IsOpen() || m_store.GetTreeData() == 0)
         return true;
@@ -151,7 +156,8 @@ bool CNotariumDoc::LoadTree(CTreeCtrl& tree) {
     return ok;
 }
 
-bool CNotariumDoc::SaveTree(CTreeCtrl& tree) {
+bool CNotariumDoc::SaveTree() {
+    CTreeCtrl& tree = m_tree;
     CWaitCursor wait(m_ui);
     if (!m_store.IsOpen())
         return false;
@@ -165,23 +171,25 @@ bool CNotariumDoc::SaveTree(CTreeCtrl& tree) {
     }
 }
 
-void CNotariumDoc::LoadText(CTreeCtrl& /*tree*/, const TVITEM& item, ITextPane& pane) {
+void CNotariumDoc::LoadText(HTREEITEM hItem, ITextPane& pane) {
     CWaitCursor wait(m_ui);
-    if (item.lParam == 0) {
+    const LPARAM lParam = m_tree.GetItemData(hItem);
+    if (lParam == 0) {
         pane.SetWindowText(std::string());
         return;
     }
     std::vector<BYTE> bytes;
-    ReadTextStream(m_store, static_cast<DWORD>(item.lParam), bytes);
+    ReadTextStream(m_store, static_cast<DWORD>(lParam), bytes);
     std::size_t end = 0;
     while (end < bytes.size() && bytes[end] != 0)
         ++end;
     pane.SetWindowText(std::string(reinterpret_cast<const char*>(bytes.data()), end));
 }
 
-void CNotariumDoc::SaveText(CTreeCtrl& tree, TVITEM& item, ITextPane& pane) {
+void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
+    CTreeCtrl& tree = m_tree;
     CWaitCursor wait(m_ui);
-    auto offset = static_cast<DWORD>(item.lParam);
+    auto offset = static_cast<DWORD>(tree.GetItemData(hItem));
     DWORD newOffset = offset;
     std::size_t n = pane.GetWindowTextLength();
     if (n == 0) {
@@ -205,20 +213,24 @@ void CNotariumDoc::SaveText(CTreeCtrl& tree, TVITEM& item, ITextPane& pane) {
         }
     }
     if (newOffset != offset) {
-        item.lParam = newOffset;
-        tree.SetItemData(item.hItem, newOffset);
-        SaveTree(tree);
+        tree.SetItemData(hItem, newOffset);
+        SaveTree();
     }
 }
 
-DWORD CNotariumDoc::ReadText(const TVITEM& item, std::string& text) {
-    if (item.lParam == 0)
+DWORD CNotariumDoc::ReadText(HTREEITEM hItem, std::string& text) {
+    const LPARAM lParam = m_tree.GetItemData(hItem);
+    if (lParam == 0)
         return 0;
     std::vector<BYTE> bytes;
-    DWORD length = ReadTextStream(m_store, static_cast<DWORD>(item.lParam), bytes);
+    DWORD length = ReadTextStream(m_store, static_cast<DWORD>(lParam), bytes);
     std::size_t end = 0;
     while (end < bytes.size() && bytes[end] != 0)
         ++end;
     text.assign(reinterpret_cast<const char*>(bytes.data()), end);
     return length;
+}
+
+void CNotariumDoc::OnItemExpanded(HTREEITEM hItem, UINT /*action*/) {
+    treewalk::UpdateOpenImage(m_tree, hItem);
 }

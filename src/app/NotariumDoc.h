@@ -1,6 +1,8 @@
 #pragma once
-// The open database: owns the data file's store and moves data between the file, the item
-// tree and the edit pane. Every change is written through at once; there is no save step.
+// The open database: owns the data file's store and the in-memory item tree, and moves data
+// between the file, the tree and the edit pane. Windows and the command line only observe and
+// drive the tree (ITreeObserver); every change is written through at once, there is no save
+// step.
 
 #include "app/Settings.h"
 #include "app/TextPane.h"
@@ -11,10 +13,10 @@
 #include <string>
 #include <vector>
 
-class CNotariumDoc {
+class CNotariumDoc : private ITreeObserver {
 public:
     CNotariumDoc(IUiServices& ui, CAppSettings& settings);
-    ~CNotariumDoc();
+    ~CNotariumDoc() override;
     CNotariumDoc(const CNotariumDoc&) = delete;
     CNotariumDoc& operator=(const CNotariumDoc&) = delete;
 
@@ -27,7 +29,7 @@ public:
     // Closes the open file (a pending header is written first).
     void DeleteContents();
     // Commits pending edits and the tree before the window closes or another file opens.
-    bool SaveModified(CTreeCtrl& tree);
+    bool SaveModified();
 
     bool IsOpen() const { return m_store.IsOpen(); }
     const std::string& GetPathName() const { return m_strPathName; }
@@ -35,49 +37,51 @@ public:
     IUiServices& Ui() { return m_ui; }
     CAppSettings& Settings() { return m_settings; }
     void SetTreePane(ITreePane* pane) { m_pTreePane = pane; }
+    // The item tree of the open file: emptied and refilled by ReloadTree after every open.
+    CTreeCtrl& Tree() { return m_tree; }
+    const CTreeCtrl& Tree() const { return m_tree; }
 
-    bool ReloadTree(CTreeCtrl& tree);
-    bool LoadTree(CTreeCtrl& tree);
-    bool SaveTree(CTreeCtrl& tree);
+    bool ReloadTree();
+    bool LoadTree();
+    bool SaveTree();
 
-    // Text of one item. These throw CFileException for the calling pane to report.
-    void LoadText(CTreeCtrl& tree, const TVITEM& item, ITextPane& pane);
-    void SaveText(CTreeCtrl& tree, TVITEM& item, ITextPane& pane);
+    // Text of one item of the tree. These throw CFileException for the calling pane to report.
+    void LoadText(HTREEITEM hItem, ITextPane& pane);
+    // Stores the pane's text as hItem's text; a new or freed chain changes its item data.
+    void SaveText(HTREEITEM hItem, ITextPane& pane);
     // The item's text without its NUL into text; returns dwTextLength (0: no text).
-    DWORD ReadText(const TVITEM& item, std::string& text);
+    DWORD ReadText(HTREEITEM hItem, std::string& text);
 
     // Inserts a new folder or textlet without text under parent (sorted), selects it and
     // saves the tree. Returns the new item, or null when the tree could not be saved.
-    HTREEITEM InsertNewItem(CTreeCtrl& tree, HTREEITEM hParent, const std::string& title,
-                            bool bFolder);
+    HTREEITEM InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder);
 
     // Subtree operations. Move and Delete report file errors themselves; Copy and Insert
     // pass them on to the caller.
-    HTREEITEM MoveItem(CTreeCtrl& tree, HTREEITEM hItem, HTREEITEM hNewParent);
-    bool DeleteItem(CTreeCtrl& tree, HTREEITEM hItem);
+    HTREEITEM MoveItem(HTREEITEM hItem, HTREEITEM hNewParent);
+    bool DeleteItem(HTREEITEM hItem);
     // The payload of the item's subtree; empty for a null item.
-    std::vector<BYTE> CopyItems(CTreeCtrl& tree, HTREEITEM hItem);
-    HTREEITEM InsertItems(CTreeCtrl& tree, HTREEITEM hParent, const BYTE* data, std::size_t size);
+    std::vector<BYTE> CopyItems(HTREEITEM hItem);
+    HTREEITEM InsertItems(HTREEITEM hParent, const BYTE* data, std::size_t size);
 
     // Compact: rebuilds the file without free space, every chain in consecutive blocks.
     // bAsk shows the question first. True when the file was compacted.
-    bool OnCompact(CTreeCtrl& tree, bool bAsk = true);
-
-    // The item being dragged out of this window (drag and drop tells own drags by it).
-    HTREEITEM m_hDragItem = nullptr;
+    bool OnCompact(bool bAsk = true);
 
 private:
     IUiServices& m_ui;
     CAppSettings& m_settings;
     ITreePane* m_pTreePane = nullptr;
     CBlockFile m_store;
+    CTreeCtrl m_tree;
     std::string m_strPathName;
 
-    void AdjustParent(CTreeCtrl& tree, HTREEITEM hItem);
-    HTREEITEM CopySubtree(CTreeCtrl& tree, HTREEITEM hSource, HTREEITEM hNewParent);
+    // Every expansion, whoever asks for it, shows in the item's open picture.
+    void OnItemExpanded(HTREEITEM hItem, UINT action) override;
+    void AdjustParent(HTREEITEM hItem);
+    HTREEITEM CopySubtree(HTREEITEM hSource, HTREEITEM hNewParent);
     static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
                                    std::vector<DWORD>& chains);
-    DWORD ReadTextLength();
 };
 
 // Loads the text chain at offset into bytes (text and NUL, as stored). Throws on damage.

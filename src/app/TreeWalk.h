@@ -1,20 +1,17 @@
 #pragma once
-// Walks over the item tree used by bookmarks, search and the item commands. Pre-order
-// visits collapsed folders' children too.
+// Walks over the item tree used by bookmarks, search and the item commands (the pre-order
+// walks themselves are in platform/PreorderWalk.h), and what the image codes say of an item.
 
+#include "platform/PreorderWalk.h"
 #include "platform/TreeCtrl.h"
 
 namespace treewalk {
 
-HTREEITEM NextPreorder(const CTreeCtrl& tree, HTREEITEM h);
-HTREEITEM PrevPreorder(const CTreeCtrl& tree, HTREEITEM h);
-HTREEITEM LastPreorder(const CTreeCtrl& tree);
 // A textlet's parent; a folder or the root itself; null for null.
 HTREEITEM GetFolderOf(const CTreeCtrl& tree, HTREEITEM h);
-// True when b is a or one of a's ancestors.
-bool IsSameOrAncestor(const CTreeCtrl& tree, HTREEITEM a, HTREEITEM b);
 int GetImage(const CTreeCtrl& tree, HTREEITEM h);
-// Sets or clears the open bit of the item's image codes to match its expanded state.
+// Sets or clears the open bit of the item's image codes to match its expanded state. The
+// document does this for its own tree at every expansion.
 void UpdateOpenImage(CTreeCtrl& tree, HTREEITEM h);
 
 } // namespace treewalk

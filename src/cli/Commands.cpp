@@ -80,12 +80,11 @@ void JsonString(std::ostream& out, const std::string& bytes) {
 }
 
 void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
-    std::vector<HTREEITEM> open;
-    HTREEITEM h = tree.GetRootItem();
     bool first = true;
     out << '[';
-    for (;;) {
-        if (h) {
+    treewalk::WalkNested(
+        tree, tree.GetRootItem(), true,
+        [&](HTREEITEM h) {
             if (!first)
                 out << ',';
             int image = 0, selected = 0;
@@ -95,19 +94,13 @@ void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
             out << ",\"image\":" << image << ",\"textData\":" << tree.GetItemData(h)
                 << ",\"state\":" << tree.GetItemState(h, TVIS_SELECTED | TVIS_EXPANDED)
                 << ",\"children\":[";
-            open.push_back(h);
-            h = tree.GetChildItem(h);
             first = true;
-            continue;
-        }
-        out << ']';
-        if (open.empty())
-            break;
-        out << '}';
-        h = tree.GetNextSiblingItem(open.back());
-        open.pop_back();
-        first = false;
-    }
+        },
+        [&] { out << ']'; },
+        [&](HTREEITEM) {
+            out << '}';
+            first = false;
+        });
 }
 
 } // namespace
@@ -184,7 +177,7 @@ int Add(const Args& args, Streams& io) {
             return 1;
         parent = treewalk::GetFolderOf(s.m_tree, p);
     }
-    bool ok = s.m_doc.InsertNewItem(s.m_tree, parent, titles.back(), folder) != nullptr;
+    bool ok = s.m_doc.InsertNewItem(parent, titles.back(), folder) != nullptr;
     return Done(s, ok);
 }
 
@@ -199,13 +192,9 @@ int Put(const Args& args, Streams& io) {
     std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
     CMemoryTextPane pane;
     pane.m_text = enc::LfToCrLf(input);
-    TVITEM item;
-    item.mask = TVIF_PARAM | TVIF_IMAGE;
-    item.hItem = h;
-    s.m_tree.GetItem(item);
     bool ok = true;
     try {
-        s.m_doc.SaveText(s.m_tree, item, pane);
+        s.m_doc.SaveText(h, pane);
     } catch (const CFileException& e) {
         s.m_ui.ReportError(e);
         ok = false;
@@ -225,7 +214,7 @@ int Rm(const Args& args, Streams& io) {
         s.m_ui.MessageBox(str::kCannotDeleteRoot, MB_OK | MB_ICONEXCLAMATION);
         return 1;
     }
-    return Done(s, s.m_doc.DeleteItem(s.m_tree, h));
+    return Done(s, s.m_doc.DeleteItem(h));
 }
 
 int Mv(const Args& args, Streams& io) {
@@ -243,7 +232,7 @@ int Mv(const Args& args, Streams& io) {
         s.m_ui.MessageBox(str::kCannotMoveIntoItself, MB_OK | MB_ICONEXCLAMATION);
         return 1;
     }
-    HTREEITEM moved = s.m_doc.MoveItem(tree, h, treewalk::GetFolderOf(tree, target));
+    HTREEITEM moved = s.m_doc.MoveItem(h, treewalk::GetFolderOf(tree, target));
     if (moved)
         tree.SelectItem(moved);
     return Done(s, moved != nullptr);
@@ -259,9 +248,9 @@ int Cp(const Args& args, Streams& io) {
     HTREEITEM h = items[0], target = items[1];
     bool ok = true;
     try {
-        std::vector<BYTE> data = s.m_doc.CopyItems(s.m_tree, h);
-        HTREEITEM copy = s.m_doc.InsertItems(s.m_tree, treewalk::GetFolderOf(s.m_tree, target),
-                                             data.data(), data.size());
+        std::vector<BYTE> data = s.m_doc.CopyItems(h);
+        HTREEITEM copy =
+            s.m_doc.InsertItems(treewalk::GetFolderOf(s.m_tree, target), data.data(), data.size());
         if (copy)
             s.m_tree.SelectItem(copy);
         ok = copy != nullptr;

@@ -1,3 +1,5 @@
+// compact, check and repair for `nota`: the same document and repair engine as the window,
+// with the terminal as their user interface (cli/ConsoleUi.h).
 #include "cli/MaintenanceCommands.h"
 
 #include "app/NotariumDoc.h"
@@ -11,8 +13,7 @@
 
 namespace {
 
-// The terminal as the user interface: messages go to standard error, questions are
-// Log lines on standard output as they come.
+// The repair log: its lines go to standard output as they come.
 class CConsoleLog : public IRepairLog {
 public:
     void AppendLine(const std::string& line) override { std::cout << line << std::endl; }
@@ -56,10 +57,9 @@ int RunCompact(const std::vector<std::string>& args) {
     CNotariumDoc doc(ui, settings);
     if (!doc.OnOpenDocument(args[0]))
         return 1;
-    CTreeCtrl tree;
-    if (!doc.ReloadTree(tree))
+    if (!doc.ReloadTree())
         return 1;
-    bool ok = doc.OnCompact(tree, false);
+    bool ok = doc.OnCompact(false);
     doc.DeleteContents();
     return ok ? 0 : 1;
 }

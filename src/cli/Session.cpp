@@ -1,11 +1,8 @@
 #include "cli/Session.h"
 
-CCliSession::CCliSession(std::ostream& err) : m_ui(err), m_doc(m_ui, m_settings) {
-    m_tree.AddObserver(this);
-}
+CCliSession::CCliSession(std::ostream& err) : m_ui(err), m_doc(m_ui, m_settings) {}
 
 CCliSession::~CCliSession() {
-    m_tree.RemoveObserver(this);
     m_doc.DeleteContents();
 }
 
@@ -14,11 +11,11 @@ bool CCliSession::Open(const std::string& path) {
         return false;
     if (!m_doc.OnOpenDocument(path))
         return false;
-    return m_doc.ReloadTree(m_tree);
+    return m_doc.ReloadTree();
 }
 
 bool CCliSession::Close() {
-    bool ok = m_doc.SaveModified(m_tree);
+    bool ok = m_doc.SaveModified();
     m_doc.DeleteContents();
     return ok && Ok();
 }

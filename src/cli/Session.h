@@ -6,10 +6,10 @@
 #include "app/TreeWalk.h"
 #include "cli/ConsoleUi.h"
 
-class CCliSession : private ITreeObserver {
+class CCliSession {
 public:
     explicit CCliSession(std::ostream& err);
-    ~CCliSession() override;
+    ~CCliSession();
 
     // Checks and opens the file and loads its tree; false after an error was shown.
     bool Open(const std::string& path);
@@ -21,10 +21,5 @@ public:
     CConsoleUi m_ui;
     CAppSettings m_settings;
     CNotariumDoc m_doc;
-    CTreeCtrl m_tree;
-
-private:
-    void OnItemExpanded(HTREEITEM hItem, UINT) override {
-        treewalk::UpdateOpenImage(m_tree, hItem);
-    }
+    CTreeCtrl& m_tree = m_doc.Tree();
 };

@@ -3,6 +3,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/PreorderWalk.h"
 #include "store/ChainWriter.h"
 #include "store/TreeStream.h"
 
@@ -26,15 +27,6 @@ constexpr const char* kUntitled = "Untitled";
 
 int ClampToInt(std::uint64_t n) {
     return n > INT_MAX ? INT_MAX : static_cast<int>(n);
-}
-
-HTREEITEM NextPreorder(const CTreeCtrl& tree, HTREEITEM h) {
-    if (HTREEITEM child = tree.GetChildItem(h))
-        return child;
-    for (; h != nullptr; h = tree.GetParentItem(h))
-        if (HTREEITEM next = tree.GetNextSiblingItem(h))
-            return next;
-    return nullptr;
 }
 
 // The folder the working file is made in: the target's own, so that putting the result in
@@ -348,7 +340,8 @@ void CRepairEngine::CopyItemTexts() {
     m_progress.SetRange(0, ClampToInt(m_tree->GetCount()));
     m_nItems = 0;
     m_progress.SetPos(0);
-    for (HTREEITEM h = m_tree->GetRootItem(); h != nullptr; h = NextPreorder(*m_tree, h)) {
+    for (HTREEITEM h = m_tree->GetRootItem(); h != nullptr;
+         h = treewalk::NextPreorder(*m_tree, h)) {
         CopyItemText(h);
         if (++m_nItems % 16 == 0)
             m_progress.SetPos(m_nItems);

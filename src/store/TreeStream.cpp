@@ -1,6 +1,7 @@
 #include "store/TreeStream.h"
 
 #include "platform/Encoding.h"
+#include "platform/PreorderWalk.h"
 
 #include <cstring>
 
@@ -77,10 +78,9 @@ template <typename Sink> void WriteItems(const CTreeCtrl& tree, Sink& sink) {
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_STATE;
     item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
     item.cchTextMax = TITLE_BUFFER;
-    std::vector<HTREEITEM> open; // items whose children are being written
-    HTREEITEM h = tree.GetRootItem();
-    for (;;) {
-        if (h) {
+    treewalk::WalkNested(
+        tree, tree.GetRootItem(), true,
+        [&](HTREEITEM h) {
             item.hItem = h;
             tree.GetItem(item);
             w.Word(static_cast<WORD>(item.iImage));
@@ -88,18 +88,9 @@ template <typename Sink> void WriteItems(const CTreeCtrl& tree, Sink& sink) {
             w.Put(item.strText.data(), item.strText.size());
             w.Put("", 1);
             w.Dword(static_cast<DWORD>(item.lParam));
-            open.push_back(h);
-            h = tree.GetChildItem(h);
-            continue;
-        }
-        w.Word(0xFFFF);
-        if (open.empty())
-            break;
-        HTREEITEM done = open.back();
-        open.pop_back();
-        w.Dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED));
-        h = tree.GetNextSiblingItem(done);
-    }
+        },
+        [&] { w.Word(0xFFFF); },
+        [&](HTREEITEM done) { w.Dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED)); });
     w.Drain();
 }
 

@@ -3,11 +3,14 @@
 
 #include "app/NotariumDoc.h"
 #include "platform/File.h"
+#include "support/CrashLoop.h"
 #include "support/FileBuilder.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace nota;
 
@@ -35,7 +38,7 @@ struct Session {
     CRecordingUi ui;
     CAppSettings settings;
     CNotariumDoc doc{ui, settings};
-    CTreeCtrl tree;
+    CTreeCtrl& tree = doc.Tree();
 };
 
 } // namespace
@@ -51,10 +54,10 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
     {
         Session run;
         ASSERT_TRUE(run.doc.OnOpenDocument(path));
-        ASSERT_TRUE(run.doc.ReloadTree(run.tree));
-        CFile::SetFaultHook([&](CFile::Op, const std::string&) { ++steps; });
-        ASSERT_TRUE(run.doc.OnCompact(run.tree, false));
-        CFile::SetFaultHook(nullptr);
+        ASSERT_TRUE(run.doc.ReloadTree());
+        bool ok = false;
+        steps = CountFileSteps([&] { ok = run.doc.OnCompact(false); });
+        ASSERT_TRUE(ok);
         compacted = ReadFileBytes(path);
     }
     ASSERT_NE(compacted, original);
@@ -64,37 +67,26 @@ TEST(CompactionCrashTest, DataFileIsAlwaysWholeOldOrNew) {
         std::vector<BYTE> now = ReadFileBytes(path);
         return now == original || now == compacted;
     };
-    for (int stop = 1; stop <= steps; ++stop) {
+    std::optional<Session> run;
+    auto reset = [&] {
         WriteFileBytes(path, original);
-        Session run;
-        ASSERT_TRUE(run.doc.OnOpenDocument(path));
-        ASSERT_TRUE(run.doc.ReloadTree(run.tree));
-        int step = 0;
-        bool wholeAtStop = false;
-        CFile::SetFaultHook([&](CFile::Op, const std::string& file) {
-            if (++step == stop) {
-                wholeAtStop = whole();
-                throw CFileException(CFileException::hardIO, file);
+        run.reset();
+        run.emplace();
+        ASSERT_TRUE(run->doc.OnOpenDocument(path));
+        ASSERT_TRUE(run->doc.ReloadTree());
+    };
+    StopAtEveryStep(
+        steps, CFileException::hardIO, reset, [&] { run->doc.OnCompact(false); }, whole,
+        [&](int stop, bool wholeAtStop) {
+            EXPECT_TRUE(wholeAtStop) << "at step " << stop;
+            EXPECT_TRUE(whole()) << "after step " << stop;
+            // Whatever happened, the document still reads the texts it shows.
+            if (run->doc.IsOpen() && run->tree.GetCount() > 0) {
+                HTREEITEM big = run->tree.GetChildItem(run->tree.GetRootItem()); // sorted first
+                ASSERT_EQ(run->tree.GetItemText(big), "Big");
+                std::string text;
+                run->doc.ReadText(big, text);
+                EXPECT_EQ(text, std::string(3000, 'b')) << "at step " << stop;
             }
         });
-        try {
-            run.doc.OnCompact(run.tree, false);
-        } catch (...) {
-        }
-        CFile::SetFaultHook(nullptr);
-        EXPECT_TRUE(wholeAtStop) << "at step " << stop;
-        EXPECT_TRUE(whole()) << "after step " << stop;
-        // Whatever happened, the document still reads the texts it shows.
-        if (run.doc.IsOpen() && run.tree.GetCount() > 0) {
-            HTREEITEM big = run.tree.GetChildItem(run.tree.GetRootItem()); // sorted first
-            ASSERT_EQ(run.tree.GetItemText(big), "Big");
-            TVITEM item;
-            item.mask = TVIF_PARAM;
-            item.hItem = big;
-            item.lParam = run.tree.GetItemData(big);
-            std::string text;
-            run.doc.ReadText(item, text);
-            EXPECT_EQ(text, std::string(3000, 'b')) << "at step " << stop;
-        }
-    }
 }

@@ -31,7 +31,7 @@ protected:
     void Open(const CFileBuilder& file) {
         file.WriteTo(path);
         ASSERT_TRUE(doc.OnOpenDocument(path));
-        ASSERT_TRUE(doc.ReloadTree(tree));
+        ASSERT_TRUE(doc.ReloadTree());
     }
     std::vector<BYTE> Bytes() const { return ReadFileBytes(path); }
     HTREEITEM Find(const std::string& title) const {
@@ -48,12 +48,8 @@ protected:
         return nullptr;
     }
     std::string Text(const std::string& title) {
-        TVITEM item;
-        item.mask = TVIF_PARAM;
-        item.hItem = Find(title);
-        item.lParam = tree.GetItemData(item.hItem);
         std::string text;
-        doc.ReadText(item, text);
+        doc.ReadText(Find(title), text);
         return text;
     }
     bool NoWorkFiles() const {
@@ -94,8 +90,8 @@ TEST_F(CompactionTest, FreshFileStaysTheSame) {
     ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
     std::vector<BYTE> fresh = Bytes();
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    ASSERT_TRUE(doc.ReloadTree(tree));
-    EXPECT_TRUE(doc.OnCompact(tree, false));
+    ASSERT_TRUE(doc.ReloadTree());
+    EXPECT_TRUE(doc.OnCompact(false));
     EXPECT_EQ(Bytes().size(), 544u);
     EXPECT_EQ(Bytes(), fresh);
     EXPECT_TRUE(doc.IsOpen());
@@ -104,7 +100,7 @@ TEST_F(CompactionTest, FreshFileStaysTheSame) {
 TEST_F(CompactionTest, ChainsFollowTheTreeInDisplayOrderWithoutFreeSpace) {
     Open(ThreeTextlets(600));
     std::uint64_t before = Bytes().size();
-    ASSERT_TRUE(doc.OnCompact(tree, false));
+    ASSERT_TRUE(doc.OnCompact(false));
     std::vector<BYTE> out = Bytes();
     EXPECT_EQ(GetLE32(out.data() + HDR_TREE_DATA), 32u);
     EXPECT_EQ(GetLE32(out.data() + HDR_FREE_LIST), 0u);
@@ -119,9 +115,8 @@ TEST_F(CompactionTest, ChainsFollowTheTreeInDisplayOrderWithoutFreeSpace) {
     // The document holds the new file; texts, bookmarks and the selection are kept.
     EXPECT_EQ(Text("alpha"), "alpha's text");
     EXPECT_EQ(Text("Charlie"), std::string(600, 'c'));
-    CTreeCtrl reloaded;
-    ASSERT_TRUE(doc.ReloadTree(reloaded));
-    EXPECT_EQ(reloaded.GetItemText(reloaded.GetSelectedItem()), "alpha");
+    ASSERT_TRUE(doc.ReloadTree());
+    EXPECT_EQ(tree.GetItemText(tree.GetSelectedItem()), "alpha");
     EXPECT_TRUE(NoWorkFiles());
     EXPECT_EQ(ui.statusTexts.front(), str::kCompacting);
     EXPECT_EQ(ui.LastStatus(), str::kIdlePrompt);
@@ -138,7 +133,7 @@ TEST_F(CompactionTest, ProgressMovesEveryEighthItem) {
     b.SetTreeData(b.AddChain(s.Finish()));
     Open(b);
     ui.progressPositions.clear();
-    ASSERT_TRUE(doc.OnCompact(tree, false));
+    ASSERT_TRUE(doc.OnCompact(false));
     EXPECT_EQ(ui.progressRanges.back(), std::make_pair(0, 20));
     EXPECT_EQ(ui.progressPositions, (std::vector<int>{0, 8, 16}));
 }
@@ -150,18 +145,18 @@ TEST_F(CompactionTest, QuestionAndPendingEditsCanStopIt) {
     doc.SetTreePane(&pane);
 
     ui.answers = {IDCANCEL};
-    EXPECT_FALSE(doc.OnCompact(tree, true));
+    EXPECT_FALSE(doc.OnCompact(true));
     EXPECT_EQ(ui.LastBox(), str::kCompactQuestion);
     EXPECT_EQ(ui.boxes.back().type & MB_TYPEMASK, MB_OKCANCEL);
     EXPECT_EQ(pane.calls, 0);
 
     pane.result = false;
-    EXPECT_FALSE(doc.OnCompact(tree, true));
+    EXPECT_FALSE(doc.OnCompact(true));
     EXPECT_EQ(pane.calls, 1);
     EXPECT_EQ(Bytes(), before);
 
     pane.result = true;
-    EXPECT_TRUE(doc.OnCompact(tree, true));
+    EXPECT_TRUE(doc.OnCompact(true));
     EXPECT_EQ(pane.calls, 2);
     EXPECT_LT(Bytes().size(), before.size());
     doc.SetTreePane(nullptr);
@@ -177,7 +172,7 @@ TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {
         if (op == CFile::Op::Open)
             throw CFileException(CFileException::accessDenied, "dir");
     });
-    EXPECT_FALSE(doc.OnCompact(tree, false));
+    EXPECT_FALSE(doc.OnCompact(false));
     EXPECT_EQ(ui.LastBox(), str::kTempFileError);
 
     // A full disk in the middle of the copy: reported, tree back on the old file.
@@ -186,7 +181,7 @@ TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {
         if (op == CFile::Op::Write && file.find("NOTA") != std::string::npos && ++writes == 3)
             throw CFileException(CFileException::diskFull, file);
     });
-    EXPECT_FALSE(doc.OnCompact(tree, false));
+    EXPECT_FALSE(doc.OnCompact(false));
     EXPECT_NE(ui.LastBox().find("Disk full while accessing"), std::string::npos);
 
     // The rename fails: reported the same way.
@@ -195,7 +190,7 @@ TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {
             throw CFileException(CFileException::hardIO, "x");
     });
     std::size_t boxes = ui.boxes.size();
-    EXPECT_FALSE(doc.OnCompact(tree, false));
+    EXPECT_FALSE(doc.OnCompact(false));
     EXPECT_EQ(ui.boxes.size(), boxes + 1);
     CFile::SetFaultHook(nullptr);
 
@@ -203,7 +198,7 @@ TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {
     EXPECT_EQ(tree.GetItemData(Find("alpha")), alpha);
     EXPECT_EQ(Text("Bravo"), "bravo\r\ntext");
     EXPECT_TRUE(NoWorkFiles());
-    EXPECT_TRUE(doc.OnCompact(tree, false));
+    EXPECT_TRUE(doc.OnCompact(false));
 }
 
 TEST_F(CompactionTest, DamagedTextChainStopsItWithoutHarm) {
@@ -212,7 +207,7 @@ TEST_F(CompactionTest, DamagedTextChainStopsItWithoutHarm) {
     file.SetNext(charlie, 999936);
     Open(file);
     std::vector<BYTE> before = Bytes();
-    EXPECT_FALSE(doc.OnCompact(tree, false));
+    EXPECT_FALSE(doc.OnCompact(false));
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(Bytes(), before);
     EXPECT_TRUE(NoWorkFiles());
@@ -222,7 +217,7 @@ TEST_F(CompactionTest, DamagedTextChainStopsItWithoutHarm) {
 TEST_F(CompactionTest, ResultKeepsPermissionsAndPassesARepairCheck) {
     Open(ThreeTextlets(3000));
     ::chmod(path.c_str(), 0640);
-    ASSERT_TRUE(doc.OnCompact(tree, false));
+    ASSERT_TRUE(doc.OnCompact(false));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);

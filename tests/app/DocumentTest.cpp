@@ -17,11 +17,7 @@ TEST_F(DocumentTest, AFreshFileShowsTheSelectedRootWithNoText) {
     EXPECT_EQ(settings.m_strLastFile, path);
     CMemoryTextPane pane;
     pane.m_text = "old";
-    TVITEM item;
-    item.mask = TVIF_PARAM;
-    item.hItem = root;
-    tree.GetItem(item);
-    doc.LoadText(tree, item, pane);
+    doc.LoadText(root, pane);
     EXPECT_EQ(pane.m_text, "");
 }
 
@@ -31,7 +27,7 @@ TEST_F(DocumentTest, RememberedStateComesBackOrIsDroppedWhenSwitchedOff) {
     HTREEITEM t = Add(f, "Textlet", false);
     tree.SetItemImage(t, 10, 10); // bookmarked
     tree.SelectItem(t);
-    ASSERT_TRUE(doc.SaveTree(tree));
+    ASSERT_TRUE(doc.SaveTree());
 
     Reopen();
     HTREEITEM f2 = Child(Root(), "Folder");
@@ -61,7 +57,7 @@ TEST_F(DocumentTest, CommittingTextAllocatesRewritesInPlaceOrFrees) {
     doc.DeleteContents(); // check what is on disk
     EXPECT_NE(ReadFileBytes(path), before);
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    ASSERT_TRUE(doc.ReloadTree(tree));
+    ASSERT_TRUE(doc.ReloadTree());
     t = Child(Root(), "T");
     EXPECT_EQ(Chain(t), chain); // the tree stream knows the new chain
     EXPECT_EQ(GetText(t), "first text");
@@ -102,7 +98,7 @@ TEST_F(DocumentTest, LongLabelsAreStoredAsTheirFirst64Characters) {
     CreateAndOpen();
     HTREEITEM t = Add(Root(), "short", false);
     tree.SetItemText(t, std::string(80, 'L'));
-    ASSERT_TRUE(doc.SaveTree(tree));
+    ASSERT_TRUE(doc.SaveTree());
     Reopen();
     EXPECT_EQ(Titles(Root()), std::vector<std::string>{std::string(64, 'L')});
 }
@@ -123,7 +119,7 @@ TEST_F(DocumentTest, AFileHeldElsewhereOrNotADataFileKeepsTheCurrentDatabase) {
               "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
     EXPECT_FALSE(CNotariumDoc::PrepareDataFile(junk, false, ui));
     EXPECT_EQ(doc.GetPathName(), path);
-    EXPECT_TRUE(doc.SaveTree(tree)); // still open and writable
+    EXPECT_TRUE(doc.SaveTree()); // still open and writable
 
     // The open database itself cannot be checked again while it is held.
     EXPECT_FALSE(CNotariumDoc::PrepareDataFile(path, false, ui));
@@ -134,10 +130,10 @@ TEST_F(DocumentTest, AnEmptyTreeReferenceLoadsNothingAndGetsAChainAtTheNextSave)
     CFileBuilder b;
     b.WriteTo(path);
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    ASSERT_TRUE(doc.ReloadTree(tree));
+    ASSERT_TRUE(doc.ReloadTree());
     EXPECT_EQ(tree.GetCount(), 0u);
     tree.InsertItem("Notarium", 0, 0);
-    ASSERT_TRUE(doc.SaveTree(tree));
+    ASSERT_TRUE(doc.SaveTree());
     EXPECT_EQ(doc.Store().GetTreeData(), 32u);
     Reopen();
     EXPECT_EQ(tree.GetCount(), 1u);
@@ -153,7 +149,7 @@ TEST_F(DocumentTest, ADamagedTreeStreamKeepsWhatWasReadAndSelectsAnItem) {
     b.SetNext(first, 999999); // and its chain leaves the file
     b.WriteTo(path);
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    EXPECT_FALSE(doc.ReloadTree(tree));
+    EXPECT_FALSE(doc.ReloadTree());
     EXPECT_EQ(tree.GetCount(), 2u);
     EXPECT_EQ(tree.GetSelectedItem(), Root());
     EXPECT_EQ(ui.LastBox(), "An attempt was made to access " + path + " past its end.");
@@ -169,11 +165,7 @@ TEST_F(DocumentTest, AbsurdTextLengthsAreRefusedNotAllocated) {
     WriteFileBytes(path, bytes);
     ASSERT_TRUE(doc.OnOpenDocument(path));
     std::string text;
-    TVITEM item;
-    item.mask = TVIF_PARAM;
-    item.hItem = t;
-    tree.GetItem(item);
-    EXPECT_THROW(doc.ReadText(item, text), CFileException);
+    EXPECT_THROW(doc.ReadText(t, text), CFileException);
     EXPECT_EQ(doc.Store().GetMode(), CBlockFile::modeIdle);
 }
 
@@ -188,11 +180,11 @@ TEST_F(DocumentTest, SaveModifiedCommitsThePaneFirstAndStopsWhenItFails) {
     } pane;
     CreateAndOpen();
     doc.SetTreePane(&pane);
-    EXPECT_TRUE(doc.SaveModified(tree));
+    EXPECT_TRUE(doc.SaveModified());
     pane.result = false;
-    EXPECT_FALSE(doc.SaveModified(tree));
+    EXPECT_FALSE(doc.SaveModified());
     EXPECT_EQ(pane.calls, 2);
     doc.SetTreePane(nullptr);
     doc.DeleteContents();
-    EXPECT_FALSE(doc.SaveModified(tree));
+    EXPECT_FALSE(doc.SaveModified());
 }

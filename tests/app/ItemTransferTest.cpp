@@ -41,7 +41,7 @@ TEST_F(ItemTransferTest, DeletingAFolderFreesItsChildrensChainsInTheirOrder) {
     // Display order is one, three, two.
     DWORD c1 = Chain(t1), c3 = Chain(t3), c2 = Chain(t2);
     ui.statusTexts.clear();
-    ASSERT_TRUE(doc.DeleteItem(tree, folder));
+    ASSERT_TRUE(doc.DeleteItem(folder));
     EXPECT_EQ(ui.statusTexts, (std::vector<std::string>{"Deleting item...", "For Help, press F1"}));
     CBlockFile& store = doc.Store();
     EXPECT_EQ(store.GetFreeList(), c2); // the last freed is the first reused
@@ -60,7 +60,7 @@ TEST_F(ItemTransferTest, DeletingTheOnlyChildCollapsesItsFolderAndClosesItsPictu
     treewalk::UpdateOpenImage(tree, sub);
     ASSERT_TRUE(tree.GetItemState(sub, TVIS_EXPANDED));
     ASSERT_EQ(treewalk::GetImage(tree, sub), 5);
-    ASSERT_TRUE(doc.DeleteItem(tree, only));
+    ASSERT_TRUE(doc.DeleteItem(only));
     EXPECT_FALSE(tree.GetItemState(sub, TVIS_EXPANDED));
     EXPECT_EQ(treewalk::GetImage(tree, sub), 4);
 }
@@ -69,7 +69,7 @@ TEST_F(ItemTransferTest, DeletingItemsWithoutTextWritesOnlyTheTreeStream) {
     HTREEITEM empty = Add(Root(), "empty", true);
     Add(empty, "blank", false);
     std::vector<BYTE> before = ReadFileBytes(path);
-    ASSERT_TRUE(doc.DeleteItem(tree, empty));
+    ASSERT_TRUE(doc.DeleteItem(empty));
     EXPECT_EQ(ChangedBlocks(before, ReadFileBytes(path)), std::vector<DWORD>{32});
 }
 
@@ -81,7 +81,7 @@ TEST_F(ItemTransferTest, MovingAFolderKeepsItsChainsAndArrivesCollapsedAndSorted
     std::vector<BYTE> before = ReadFileBytes(path);
     DWORD c1 = Chain(t1);
     ui.statusTexts.clear();
-    HTREEITEM moved = doc.MoveItem(tree, folder, target);
+    HTREEITEM moved = doc.MoveItem(folder, target);
     ASSERT_NE(moved, nullptr);
     EXPECT_EQ(ui.statusTexts.front(), "Moving item...");
     EXPECT_EQ(Titles(target), (std::vector<std::string>{"Folder", "zzz"}));
@@ -99,12 +99,12 @@ TEST_F(ItemTransferTest, MovingAFolderKeepsItsChainsAndArrivesCollapsedAndSorted
 TEST_F(ItemTransferTest, CopyAndInsertCarryTitlesTextsAndPlainKinds) {
     tree.SetItemImage(folder, 7, 7); // open and bookmarked
     HTREEITEM blank = Add(folder, "blank", false);
-    std::vector<BYTE> data = doc.CopyItems(tree, folder);
+    std::vector<BYTE> data = doc.CopyItems(folder);
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(data[0], KIND_FOLDER);
 
     std::uint64_t len = doc.Store().GetLength();
-    HTREEITEM copy = doc.InsertItems(tree, Root(), data.data(), data.size());
+    HTREEITEM copy = doc.InsertItems(Root(), data.data(), data.size());
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(treewalk::GetImage(tree, copy), 4); // not bookmarked, not open
     EXPECT_EQ(Titles(copy), (std::vector<std::string>{"blank", "one", "three", "two"}));
@@ -115,8 +115,8 @@ TEST_F(ItemTransferTest, CopyAndInsertCarryTitlesTextsAndPlainKinds) {
     (void)blank;
 
     // A copy of the root arrives as an ordinary folder.
-    std::vector<BYTE> rootData = doc.CopyItems(tree, Root());
-    HTREEITEM rootCopy = doc.InsertItems(tree, folder, rootData.data(), rootData.size());
+    std::vector<BYTE> rootData = doc.CopyItems(Root());
+    HTREEITEM rootCopy = doc.InsertItems(folder, rootData.data(), rootData.size());
     EXPECT_EQ(treewalk::GetImage(tree, rootCopy), 4);
     Reopen();
     EXPECT_EQ(Titles(Root()), (std::vector<std::string>{"Folder", "Folder"}));
@@ -130,7 +130,7 @@ TEST_F(ItemTransferTest, ADamagedPayloadInsertsWhatItCanAndNeverMakesARoot) {
     w.BeginItem(8, "child");
     std::vector<BYTE> data = w.Data();
     data.push_back(0x00); // cut off in the middle of the child's text length
-    HTREEITEM h = doc.InsertItems(tree, folder, data.data(), data.size());
+    HTREEITEM h = doc.InsertItems(folder, data.data(), data.size());
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(treewalk::GetImage(tree, h), 4);
     EXPECT_EQ(GetText(h), "ok");

@@ -5,6 +5,7 @@
 #include "RepairFixture.h"
 
 #include "platform/File.h"
+#include "support/CrashLoop.h"
 
 using namespace nota;
 
@@ -30,10 +31,7 @@ protected:
             WriteFileBytes(source, sourceBytes);
         };
         reset();
-        int steps = 0;
-        CFile::SetFaultHook([&](CFile::Op, const std::string&) { ++steps; });
-        Run(source, target);
-        CFile::SetFaultHook(nullptr);
+        const int steps = CountFileSteps([&] { Run(source, target); });
         ASSERT_FALSE(aborted);
         const std::vector<BYTE> repaired = ReadFileBytes(target);
         ASSERT_NE(repaired, targetBytes);
@@ -45,24 +43,12 @@ protected:
             bool sourceOk = source == target || ReadFileBytes(source) == sourceBytes;
             return targetOk && sourceOk;
         };
-        for (int stop = 1; stop <= steps; ++stop) {
-            reset();
-            int step = 0;
-            bool soundAtStop = false;
-            CFile::SetFaultHook([&](CFile::Op, const std::string& file) {
-                if (++step == stop) {
-                    soundAtStop = sound();
-                    throw CFileException(CFileException::diskFull, file);
-                }
+        ::StopAtEveryStep(
+            steps, CFileException::diskFull, reset, [&] { Run(source, target); }, sound,
+            [&](int stop, bool soundAtStop) {
+                EXPECT_TRUE(soundAtStop) << "at step " << stop;
+                EXPECT_TRUE(sound()) << "after step " << stop;
             });
-            try {
-                Run(source, target);
-            } catch (...) {
-            }
-            CFile::SetFaultHook(nullptr);
-            EXPECT_TRUE(soundAtStop) << "at step " << stop;
-            EXPECT_TRUE(sound()) << "after step " << stop;
-        }
     }
 };
 

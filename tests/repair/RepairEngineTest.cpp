@@ -264,18 +264,14 @@ TEST_F(RepairTest, BrokenIndexKeepsWholeItemsAndRecoversLostTexts) {
     {
         CAppSettings settings;
         CNotariumDoc doc(ui, settings);
-        CTreeCtrl tree;
+        CTreeCtrl& tree = doc.Tree();
         ASSERT_TRUE(doc.OnOpenDocument(Target()));
-        ASSERT_TRUE(doc.ReloadTree(tree));
+        ASSERT_TRUE(doc.ReloadTree());
         EXPECT_EQ(tree.GetCount(), items.size());
         HTREEITEM folder = tree.GetChildItem(tree.GetRootItem());
         ASSERT_EQ(tree.GetItemText(folder), "#[NotaFix]");
-        TVITEM item;
-        item.mask = TVIF_PARAM;
-        item.hItem = tree.GetNextSiblingItem(tree.GetChildItem(folder));
-        item.lParam = tree.GetItemData(item.hItem);
         std::string text;
-        doc.ReadText(item, text);
+        doc.ReadText(tree.GetNextSiblingItem(tree.GetChildItem(folder)), text);
         EXPECT_EQ(text, "lost text one");
     }
     // The repaired file is sound.

@@ -13,42 +13,34 @@ protected:
     CRecordingUi ui;
     CAppSettings settings;
     CNotariumDoc doc{ui, settings};
-    CTreeCtrl tree;
+    CTreeCtrl& tree = doc.Tree();
     std::string path = dir.File("test.Nota");
 
     // Creates and opens a new database and loads its tree.
     void CreateAndOpen() {
         ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
         ASSERT_TRUE(doc.OnOpenDocument(path));
-        ASSERT_TRUE(doc.ReloadTree(tree));
+        ASSERT_TRUE(doc.ReloadTree());
     }
     // Closes and opens the file again into an emptied tree.
     void Reopen() {
         doc.DeleteContents();
         ASSERT_TRUE(doc.OnOpenDocument(path));
-        ASSERT_TRUE(doc.ReloadTree(tree));
+        ASSERT_TRUE(doc.ReloadTree());
     }
     HTREEITEM Root() const { return tree.GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
-        return doc.InsertNewItem(tree, parent, title, folder);
+        return doc.InsertNewItem(parent, title, folder);
     }
     // Stores text as the item's text, as committing the edit pane does.
     void SetText(HTREEITEM h, const std::string& text) {
         CMemoryTextPane pane;
         pane.m_text = text;
-        TVITEM item;
-        item.mask = TVIF_PARAM | TVIF_IMAGE;
-        item.hItem = h;
-        tree.GetItem(item);
-        doc.SaveText(tree, item, pane);
+        doc.SaveText(h, pane);
     }
     std::string GetText(HTREEITEM h) {
-        TVITEM item;
-        item.mask = TVIF_PARAM;
-        item.hItem = h;
-        tree.GetItem(item);
         std::string text;
-        doc.ReadText(item, text);
+        doc.ReadText(h, text);
         return text;
     }
     DWORD Chain(HTREEITEM h) const { return static_cast<DWORD>(tree.GetItemData(h)); }

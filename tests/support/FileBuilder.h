@@ -1,10 +1,12 @@
 #pragma once
 // Makes data files of any shape, sound or damaged, block by block.
 //
-//   CFileBuilder b;                       // header "nota", no blocks
-//   DWORD t = b.AddChain(TreeBytes(...)); // a chain in consecutive blocks
+//   CFileBuilder b;                        // header "nota", no blocks
+//   CTreeStreamBuilder s;
+//   s.Leaf(nota::IMAGE_ROOT, "Notarium");
+//   DWORD t = b.AddChain(s.Finish());      // a chain in consecutive blocks
 //   b.SetTreeData(t);
-//   b.Block(t).SetNext(12345);            // damage it
+//   b.SetNext(t, 12345);                   // damage it: a link out of the file
 //   b.WriteTo(path);
 
 #include "platform/Types.h"

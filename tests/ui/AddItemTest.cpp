@@ -39,8 +39,8 @@ protected:
 
 TEST_F(AddItemTest, ListsFoldersOnlyAndPreselectsTheSelectedItemsFolder) {
     Tree().SelectItem(note);
-    CAddItemDlg dlg(*pane);
-    dlg.m_nItemType = 0;
+    CAddItemDlg dlg(Tree());
+    dlg.SetItemKind(CAddItemDlg::ItemKind::Textlet);
     dlg.show();
     EXPECT_EQ(Folders(dlg.FolderTree()), (QStringList{"Notarium", "Docs", "Deep"}));
     EXPECT_EQ(dlg.SelectedFolder(), deep);
@@ -48,20 +48,20 @@ TEST_F(AddItemTest, ListsFoldersOnlyAndPreselectsTheSelectedItemsFolder) {
     EXPECT_FALSE(dlg.OkButton()->isEnabled());
 
     Tree().SelectItem(docs);
-    CAddItemDlg second(*pane);
+    CAddItemDlg second(Tree());
     second.show();
     EXPECT_EQ(second.SelectedFolder(), docs);
 
     Tree().SelectItem(Root());
-    CAddItemDlg third(*pane);
+    CAddItemDlg third(Tree());
     third.show();
     EXPECT_EQ(third.SelectedFolder(), Root());
 }
 
 TEST_F(AddItemTest, BlankNamesKeepOkDisabledAndNamesAreTrimmed) {
     Tree().SelectItem(docs);
-    CAddItemDlg dlg(*pane);
-    dlg.m_nItemType = 0;
+    CAddItemDlg dlg(Tree());
+    dlg.SetItemKind(CAddItemDlg::ItemKind::Textlet);
     dlg.show();
     QTest::keyClicks(dlg.NameEdit(), "   ");
     EXPECT_FALSE(dlg.OkButton()->isEnabled());
@@ -72,12 +72,12 @@ TEST_F(AddItemTest, BlankNamesKeepOkDisabledAndNamesAreTrimmed) {
     EXPECT_EQ(dlg.Name(), "Docs");
     EXPECT_EQ(dlg.TargetFolder(), docs);
 
-    HTREEITEM added = pane->InsertFromDialog(dlg);
+    HTREEITEM added = items->InsertFromDialog(dlg);
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(Tree().GetSelectedItem(), added);
     EXPECT_EQ(Title(added), "Docs");
     EXPECT_EQ(Image(added), nota::IMAGE_TEXTLET);
-    EXPECT_FALSE(pane->HasText());
+    EXPECT_FALSE(items->HasText());
 }
 
 TEST_F(AddItemTest, TheCommandRunsTheDialogAndInsertsAFolder) {
@@ -89,8 +89,8 @@ TEST_F(AddItemTest, TheCommandRunsTheDialogAndInsertsAFolder) {
         QTest::keyClicks(dlg->NameEdit(), "  Deep  ");
         dlg->OkButton()->click();
     });
-    pane->AddItem();
-    QApplication::processEvents();
+    items->AddItem(nullptr);
+    Idle();
     EXPECT_EQ(ChildTitles(deep), (std::vector<std::string>{"Deep", "Note"}));
     HTREEITEM added = Tree().GetSelectedItem();
     EXPECT_EQ(Image(added), nota::IMAGE_FOLDER);

@@ -20,8 +20,8 @@ TEST_F(AppTest, FirstInstanceReopensLastFileWithoutDialogs) {
     const std::string last = NewDataFile("last.Nota");
     store->WriteString("Settings", "LastFile", last);
     Start();
-    EXPECT_TRUE(app->m_bFirstInstance);
-    EXPECT_TRUE(app->m_bFileOpen);
+    EXPECT_TRUE(app->IsFirstInstance());
+    EXPECT_TRUE(app->IsFileOpen());
     EXPECT_EQ(OpenPath(), last);
     EXPECT_EQ(dialogs.shown, "");
     ASSERT_NE(Frame(), nullptr);
@@ -56,7 +56,7 @@ TEST_F(AppTest, CtrlSkipsLastFileButOpensCommandLineFile) {
 
     Start({}, Qt::ControlModifier); // LastFile is now named.Nota, and Ctrl skips it
     EXPECT_EQ(dialogs.shown, "O");
-    EXPECT_FALSE(app->m_bFileOpen);
+    EXPECT_FALSE(app->IsFileOpen());
 }
 
 TEST_F(AppTest, SecondInstanceSkipsLastFileAndEndsWithoutQuestion) {
@@ -64,10 +64,10 @@ TEST_F(AppTest, SecondInstanceSkipsLastFileAndEndsWithoutQuestion) {
     CInstanceLock first(lockPath);
     ASSERT_TRUE(first.Acquire());
     Start(); // the dialog is cancelled by the empty script
-    EXPECT_FALSE(app->m_bFirstInstance);
+    EXPECT_FALSE(app->IsFirstInstance());
     EXPECT_EQ(dialogs.shown, "O");
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_FALSE(app->m_bFileOpen);
+    EXPECT_FALSE(app->IsFileOpen());
     EXPECT_EQ(Frame(), nullptr);
 }
 
@@ -106,7 +106,7 @@ TEST_F(AppTest, LastFileHeldByAnotherProgramShowsSharingViolation) {
     ASSERT_FALSE(ui.boxes.empty());
     EXPECT_EQ(ui.boxes[0].text,
               CFileException(CFileException::sharingViolation, last).GetErrorMessage());
-    EXPECT_FALSE(app->m_bFileOpen);
+    EXPECT_FALSE(app->IsFileOpen());
 }
 
 TEST_F(AppTest, OpenNewWindowStartsTheProgramAgain) {

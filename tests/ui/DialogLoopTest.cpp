@@ -81,7 +81,7 @@ TEST_F(DialogLoopTest, FailedOpenWithoutFileOffersCreateThenAsksToExit) {
               "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
     EXPECT_EQ(ui.boxes[1].text, CNotariumApp::kMustHaveFile);
     EXPECT_EQ(ui.boxes[2].text, CNotariumApp::kMustHaveFile);
-    EXPECT_FALSE(app->m_bFileOpen);
+    EXPECT_FALSE(app->IsFileOpen());
 }
 
 TEST_F(DialogLoopTest, CancelWhileFileOpenKeepsItWithoutQuestion) {
@@ -103,7 +103,7 @@ TEST_F(DialogLoopTest, NonDataFileWhileFileOpenShows1003AndKeepsCurrent) {
     EXPECT_EQ(ui.boxes[0].text,
               "Unable to open " + junk + ". File is corrupt or is not a valid Notarium data file.");
     EXPECT_EQ(OpenPath(), current);
-    EXPECT_TRUE(app->m_bFileOpen);
+    EXPECT_TRUE(app->IsFileOpen());
 }
 
 TEST_F(DialogLoopTest, ChoosingTheOpenFileOrOneHeldElsewhereShowsSharingViolation) {
@@ -130,7 +130,7 @@ TEST_F(DialogLoopTest, ChoosingTheOpenFileOrOneHeldElsewhereShowsSharingViolatio
 
 TEST_F(DialogLoopTest, OpeningAnotherFileCommitsTheTextBeingEdited) {
     StartWithFile();
-    HTREEITEM hText = app->Doc().InsertNewItem(Tree(), Tree().GetRootItem(), "Note", false);
+    HTREEITEM hText = app->Doc().InsertNewItem(Tree().GetRootItem(), "Note", false);
     ASSERT_NE(hText, nullptr);
     QApplication::processEvents();
     Frame()->EditPane()->insertPlainText(QStringLiteral("typed"));
@@ -144,14 +144,10 @@ TEST_F(DialogLoopTest, OpeningAnotherFileCommitsTheTextBeingEdited) {
     CAppSettings checkSettings;
     CNotariumDoc check(checkUi, checkSettings);
     ASSERT_TRUE(check.OnOpenDocument(current));
-    CTreeCtrl tree;
-    ASSERT_TRUE(check.LoadTree(tree));
-    TVITEM item;
-    item.hItem = tree.GetChildItem(tree.GetRootItem());
-    item.mask = TVIF_PARAM;
-    ASSERT_TRUE(tree.GetItem(item));
+    ASSERT_TRUE(check.LoadTree());
+    const CTreeCtrl& tree = check.Tree();
     std::string text;
-    check.ReadText(item, text);
+    check.ReadText(tree.GetChildItem(tree.GetRootItem()), text);
     EXPECT_EQ(text, "typed");
 }
 
@@ -186,7 +182,7 @@ TEST(FileDialogTest, CreateDialogConfirmsWithCreateAndAsksBeforeOverwriting) {
 
 TEST_F(DialogLoopTest, CreatingOverTheOpenFileFailsAndLeavesItWhole) {
     StartWithFile();
-    ASSERT_NE(app->Doc().InsertNewItem(Tree(), Tree().GetRootItem(), "Keep me", false), nullptr);
+    ASSERT_NE(app->Doc().InsertNewItem(Tree().GetRootItem(), "Keep me", false), nullptr);
     const std::vector<BYTE> before = ReadFileBytes(current);
     dialogs.script = {{'C', true, current}};
     app->OnFileNew();

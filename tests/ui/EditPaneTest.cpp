@@ -60,21 +60,21 @@ TEST(FontConvert, LogFontSurvivesTheRoundTrip) {
 
 TEST_F(PaneTest, EditPaneIsReadOnlyForFoldersUnlessFoldersHaveText) {
     HTREEITEM folder = Add(Root(), "folder", true);
-    QApplication::processEvents();
+    Idle();
     EXPECT_TRUE(edit->isReadOnly());
     settings.m_bFoldersHaveText = true;
     edit->ApplySettings();
     EXPECT_FALSE(edit->isReadOnly());
     settings.m_bFoldersHaveText = false;
     Add(folder, "textlet");
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(edit->isReadOnly());
     EXPECT_TRUE(edit->CanPaste() || QGuiApplication::clipboard()->text().isEmpty());
 }
 
 TEST_F(PaneTest, ChangedFlagAndStoredBytes) {
     Add(Root(), "t");
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(edit->IsTextChanged());
     Type(QString::fromUtf8("a\xc2\xa0"
                            "b\nc"));
@@ -87,7 +87,7 @@ TEST_F(PaneTest, ChangedFlagAndStoredBytes) {
 
 TEST_F(PaneTest, WordWrapSwitchKeepsTextSelectionAndChangedFlag) {
     Add(Root(), "t");
-    QApplication::processEvents();
+    Idle();
     settings.m_lfScreenFont.lfHeight = -20;
     settings.m_bWordWrap = false;
     edit->ApplySettings(); // settings alone never mark the text changed
@@ -113,17 +113,17 @@ TEST_F(PaneTest, WordWrapSwitchKeepsTextSelectionAndChangedFlag) {
 
 TEST_F(PaneTest, QuickCopyCommitsAndCopiesTheWholeTextKeepingTheSelection) {
     HTREEITEM a = Add(Root(), "a");
-    QApplication::processEvents();
+    Idle();
     Type("line one\nline two");
     QTextCursor cursor = edit->textCursor();
     cursor.setPosition(0);
     cursor.setPosition(4, QTextCursor::KeepAnchor);
     edit->setTextCursor(cursor);
-    edit->QuickCopy(*pane);
+    items->QuickCopy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "line one\nline two");
     EXPECT_EQ(edit->textCursor().selectedText(), "line");
     EXPECT_EQ(StoredText(a), "line one\r\nline two");
-    EXPECT_TRUE(pane->HasText());
+    EXPECT_TRUE(items->HasText());
 }
 
 TEST_F(PaneTest, KeyboardContextMenuOfTheEditPaneOpensAtTheTopLeftCorner) {

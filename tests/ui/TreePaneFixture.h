@@ -1,13 +1,17 @@
 #pragma once
 // A real data file in a scratch directory, opened by a document, shown by a tree pane and an
-// edit pane. Message boxes are answered by the recording UI.
+// edit pane, with the item commands and an idle step that runs the pane's deferred work as
+// the application's does. Message boxes are answered by the recording UI.
 
 #include "app/NotariumDoc.h"
 #include "app/Settings.h"
 #include "store/DataFormat.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
+#include "ui/common/IdleStep.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/ItemCommands.h"
+#include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreeModel.h"
 #include "ui/tree/TreePaneView.h"
 
@@ -27,6 +31,8 @@ protected:
     std::string path = dir.File("test.Nota");
     std::unique_ptr<CEditPaneView> edit;
     std::unique_ptr<CTreePaneView> pane;
+    std::unique_ptr<CItemCommands> items;
+    std::unique_ptr<CIdleStep> idle;
 
     void SetUp() override {
         ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
@@ -36,20 +42,27 @@ protected:
 
     // (Re)creates the panes over the open file, as the frame does after an open.
     void Open() {
+        idle.reset();
+        items.reset();
         pane.reset();
         edit.reset();
         edit = std::make_unique<CEditPaneView>(settings, ui);
         pane = std::make_unique<CTreePaneView>(doc, settings, ui);
         pane->SetEditPane(edit.get());
+        items = std::make_unique<CItemCommands>(doc, settings, ui, *pane, *edit);
+        idle = std::make_unique<CIdleStep>([this] { pane->SyncSelection(); });
         pane->resize(300, 400);
         pane->show();
         pane->OnInitialUpdate();
         QApplication::processEvents();
+        idle->Run();
     }
 
     // Closes and reopens the file, so what reached the disk is what shows.
     void Reopen() {
-        ASSERT_TRUE(doc.SaveModified(Tree()));
+        ASSERT_TRUE(doc.SaveModified());
+        idle.reset();
+        items.reset();
         pane.reset();
         doc.DeleteContents();
         ASSERT_TRUE(doc.OnOpenDocument(path));
@@ -59,11 +72,16 @@ protected:
     CTreeCtrl& Tree() { return pane->Tree(); }
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder = false) {
-        return doc.InsertNewItem(Tree(), parent, title, folder);
+        return doc.InsertNewItem(parent, title, folder);
+    }
+    // Runs the idle step now (returns whether its guards let it run).
+    bool Idle() {
+        QApplication::processEvents();
+        return idle->Run();
     }
     void Select(HTREEITEM h) {
         pane->setCurrentIndex(pane->Model().IndexOf(h));
-        QApplication::processEvents();
+        Idle();
     }
     void Type(const QString& text) {
         edit->moveCursor(QTextCursor::End);
@@ -76,12 +94,8 @@ protected:
         return image;
     }
     std::string StoredText(HTREEITEM h) {
-        TVITEM item;
-        item.mask = TVIF_PARAM;
-        item.hItem = h;
-        Tree().GetItem(item);
         std::string text;
-        doc.ReadText(item, text);
+        doc.ReadText(h, text);
         return text;
     }
     std::vector<std::string> ChildTitles(HTREEITEM parent) {

@@ -21,7 +21,7 @@ TEST_F(PaneTest, NewFileShowsTheSelectedRootWithAnEmptyReadOnlyPane) {
     EXPECT_EQ(Tree().GetSelectedItem(), Root());
     EXPECT_EQ(Title(Root()), "Notarium");
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Root()));
-    EXPECT_FALSE(pane->m_bSelChangePending);
+    EXPECT_FALSE(pane->IsSelChangePending());
     EXPECT_TRUE(edit->toPlainText().isEmpty());
     EXPECT_TRUE(edit->isReadOnly());
 }
@@ -36,11 +36,11 @@ TEST_F(PaneTest, SelectionSavesTheOldTextAndLoadsTheNewOneOnlyWhenIdle) {
     pane->setCurrentIndex(pane->Model().IndexOf(b)); // a click in the view
     EXPECT_EQ(Tree().GetSelectedItem(), b);
     EXPECT_EQ(StoredText(a), "first\r\nline"); // committed before the selection moved
-    EXPECT_TRUE(pane->m_bSelChangePending);
+    EXPECT_TRUE(pane->IsSelChangePending());
     EXPECT_EQ(edit->toPlainText(), "first\nline"); // not reloaded inside the change
 
-    QApplication::processEvents();
-    EXPECT_FALSE(pane->m_bSelChangePending);
+    Idle();
+    EXPECT_FALSE(pane->IsSelChangePending());
     EXPECT_TRUE(edit->toPlainText().isEmpty());
     EXPECT_FALSE(edit->IsTextChanged());
     EXPECT_FALSE(edit->isReadOnly());
@@ -65,7 +65,7 @@ TEST_F(PaneTest, RenameTrimsResortsAndSavesAtTheIdleStep) {
     Add(Root(), "beta");
     EXPECT_TRUE(pane->EndLabelEdit(a, QStringLiteral(" \t zeta  ")));
     EXPECT_EQ(Title(a), "zeta");
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(ChildTitles(Root()), (std::vector<std::string>{"beta", "zeta"}));
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Tree().GetSelectedItem()));
     Reopen();
@@ -78,7 +78,7 @@ TEST_F(PaneTest, BlankRenameKeepsTheTitleAndRenamingTheRootSavesTheTree) {
     EXPECT_EQ(Title(a), "alpha");
 
     EXPECT_TRUE(pane->EndLabelEdit(Root(), QStringLiteral("My notes")));
-    QApplication::processEvents();
+    Idle();
     Reopen();
     EXPECT_EQ(Title(Root()), "My notes");
 }
@@ -101,14 +101,14 @@ TEST_F(PaneTest, LabelEditorTakesAtMost64CharactersAndItsCommandsActOnTheLabel) 
         editor->insert(QString(QChar(0x00E9)));
     EXPECT_EQ(editor->text().size(), 32);
 
-    EXPECT_TRUE(pane->LabelCanUndo());
-    pane->LabelUndo();
+    EXPECT_TRUE(pane->LabelEditor().CanUndo());
+    pane->LabelEditor().Undo();
     EXPECT_NE(editor->text().size(), 32);
     editor->setText(QStringLiteral("renamed"));
     editor->selectAll();
-    EXPECT_TRUE(pane->LabelHasSelection());
+    EXPECT_TRUE(pane->LabelEditor().HasSelection());
     QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();
+    Idle();
     EXPECT_FALSE(pane->IsLabelEditing());
     EXPECT_EQ(Title(a), "renamed");
 }
@@ -134,30 +134,30 @@ TEST_F(PaneTest, DeleteAsksWithTheWarningOnlyForFoldersWithChildren) {
 
     Tree().SelectItem(folder);
     ui.answers.push_back(IDNO);
-    pane->DeleteSelectedItem();
+    items->DeleteSelectedItem();
     EXPECT_EQ(ui.LastBox(), std::string("Delete 'Folder'?") + str::kDeleteFolderWarning);
     EXPECT_EQ(ui.boxes.back().type & MB_TYPEMASK, MB_YESNO);
     EXPECT_EQ(Tree().GetChildCount(Root()), 2u); // No keeps it
 
     Tree().SelectItem(empty);
-    pane->DeleteSelectedItem(); // Yes by default
+    items->DeleteSelectedItem(); // Yes by default
     EXPECT_EQ(ui.LastBox(), "Delete 'Empty'?");
     EXPECT_EQ(ChildTitles(Root()), (std::vector<std::string>{"Folder"}));
 
     settings.m_bConfirmDelete = false;
     Tree().SelectItem(folder);
     const auto boxes = ui.boxes.size();
-    pane->DeleteSelectedItem();
+    items->DeleteSelectedItem();
     EXPECT_EQ(ui.boxes.size(), boxes);
     EXPECT_EQ(Tree().GetChildCount(Root()), 0u);
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(Tree().GetSelectedItem()));
 }
 
 TEST_F(PaneTest, TheRootCannotBeDeleted) {
     Tree().SelectItem(Root());
-    EXPECT_FALSE(pane->CanDeleteItem());
-    pane->DeleteSelectedItem();
+    EXPECT_FALSE(items->CanDeleteItem());
+    items->DeleteSelectedItem();
     EXPECT_EQ(ui.LastBox(), str::kCannotDeleteRoot);
     EXPECT_NE(Root(), nullptr);
 }
@@ -170,7 +170,7 @@ TEST_F(PaneTest, ExpandAndCollapseChangeOnlyTheOpenBit) {
                         nota::IMAGE_FOLDER | nota::IMAGE_BOOKMARK);
 
     pane->CollapseAll();
-    QApplication::processEvents();
+    Idle();
     EXPECT_EQ(Image(folder), nota::IMAGE_FOLDER | nota::IMAGE_BOOKMARK);
     EXPECT_EQ(Image(Root()), nota::IMAGE_ROOT);
     EXPECT_EQ(Tree().GetSelectedItem(), Root()); // the selection left the hidden leaf
@@ -190,15 +190,15 @@ TEST_F(PaneTest, ExpandAndCollapseChangeOnlyTheOpenBit) {
 
 TEST_F(PaneTest, HasTextOnlyForItemsWithStoredText) {
     HTREEITEM a = Add(Root(), "a");
-    QApplication::processEvents();
-    EXPECT_FALSE(pane->HasText());
+    Idle();
+    EXPECT_FALSE(items->HasText());
     Type("x");
     EXPECT_TRUE(pane->SaveSelectedText());
-    EXPECT_TRUE(pane->HasText());
+    EXPECT_TRUE(items->HasText());
     Tree().SelectItem(Root());
-    EXPECT_FALSE(pane->HasText());
+    EXPECT_FALSE(items->HasText());
     Tree().SelectItem(a);
-    EXPECT_TRUE(pane->HasText());
+    EXPECT_TRUE(items->HasText());
 }
 
 TEST_F(PaneTest, KeyboardContextMenuOpensAtTheTopLeftCorner) {
@@ -211,7 +211,7 @@ TEST_F(PaneTest, KeyboardContextMenuOpensAtTheTopLeftCorner) {
 
 TEST_F(PaneTest, UnreadableTextIsReportedAndNothingCanBeTypedIntoIt) {
     HTREEITEM good = Add(Root(), "good");
-    QApplication::processEvents();
+    Idle();
     Type("kept");
     HTREEITEM bad = Add(Root(), "bad");
     Tree().SetItemData(bad, 0x7FFFFF00); // a chain far beyond the end of the file

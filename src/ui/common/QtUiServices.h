@@ -45,7 +45,3 @@ private:
     int m_nWaitDepth = 0;
     bool m_bEscapeSeen = false;
 };
-
-// The message box itself, shared with the repair utility: text as plain text, buttons and
-// icon from the style bits, the answer as IDOK, IDCANCEL, IDYES or IDNO.
-int ShowMessageBox(QWidget* parent, const QString& title, const QString& text, UINT type);

@@ -1,13 +1,18 @@
 #include "ui/frame/MainFrame.h"
 
+#include "app/NotariumDoc.h"
 #include "app/Records.h"
 #include "app/Settings.h"
-#include "ui/frame/CommandIds.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/IdleStep.h"
 #include "ui/frame/CommandTable.h"
 #include "ui/frame/HelpWindow.h"
-#include "ui/frame/NotariumApp.h"
+#include "ui/frame/LockIndicators.h"
+#include "ui/frame/RecentFileList.h"
 #include "ui/frame/ToolIcons.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/ItemCommands.h"
+#include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QApplication>
@@ -48,8 +53,8 @@ QList<QKeySequence> KeysOf(const CommandInfo& c) {
 
 } // namespace
 
-CMainFrame::CMainFrame(CNotariumApp& app, QWidget* parent)
-    : QMainWindow(parent), m_app(app), m_settings(app.Settings()) {
+CMainFrame::CMainFrame(CFrameContext context, QWidget* parent)
+    : QMainWindow(parent), m_ctx(std::move(context)) {
     InitNotariumResources();
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(AppIcon());
@@ -67,6 +72,8 @@ CMainFrame::CMainFrame(CNotariumApp& app, QWidget* parent)
     setAcceptDrops(true);
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    m_pKeyWatch = std::make_unique<CEventWatch>(
+        [this](QObject*, QEvent* event) { return WatchApplicationKeys(event); });
 }
 
 CMainFrame::~CMainFrame() {
@@ -78,17 +85,19 @@ void CMainFrame::CreateClient() {
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pSplitter->setObjectName(QStringLiteral("splitter"));
     m_pSplitter->setChildrenCollapsible(false);
-    m_pTree = new CTreePaneView(m_app.Doc(), m_settings, m_app.Ui(), m_pSplitter);
+    m_pTree = new CTreePaneView(m_ctx.doc, m_ctx.settings, m_ctx.ui, m_pSplitter);
     m_pTree->setObjectName(QStringLiteral("treePane"));
-    m_pEdit = new CEditPaneView(m_settings, m_app.Ui(), m_pSplitter);
+    m_pEdit = new CEditPaneView(m_ctx.settings, m_ctx.ui, m_pSplitter);
     m_pEdit->setObjectName(QStringLiteral("editPane"));
     m_pTree->SetEditPane(m_pEdit);
-    m_pEdit->SetTreePane(m_pTree);
+    m_pItems =
+        std::make_unique<CItemCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree, *m_pEdit);
+    m_pItems->m_onHelp = [this](const QString& topic) { ShowHelp(topic); };
     m_pSplitter->addWidget(m_pTree);
     m_pSplitter->addWidget(m_pEdit);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
-    m_pSplitter->setSizes({m_settings.m_nDividerPos, 1000});
+    m_pSplitter->setSizes({m_ctx.settings.m_nDividerPos, 1000});
     m_pTree->setWhatsThis(QStringLiteral(
         "The tree of folders and textlets. Select an item to show its text on the right."));
     m_pEdit->setWhatsThis(QStringLiteral(
@@ -100,8 +109,8 @@ void CMainFrame::CreateClient() {
             [this](const QPoint& pos) { TrackMenu(m_pTreeMenu, pos); });
     connect(m_pEdit, &CEditPaneView::contextMenuRequested, this,
             [this](const QPoint& pos) { TrackMenu(m_pEditMenu, pos); });
-    connect(m_pTree, &CTreePaneView::helpRequested, this,
-            [this](const QString& topic) { ShowHelp(topic); });
+    connect(m_pTree, &CTreePaneView::fileDropped, this, &CMainFrame::OpenDroppedFile);
+    connect(m_pEdit, &CEditPaneView::fileDropped, this, &CMainFrame::OpenDroppedFile);
     setCentralWidget(m_pSplitter);
 }
 
@@ -222,15 +231,50 @@ void CMainFrame::CreateToolBars() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    // The keyboard lock indicators keep their places; Qt does not report lock states.
-    for (const char* name : {"CAP", "NUM", "SCRL"}) {
+    // The keyboard lock indicators, only where the platform tells the lock states: boxes
+    // that can never fill would look broken.
+    if (!QueryLockStates())
+        return;
+    const char* names[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
         auto* pane = new QLabel(bar);
-        pane->setObjectName(QStringLiteral("indicator%1").arg(QLatin1String(name)));
-        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QLatin1String(name)) + 8);
+        pane->setObjectName(QStringLiteral("indicator%1").arg(QLatin1String(names[i])));
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QLatin1String(names[i])) + 8);
+        pane->setAlignment(Qt::AlignCenter);
         pane->setFrameShape(QFrame::Panel);
         pane->setFrameShadow(QFrame::Sunken);
         bar->addPermanentWidget(pane);
+        m_pIndicators[i] = pane;
     }
+    UpdateIndicators();
+}
+
+QLabel* CMainFrame::Indicator(int index) const {
+    return index >= 0 && index < 3 ? m_pIndicators[index] : nullptr;
+}
+
+void CMainFrame::UpdateIndicators() {
+    m_bLocksChanged = false;
+    if (!m_pIndicators[0])
+        return;
+    const std::optional<LockStates> states = QueryLockStates();
+    if (!states)
+        return;
+    const bool on[] = {states->bCaps, states->bNum, states->bScroll};
+    const char* names[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        const QString text = on[i] ? QLatin1String(names[i]) : QString();
+        if (m_pIndicators[i]->text() != text)
+            m_pIndicators[i]->setText(text);
+    }
+}
+
+void CMainFrame::OnIdle() {
+    UpdateCommandStates();
+    if (m_ctx.doc.IsOpen())
+        m_pTree->SyncSelection();
+    if (m_bLocksChanged)
+        UpdateIndicators();
 }
 
 void CMainFrame::TrackMenu(QMenu* menu, const QPoint& globalPos) {
@@ -247,7 +291,7 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::UpdateRecentFileMenu() {
-    CRecentFileList& list = m_app.RecentFiles();
+    CRecentFileList& list = m_ctx.recentFiles;
     for (int i = 0; i < kRecentFileCount; ++i) {
         QAction* action = Action(ID_FILE_MRU_FILE1 + static_cast<UINT>(i));
         if (i < list.GetSize()) {
@@ -263,7 +307,7 @@ void CMainFrame::UpdateRecentFileMenu() {
 }
 
 void CMainFrame::UpdateTitle() {
-    const QString name = QFileInfo(QFile::decodeName(m_app.Doc().GetPathName().c_str())).fileName();
+    const QString name = QFileInfo(QFile::decodeName(m_ctx.doc.GetPathName().c_str())).fileName();
     setWindowTitle(name.isEmpty() ? QStringLiteral("Notarium")
                                   : name + QStringLiteral(" - Notarium"));
 }
@@ -286,37 +330,34 @@ void CMainFrame::ShowInitially() {
     m_pTree->setFocus();
 }
 
-bool CMainFrame::IsBarVisible(int bar) const {
+bool CMainFrame::IsBarVisible(Bar bar) const {
     switch (bar) {
-    case 0:
+    case Bar::MainToolbar:
         return m_pToolBar->isVisibleTo(this);
-    case 1:
+    case Bar::BookmarkToolbar:
         return m_pBookmarkBar->isVisibleTo(this);
-    case 2:
+    case Bar::StatusBar:
         return statusBar()->isVisibleTo(this);
-    default:
-        return false;
     }
+    return false;
 }
 
-void CMainFrame::ShowBar(int bar, bool show) {
+void CMainFrame::ShowBar(Bar bar, bool show) {
     switch (bar) {
-    case 0:
+    case Bar::MainToolbar:
         m_pToolBar->setVisible(show);
         break;
-    case 1:
+    case Bar::BookmarkToolbar:
         m_pBookmarkBar->setVisible(show);
         break;
-    case 2:
+    case Bar::StatusBar:
         statusBar()->setVisible(show);
-        break;
-    default:
         break;
     }
 }
 
 void CMainFrame::SetItemCommand(UINT id, CommandHandler handler) {
-    m_itemCommands[id] = std::move(handler);
+    m_pItems->SetPaneCommand(id, std::move(handler));
 }
 
 void CMainFrame::ExpandAll() {
@@ -328,16 +369,19 @@ void CMainFrame::CollapseAll() {
 }
 
 void CMainFrame::CommitPendingEdits() {
-    if (m_app.Doc().IsOpen())
-        m_app.Doc().SaveModified(m_pTree->Tree());
+    if (m_ctx.doc.IsOpen())
+        m_ctx.doc.SaveModified();
 }
 
 void CMainFrame::OnWebPage() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bOpened = QDesktopServices::openUrl(QUrl(QString::fromUtf8(kWebAddress)));
-    QApplication::restoreOverrideCursor();
+    const QUrl url(QString::fromUtf8(kWebAddress));
+    bool bOpened = false;
+    {
+        CWaitCursor wait(m_ctx.ui);
+        bOpened = m_ctx.openUrl ? m_ctx.openUrl(url) : QDesktopServices::openUrl(url);
+    }
     if (!bOpened)
-        QApplication::beep();
+        m_ctx.ui.MessageBox(kNoBrowser, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CMainFrame::OnFocusChanged(QWidget* now) {

@@ -2,33 +2,39 @@
 // The main window: the splitter with the tree pane (left) and the edit pane (right), the
 // main and bookmarks toolbars, the status bar, the menus and both context menus, all built
 // from the command table; the routing of commands with their enable rules; window
-// placement and bar layout kept between runs; help.
+// placement and bar layout kept between runs; help. It works with what CFrameContext gives
+// it; the commands on items are CItemCommands, the title editor's are CLabelEditor's, and
+// both register with the frame's router.
 
-#include "ui/frame/CommandRouter.h"
+#include "ui/common/CommandRouter.h"
+#include "ui/frame/FrameContext.h"
 #include "ui/frame/HelpWindow.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <map>
 
-class CNotariumApp;
+#include <map>
+#include <memory>
+
 class CTreePaneView;
 class CEditPaneView;
+class CItemCommands;
+class CEventWatch;
 class QSplitter;
 class QToolBar;
 class QMenu;
 class QLabel;
-struct CAppSettings;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(CNotariumApp& app, QWidget* parent = nullptr);
+    explicit CMainFrame(CFrameContext context, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     CCommandRouter& Router() { return m_router; }
     CTreePaneView* TreePane() const { return m_pTree; }
     CEditPaneView* EditPane() const { return m_pEdit; }
+    CItemCommands& ItemCommands() { return *m_pItems; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -43,10 +49,14 @@ public:
     void ShowInitially();
     // Runs every command's enable rule (at idle and when a menu opens).
     void UpdateCommandStates();
+    // The idle step's work: enable rules, the tree pane's deferred work, the lock indicators.
+    void OnIdle();
+    // True while a command runs: the idle step waits.
+    bool IsBusy() const { return m_router.IsRunning(); }
 
-    // Bars: 0 = main toolbar, 1 = bookmarks toolbar, 2 = status bar.
-    bool IsBarVisible(int bar) const;
-    void ShowBar(int bar, bool show);
+    enum class Bar { MainToolbar = 0, BookmarkToolbar = 1, StatusBar = 2 };
+    bool IsBarVisible(Bar bar) const;
+    void ShowBar(Bar bar, bool show);
 
     // Item commands of the tree pane that come with the clipboard and drag and drop of items
     // (Cut, Copy, Paste while no label is being edited) register here.
@@ -54,14 +64,21 @@ public:
 
     void ExpandAll();
     void CollapseAll();
+    // Shows a help topic. From a modal dialog the help window belongs to the dialog, so that
+    // it can be read, scrolled and closed while the dialog stays open.
     void ShowHelp(const QString& topic);
     // The topic F1 shows now: the active dialog's, else the focused pane's.
     QString ContextHelpTopic() const;
+    // The lock-key indicators of the status bar; empty where the platform cannot tell.
+    QLabel* Indicator(int index) const;
 
     void LoadWindowPos();
     void SaveWindowPos();
     void LoadBarState();
     void SaveBarState();
+
+    static constexpr const char* kNoBrowser =
+        "No web browser could be started to show the Kestrelworks home page.";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,23 +87,25 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    CNotariumApp& m_app;
-    CAppSettings& m_settings;
+    CFrameContext m_ctx;
     CCommandRouter m_router;
     QSplitter* m_pSplitter = nullptr;
     CTreePaneView* m_pTree = nullptr;
     CEditPaneView* m_pEdit = nullptr;
+    std::unique_ptr<CItemCommands> m_pItems;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;
     QMenu* m_pEditMenu = nullptr;
     QMenu* m_pFileMenu = nullptr;
+    QLabel* m_pIndicators[3] = {nullptr, nullptr, nullptr};
     QPointer<CHelpWindow> m_pHelp;
+    std::unique_ptr<CEventWatch> m_pKeyWatch;
     std::map<UINT, QAction*> m_actions;
-    std::map<UINT, CommandHandler> m_itemCommands;
     bool m_bShowMaximized = false;
     bool m_bEditInitialised = false;
     bool m_bSplitTracking = false;
+    bool m_bLocksChanged = true;
     int m_nSplitStart = 0;
 
     void CreateClient();
@@ -99,6 +118,7 @@ private:
     void RegisterEditCommands();
     void UpdateRecentFileMenu();
     void UpdateTitle();
+    void UpdateIndicators();
     void TrackMenu(QMenu* menu, const QPoint& globalPos);
     QMenu* BuildMenu(const QString& title, std::initializer_list<UINT> ids, QWidget* parent);
     void OnFocusChanged(QWidget* now);
@@ -106,6 +126,9 @@ private:
     void StartSplitTracking();
     bool SplitTrackingKey(QKeyEvent* key);
     bool IsTableAccelerator(const QKeyEvent* key) const;
+    bool WatchApplicationKeys(QEvent* event);
     void OnWebPage();
+    // Opens a file dropped anywhere on the window, once the drop has finished.
+    void OpenDroppedFile(const QString& file);
     void CommitPendingEdits();
 };

@@ -1,13 +1,15 @@
 // The frame's command handlers and the routing of the Edit commands to the panes.
-#include "ui/frame/CommandIds.h"
+#include "ui/common/CommandIds.h"
 #include "ui/frame/CommandTable.h"
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/MainFrame.h"
-#include "ui/frame/NotariumApp.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/ItemCommands.h"
+#include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFile>
 #include <QKeyEvent>
@@ -18,23 +20,14 @@
 
 void CMainFrame::RegisterCommands() {
     CCommandRouter& r = m_router;
-    auto fileOpen = [this] { return m_app.Doc().IsOpen(); };
+    auto fileOpen = [this] { return m_ctx.doc.IsOpen(); };
     auto frame = [&r](UINT id, std::function<void()> run, std::function<bool()> on = {}) {
         r.Set(CommandLevel::Frame, id, std::move(run), std::move(on));
     };
     frame(ID_APP_EXIT, [this] { close(); });
     frame(
         ID_FILE_SAVE, [this] { CommitPendingEdits(); }, fileOpen);
-    frame(
-        ID_ADD_ITEM, [this] { m_pTree->AddItem(); }, fileOpen);
-    frame(
-        ID_DELETE_ITEM, [this] { m_pTree->DeleteSelectedItem(); },
-        [this] { return m_pTree->CanDeleteItem(); });
-    frame(
-        ID_RENAME, [this] { m_pTree->Rename(); }, [this] { return m_pTree->HasSelection(); });
-    frame(
-        ID_QUICK_COPY, [this] { m_pEdit->QuickCopy(*m_pTree); },
-        [this] { return m_pTree->HasText(); });
+    m_pItems->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(
@@ -67,44 +60,9 @@ void CMainFrame::RegisterEditCommands() {
         CommandLevel::EditPane, ID_EDIT_SELECT_ALL, [this] { m_pEdit->selectAll(); },
         [this] { return !m_pEdit->document()->isEmpty(); });
 
-    // The tree pane: the label editor while a rename runs, else the item commands that
-    // are registered with SetItemCommand.
-    auto itemRun = [this](UINT id) {
-        auto it = m_itemCommands.find(id);
-        if (it != m_itemCommands.end() && it->second.run)
-            it->second.run();
-    };
-    auto itemEnabled = [this](UINT id) {
-        auto it = m_itemCommands.find(id);
-        return it != m_itemCommands.end() && it->second.run &&
-               (!it->second.enabled || it->second.enabled());
-    };
-    struct LabelOp {
-        UINT id;
-        void (CTreePaneView::*run)();
-        bool (CTreePaneView::*enabled)() const;
-    };
-    const LabelOp ops[] = {
-        {ID_EDIT_UNDO, &CTreePaneView::LabelUndo, &CTreePaneView::LabelCanUndo},
-        {ID_EDIT_CUT, &CTreePaneView::LabelCut, &CTreePaneView::LabelHasSelection},
-        {ID_EDIT_COPY, &CTreePaneView::LabelCopy, &CTreePaneView::LabelHasSelection},
-        {ID_EDIT_PASTE, &CTreePaneView::LabelPaste, &CTreePaneView::LabelCanPaste},
-    };
-    for (const LabelOp& op : ops) {
-        r.Set(
-            CommandLevel::TreePane, op.id,
-            [this, op, itemRun] {
-                if (m_pTree->IsLabelEditing())
-                    (m_pTree->*op.run)();
-                else
-                    itemRun(op.id);
-            },
-            [this, op, itemEnabled] {
-                if (m_pTree->IsLabelEditing())
-                    return (m_pTree->*op.enabled)();
-                return itemEnabled(op.id);
-            });
-    }
+    // The tree pane: the title editor while a rename runs, else the item commands that are
+    // registered with SetItemCommand.
+    m_pTree->LabelEditor().Register(r, [this](UINT id) { return m_pItems->PaneCommand(id); });
 }
 
 bool CMainFrame::IsTableAccelerator(const QKeyEvent* key) const {
@@ -127,6 +85,18 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (IsTableAccelerator(key)) {
             event->ignore();
+            return true;
+        }
+        // Shift+F10 opens the pane's context menu, as the Menu key does.
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->accept();
+                return true;
+            }
+            auto* pane = static_cast<QWidget*>(watched);
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                   pane->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(pane, &menu);
             return true;
         }
     }
@@ -155,6 +125,33 @@ QString CMainFrame::ContextHelpTopic() const {
     return QStringLiteral("tree.html");
 }
 
+// F1 in a modal dialog (the frame's own F1 accelerator cannot reach it there) and the keys
+// that may change a lock state.
+bool CMainFrame::WatchApplicationKeys(QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease &&
+        event->type() != QEvent::ShortcutOverride) {
+        if (event->type() == QEvent::ApplicationStateChange)
+            m_bLocksChanged = true;
+        return false;
+    }
+    if (event->type() == QEvent::KeyRelease) {
+        m_bLocksChanged = true;
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+        return false;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->property("helpTopic").isValid())
+        return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept(); // the key comes to us as a key press, not as some shortcut
+        return false;
+    }
+    ShowHelp(modal->property("helpTopic").toString());
+    return true;
+}
+
 void CMainFrame::ShowHelp(const QString& topic) {
     // Dialogs name their topic ("AddItem"); pages are files of the help.
     QString page = topic;
@@ -164,8 +161,15 @@ void CMainFrame::ShowHelp(const QString& topic) {
     }
     if (!QFile::exists(QStringLiteral(":/help/") + page.section(QLatin1Char('#'), 0, 0)))
         page = QStringLiteral("index.html");
+    // A modal dialog blocks every window but its own: the help window it asks for is its own.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (m_pHelp && m_pHelp->parentWidget() != owner) {
+        m_pHelp->close();
+        m_pHelp->deleteLater();
+        m_pHelp = nullptr;
+    }
     if (!m_pHelp)
-        m_pHelp = new CHelpWindow(nullptr);
+        m_pHelp = new CHelpWindow(owner);
     m_pHelp->ShowTopic(page);
 }
 

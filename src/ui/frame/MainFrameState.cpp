@@ -1,8 +1,9 @@
 // What the frame keeps between runs (window placement, bar layout), closing, dropped files.
+#include "app/NotariumDoc.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "ui/common/DroppedFiles.h"
 #include "ui/frame/MainFrame.h"
-#include "ui/frame/NotariumApp.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ bool OnSomeScreen(const QRect& r) {
 } // namespace
 
 void CMainFrame::LoadWindowPos() {
-    ISettingsStore& store = m_app.Store();
+    ISettingsStore& store = m_ctx.store;
     const auto bytes = store.GetBinary(kSettingsSection, "WindowPos");
     RECT rc;
     if (!bytes || !rc.FromBytes(*bytes)) {
@@ -60,13 +61,13 @@ void CMainFrame::SaveWindowPos() {
     rc.top = r.top();
     rc.right = r.left() + r.width();
     rc.bottom = r.top() + r.height();
-    ISettingsStore& store = m_app.Store();
+    ISettingsStore& store = m_ctx.store;
     store.WriteBinary(kSettingsSection, "WindowPos", rc.ToBytes());
     store.WriteInt(kSettingsSection, "WindowMax", isMaximized() ? 1 : 0);
 }
 
 void CMainFrame::LoadBarState() {
-    ISettingsStore& store = m_app.Store();
+    ISettingsStore& store = m_ctx.store;
     if (const auto state = store.GetBinary(kToolbars, "State")) {
         const QByteArray bytes(reinterpret_cast<const char*>(state->data()),
                                static_cast<qsizetype>(state->size()));
@@ -78,7 +79,7 @@ void CMainFrame::LoadBarState() {
 
 void CMainFrame::SaveBarState() {
     const QByteArray state = saveState();
-    ISettingsStore& store = m_app.Store();
+    ISettingsStore& store = m_ctx.store;
     store.WriteBinary(kToolbars, "State", std::vector<BYTE>(state.begin(), state.end()));
     store.WriteInt(kToolbars, "StatusBar", statusBar()->isVisibleTo(this) ? 1 : 0);
 }
@@ -88,30 +89,37 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveWindowPos();
     // Pending edits and the tree reach the file before the window goes; if they cannot,
     // the window stays so that nothing typed is lost.
-    if (m_app.Doc().IsOpen() && !m_app.Doc().SaveModified(m_pTree->Tree())) {
+    if (m_ctx.doc.IsOpen() && !m_ctx.doc.SaveModified()) {
         event->ignore();
         return;
     }
-    m_settings.m_nDividerPos = m_pSplitter->sizes().value(0, m_settings.m_nDividerPos);
+    m_ctx.settings.m_nDividerPos = m_pSplitter->sizes().value(0, m_ctx.settings.m_nDividerPos);
     event->accept();
     if (m_pHelp)
         m_pHelp->close();
-    m_app.OnFrameClosed();
+    if (m_ctx.onClosed)
+        m_ctx.onClosed();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
-        event->mimeData()->urls().constFirst().isLocalFile())
+    if (!DroppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty())
         return;
     event->acceptProposedAction();
-    const std::string path = QFile::encodeName(urls.constFirst().toLocalFile()).toStdString();
+    OpenDroppedFile(file);
+}
+
+void CMainFrame::OpenDroppedFile(const QString& file) {
+    const std::string path = QFile::encodeName(file).toStdString();
     activateWindow();
     // Opened once the drop has finished, so that its messages do not run inside it.
-    QTimer::singleShot(0, this, [this, path] { m_app.OpenDocumentFile(path); });
+    QTimer::singleShot(0, this, [this, path] {
+        if (m_ctx.openFile)
+            m_ctx.openFile(path);
+    });
 }

@@ -1,13 +1,13 @@
 #include "ui/frame/NotariumApp.h"
 
 #include "platform/FileSystem.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/IdleStep.h"
 #include "ui/common/QtSettingsStore.h"
 #include "ui/common/QtUiServices.h"
 #include "ui/frame/AboutDlg.h"
-#include "ui/frame/CommandIds.h"
 #include "ui/frame/FileDialogs.h"
 #include "ui/frame/MainFrame.h"
-#include "ui/tree/TreePaneView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,15 +69,15 @@ CNotariumApp::CNotariumApp(CAppOptions options)
         m_pDialogs = m_pOwnDialogs.get();
     }
     m_pDoc = std::make_unique<CNotariumDoc>(*m_pUi, m_settings);
-
-    m_idleTimer.setSingleShot(true);
-    m_idleTimer.setInterval(0);
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] { OnIdle(); });
-    qApp->installEventFilter(this);
+    m_pIdle = std::make_unique<CIdleStep>(
+        [this] {
+            if (m_pFrame)
+                m_pFrame->OnIdle();
+        },
+        [this] { return !m_pFrame || m_pFrame->IsBusy(); });
 }
 
 CNotariumApp::~CNotariumApp() {
-    qApp->removeEventFilter(this);
     ExitInstance();
 }
 
@@ -94,8 +94,8 @@ bool CNotariumApp::InitInstance(const QStringList& args, Qt::KeyboardModifiers m
         if (!m_settings.m_strLastFile.empty())
             OpenOrCreateFile(m_settings.m_strLastFile, false);
     }
-    if (!m_bFileOpen)
-        RunFileDialogs(2);
+    if (!m_pDoc->IsOpen())
+        RunFileDialogs(FileStep::Open);
     return true;
 }
 
@@ -103,7 +103,7 @@ int CNotariumApp::ExitInstance() {
     if (m_bExited)
         return 0;
     m_bExited = true;
-    m_idleTimer.stop();
+    m_pIdle->Stop();
     m_pFrame.reset();
     m_pDoc->DeleteContents();
     SaveSettings();
@@ -127,12 +127,11 @@ void CNotariumApp::SaveSettings() {
 }
 
 bool CNotariumApp::OpenOrCreateFile(const std::string& path, bool bCreate) {
+    // A file that fails its checks leaves the open file open, which counts as success for
+    // the dialog loop.
     if (!CNotariumDoc::PrepareDataFile(path, bCreate, *m_pUi))
-        return m_bFileOpen;
-    const bool bOpened = OpenDocumentFile(path);
-    // A failed open keeps the file that was open before: the flag says what is open.
-    m_bFileOpen = bOpened || m_pDoc->IsOpen();
-    return bOpened;
+        return m_pDoc->IsOpen();
+    return OpenDocumentFile(path);
 }
 
 bool CNotariumApp::OpenDocumentFile(const std::string& path) {
@@ -141,7 +140,7 @@ bool CNotariumApp::OpenDocumentFile(const std::string& path) {
             m_pFrame->activateWindow();
         return true;
     }
-    if (m_pFrame && m_pDoc->IsOpen() && !m_pDoc->SaveModified(m_pFrame->TreePane()->Tree()))
+    if (m_pDoc->IsOpen() && !m_pDoc->SaveModified())
         return false;
     if (!m_pDoc->OnOpenDocument(path))
         return false;
@@ -149,7 +148,6 @@ bool CNotariumApp::OpenDocumentFile(const std::string& path) {
     if (!m_pFrame)
         CreateMainFrame();
     m_pFrame->OnInitialUpdate();
-    m_bFileOpen = true;
     return true;
 }
 
@@ -162,7 +160,15 @@ void CNotariumApp::OpenRecentFile(int index) {
 }
 
 void CNotariumApp::CreateMainFrame() {
-    m_pFrame = std::make_unique<CMainFrame>(*this);
+    CFrameContext context{*m_pDoc,
+                          m_settings,
+                          *m_pStore,
+                          *m_pUi,
+                          m_recentFiles,
+                          [this](const std::string& path) { return OpenDocumentFile(path); },
+                          [this] { OnFrameClosed(); },
+                          m_options.openUrl};
+    m_pFrame = std::make_unique<CMainFrame>(std::move(context));
     if (m_pOwnUi)
         m_pOwnUi->Attach(m_pFrame.get(), m_pFrame->statusBar());
     RegisterCommands();
@@ -183,11 +189,9 @@ void CNotariumApp::RegisterCommands() {
     r.Set(
         CommandLevel::Document, ID_FILE_COMPACT,
         [this] {
-            m_pDoc->OnCompact(m_pFrame->TreePane()->Tree(), true);
-            if (!m_pDoc->IsOpen()) { // the reopening failed: a file must be chosen
-                m_bFileOpen = false;
-                RunFileDialogs(2);
-            }
+            m_pDoc->OnCompact(true);
+            if (!m_pDoc->IsOpen()) // the reopening failed: a file must be chosen
+                RunFileDialogs(FileStep::Open);
         },
         [this] { return m_pDoc->IsOpen(); });
 }
@@ -202,19 +206,19 @@ std::string CNotariumApp::DialogStartDir() const {
     return DirectoryOf(m_settings.m_strLastFile);
 }
 
-void CNotariumApp::RunFileDialogs(int state) {
+void CNotariumApp::RunFileDialogs(FileStep step) {
     for (;;) {
-        if (state == 2) {
+        if (step == FileStep::Open) {
             std::string path;
             bool bNew = false;
             if (m_pDialogs->RunOpen(DialogParent(), DialogStartDir(), path, bNew))
-                state = OpenOrCreateFile(path, false) ? 3 : 1;
+                step = OpenOrCreateFile(path, false) ? FileStep::Done : FileStep::Create;
             else
-                state = bNew ? 1 : 3;
-        } else if (state == 1) {
+                step = bNew ? FileStep::Create : FileStep::Done;
+        } else if (step == FileStep::Create) {
             std::string path;
             if (!m_pDialogs->RunCreate(DialogParent(), DialogStartDir(), path)) {
-                state = 3;
+                step = FileStep::Done;
                 continue;
             }
             const std::string full = AddDefaultExtension(path);
@@ -225,9 +229,9 @@ void CNotariumApp::RunFileDialogs(int state) {
                         " already exists.\nDo you want to replace it?",
                     MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
                 continue;
-            state = OpenOrCreateFile(full, true) ? 3 : 1;
+            step = OpenOrCreateFile(full, true) ? FileStep::Done : FileStep::Create;
         } else {
-            if (m_bFileOpen)
+            if (m_pDoc->IsOpen())
                 return;
             const bool bExit =
                 !m_bFirstInstance ||
@@ -237,7 +241,7 @@ void CNotariumApp::RunFileDialogs(int state) {
                     QMetaObject::invokeMethod(m_pFrame.get(), "close", Qt::QueuedConnection);
                 return;
             }
-            state = 2;
+            step = FileStep::Open;
         }
     }
 }
@@ -257,33 +261,11 @@ void CNotariumApp::OnOpenNewWindow() {
 
 void CNotariumApp::OnFrameClosed() {
     m_pDoc->DeleteContents();
-    m_bFileOpen = false;
     QCoreApplication::quit();
 }
 
-void CNotariumApp::ArmIdle() {
-    if (!m_idleTimer.isActive() && !m_bExited)
-        m_idleTimer.start();
-}
-
-bool CNotariumApp::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != &m_idleTimer)
-        ArmIdle(); // something happened: run the idle step once the queue is empty
-    return QObject::eventFilter(watched, event);
-}
-
 bool CNotariumApp::OnIdle() {
-    if (m_bInIdle || !m_pFrame || m_bExited)
+    if (!m_pFrame || m_bExited)
         return false;
-    // The idle step belongs to the main loop, not to the loops of dialogs, menus and
-    // commands that are still running.
-    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
-        QApplication::overrideCursor() || m_pFrame->Router().IsRunning())
-        return false;
-    m_bInIdle = true;
-    m_pFrame->UpdateCommandStates();
-    if (m_pDoc->IsOpen())
-        m_pFrame->TreePane()->SyncSelection();
-    m_bInIdle = false;
-    return true;
+    return m_pIdle->Run();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The application object: the first-instance check, the settings (loaded at start, written
 // at exit), the choice of the data file at start-up, the New/Open dialog loop, the commands
-// of the application, and the idle step that runs the tree pane's deferred work.
+// of the application, and the idle step that runs the window's deferred work. It owns the
+// document (which owns the item tree) and the main window, which it gives a CFrameContext;
+// it never reaches into the window's panes.
 
 #include "app/NotariumDoc.h"
 #include "app/Settings.h"
@@ -10,11 +12,12 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <string>
 
+class CIdleStep;
 class CMainFrame;
 class CQtUiServices;
 class IFileDialogs;
@@ -27,6 +30,8 @@ struct CAppOptions {
     std::string lockPath;            // the running-instance lock file
     // Starts a program without waiting (Open New Window). Empty: QProcess::startDetached.
     std::function<bool(const QString& program)> startProgram;
+    // Shows an address in the browser (Web page). Empty: the desktop's own.
+    std::function<bool(const QUrl& url)> openUrl;
     bool bShowWindow = true; // the main window is shown when it is created
 };
 
@@ -42,8 +47,11 @@ public:
     // Writes every setting back and leaves the running instances.
     int ExitInstance();
 
-    // The dialog loop: 1 = Create dialog first, 2 = Open dialog first.
-    void RunFileDialogs(int state);
+    // The steps of the New/Open dialog loop.
+    enum class FileStep { Create = 1, Open = 2, Done = 3 };
+    // The dialog loop, starting with the Create or the Open dialog; it insists on a file
+    // (or the user's consent to end the program).
+    void RunFileDialogs(FileStep step);
     // Creates (bCreate) or checks the file, then opens it as the document.
     bool OpenOrCreateFile(const std::string& path, bool bCreate);
     // Opens path as the document with only the document's own checks (recent files,
@@ -55,8 +63,8 @@ public:
     bool OnIdle();
 
     // Commands of the application.
-    void OnFileNew() { RunFileDialogs(1); }
-    void OnFileOpen() { RunFileDialogs(2); }
+    void OnFileNew() { RunFileDialogs(FileStep::Create); }
+    void OnFileOpen() { RunFileDialogs(FileStep::Open); }
     void OnAppAbout();
     void OnOpenNewWindow();
 
@@ -66,20 +74,18 @@ public:
     CNotariumDoc& Doc() { return *m_pDoc; }
     CMainFrame* MainFrame() const { return m_pFrame.get(); }
     CRecentFileList& RecentFiles() { return m_recentFiles; }
-    // Called by the frame when it has closed for good.
-    void OnFrameClosed();
-
-    bool m_bFileOpen = false;
-    bool m_bFirstInstance = false;
-    int m_nLastOptionsPage = 0;
-    int m_nNumPreviewPages = 0; // "PreviewPages"
+    // A data file is open (the document's own state).
+    bool IsFileOpen() const { return m_pDoc->IsOpen(); }
+    // This is the first running instance (decided by InitInstance).
+    bool IsFirstInstance() const { return m_bFirstInstance; }
+    int LastOptionsPage() const { return m_nLastOptionsPage; }
+    void SetLastOptionsPage(int page) { m_nLastOptionsPage = page; }
+    // "PreviewPages", kept for the print preview.
+    int NumPreviewPages() const { return m_nNumPreviewPages; }
 
     static constexpr const char* kAboutText = "Notarium, Version 1.50";
     static constexpr const char* kMustHaveFile =
         "You must have a file open to run Notarium. Do you want to exit Notarium now?";
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     CAppOptions m_options;
@@ -94,15 +100,17 @@ private:
     CRecentFileList m_recentFiles;
     std::unique_ptr<CNotariumDoc> m_pDoc; // declared before the frame: the frame goes first
     std::unique_ptr<CMainFrame> m_pFrame;
-    QTimer m_idleTimer;
-    bool m_bInIdle = false;
+    std::unique_ptr<CIdleStep> m_pIdle;
+    bool m_bFirstInstance = false;
+    int m_nLastOptionsPage = 0;
+    int m_nNumPreviewPages = 0;
     bool m_bExited = false;
 
     void LoadSettings();
     void SaveSettings();
     void RegisterCommands();
     void CreateMainFrame();
-    void ArmIdle();
+    void OnFrameClosed();
     std::string DialogStartDir() const;
     QWidget* DialogParent() const;
 };

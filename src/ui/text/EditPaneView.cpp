@@ -2,15 +2,20 @@
 
 #include "app/Settings.h"
 #include "store/DataFormat.h"
+#include "ui/common/DroppedFiles.h"
 #include "ui/common/FontConvert.h"
 #include "ui/common/QtText.h"
-#include "ui/tree/TreePaneView.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QPalette>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -60,7 +65,47 @@ void CEditPaneView::SetImageCode(int image) {
 void CEditPaneView::UpdateReadOnly() {
     const bool editable =
         m_nImage >= 0 && (nota::IsTextletImage(m_nImage) || m_settings.m_bFoldersHaveText);
-    setReadOnly(!editable);
+    if (isReadOnly() == editable)
+        setReadOnly(!editable);
+    // A folder's pane that takes no typing must not look like an empty textlet.
+    const bool folder = m_nImage >= 0 && !editable;
+    const QString placeholder = folder ? QString::fromUtf8(kNoFolderText) : QString();
+    if (placeholderText() != placeholder)
+        setPlaceholderText(placeholder);
+    QPalette pal = palette();
+    const QColor base = folder ? QGuiApplication::palette().color(QPalette::Window)
+                               : QGuiApplication::palette().color(QPalette::Base);
+    if (pal.color(QPalette::Base) != base) {
+        pal.setColor(QPalette::Base, base);
+        setPalette(pal);
+    }
+}
+
+// ---- dropped files --------------------------------------------------------------------------
+
+// A file is not text for the pane: it is opened as the data file.
+void CEditPaneView::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedFile(event->mimeData()).isEmpty())
+        QPlainTextEdit::dragEnterEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void CEditPaneView::dragMoveEvent(QDragMoveEvent* event) {
+    if (DroppedFile(event->mimeData()).isEmpty())
+        QPlainTextEdit::dragMoveEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void CEditPaneView::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        QPlainTextEdit::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit fileDropped(file);
 }
 
 // ---- text -----------------------------------------------------------------------------------
@@ -89,14 +134,7 @@ void CEditPaneView::SetWindowText(const std::string& bytes) {
 
 // ---- commands -------------------------------------------------------------------------------
 
-void CEditPaneView::QuickCopy() {
-    if (m_pTree)
-        QuickCopy(*m_pTree);
-}
-
-void CEditPaneView::QuickCopy(CTreePaneView& tree) {
-    tree.SaveSelectedText();
-    tree.SyncSelection();
+void CEditPaneView::CopyAllText() {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(PaneText());
 }

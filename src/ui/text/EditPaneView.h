@@ -1,7 +1,9 @@
 #pragma once
-// The right pane: the selected item's text. It never touches the file: the tree pane has the
-// document load the text into it and store it back, reading the changed flag to know when.
-// The text crosses the ITextPane boundary as stored bytes with CR LF line breaks.
+// The right pane: the selected item's text. It never touches the file and knows nothing of the
+// tree: the tree pane has the document load the text into it and store it back, reading the
+// changed flag to know when. The text crosses the ITextPane boundary as stored bytes with
+// CR LF line breaks. A file dropped on it is not text for it: fileDropped hands it to the main
+// window, which opens it.
 
 #include "app/TextPane.h"
 
@@ -12,7 +14,6 @@
 
 struct CAppSettings;
 class IUiServices;
-class CTreePaneView;
 
 class CEditPaneView : public QPlainTextEdit, public ITextPane {
     Q_OBJECT
@@ -24,15 +25,13 @@ public:
     // undo history and the scroll position.
     void ApplySettings();
     // Read-only unless the shown item is a textlet (code > 7) or folders have text; a negative
-    // code (nothing shown) is always read-only.
+    // code (nothing shown) is always read-only. A folder that holds no text says so, on a
+    // background that tells it from an empty textlet.
     void SetImageCode(int image);
     int ImageCode() const { return m_nImage; }
 
-    // Copies the selected item's whole text to the clipboard as plain text, after committing
-    // pending edits and any deferred load; the selection stays as it is.
-    void QuickCopy(CTreePaneView& tree);
-    void QuickCopy(); // through the tree pane set by SetTreePane
-    void SetTreePane(CTreePaneView* tree) { m_pTree = tree; }
+    // Copies the whole text to the clipboard as plain text; the selection stays as it is.
+    void CopyAllText();
 
     bool CanCut() const;
     bool CanCopy() const;
@@ -48,21 +47,24 @@ public:
 
     // The text as the pane shows it (LF line breaks, no character replaced).
     QString PaneText() const;
-
-    // Set at every change of the text; read and cleared by the tree pane.
-    bool m_bTextChanged = false;
+    // What a folder's read-only pane shows in place of text.
+    static constexpr const char* kNoFolderText = "Folders hold no text.";
 
 signals:
     void contextMenuRequested(const QPoint& globalPos);
+    void fileDropped(const QString& path);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     CAppSettings& m_settings;
     IUiServices& m_ui;
-    CTreePaneView* m_pTree = nullptr; // cleared by the tree pane when it goes
     int m_nImage = -1;
+    bool m_bTextChanged = false; // set at every change of the text; cleared by the tree pane
     mutable std::optional<std::string> m_stored; // GetWindowText's result until the next change
 
     void OnChange();

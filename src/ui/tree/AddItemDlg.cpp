@@ -4,7 +4,7 @@
 #include "platform/Encoding.h"
 #include "store/DataFormat.h"
 #include "ui/common/QtText.h"
-#include "ui/tree/TreePaneView.h"
+#include "ui/tree/TreeLineStyle.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -32,8 +32,9 @@ HTREEITEM ItemOf(const QTreeWidgetItem* item) {
 
 } // namespace
 
-CAddItemDlg::CAddItemDlg(CTreePaneView& tree, QWidget* parent) : QDialog(parent), m_tree(tree) {
+CAddItemDlg::CAddItemDlg(const CTreeCtrl& tree, QWidget* parent) : QDialog(parent), m_tree(tree) {
     setWindowTitle(tr("Add Item"));
+    setProperty("helpTopic", QStringLiteral("AddItem")); // F1 anywhere in the dialog
     BuildControls();
 }
 
@@ -61,6 +62,7 @@ void CAddItemDlg::BuildControls() {
     m_pFolders->setUniformRowHeights(true);
     m_pFolders->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_pFolders->setSelectionMode(QAbstractItemView::SingleSelection);
+    SetTreeLineStyle(m_pFolders);
     folderLabel->setBuddy(m_pFolders);
 
     auto* left = new QVBoxLayout;
@@ -99,11 +101,11 @@ void CAddItemDlg::showEvent(QShowEvent* event) {
 }
 
 void CAddItemDlg::InitDialog() {
-    m_pTextlet->setChecked(m_nItemType == 0);
-    m_pFolder->setChecked(m_nItemType == 1);
+    m_pTextlet->setChecked(m_kind == ItemKind::Textlet);
+    m_pFolder->setChecked(m_kind == ItemKind::Folder);
     UpdateOk();
 
-    const CTreeCtrl& tree = m_tree.Tree();
+    const CTreeCtrl& tree = m_tree;
     m_hDefaultFolder = tree.GetSelectedItem();
     if (m_hDefaultFolder && !nota::IsFolderImage(treewalk::GetImage(tree, m_hDefaultFolder)))
         m_hDefaultFolder = tree.GetParentItem(m_hDefaultFolder);
@@ -123,7 +125,7 @@ void CAddItemDlg::InitDialog() {
 // Copies every folder-like item of the main tree, in order, skipping textlets and whatever
 // lies under them.
 void CAddItemDlg::CopyFolders() {
-    const CTreeCtrl& tree = m_tree.Tree();
+    const CTreeCtrl& tree = m_tree;
     std::vector<std::pair<HTREEITEM, QTreeWidgetItem*>> stack{{nullptr, nullptr}};
     while (!stack.empty()) {
         auto [mainParent, copyParent] = stack.back();
@@ -166,7 +168,7 @@ void CAddItemDlg::accept() {
     if (name.isEmpty())
         return;
     m_strName = name;
-    m_nItemType = m_pFolder->isChecked() ? 1 : 0;
+    m_kind = m_pFolder->isChecked() ? ItemKind::Folder : ItemKind::Textlet;
     m_hTargetFolder = SelectedFolder();
     QDialog::accept();
 }

@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QString>
 
-class CTreePaneView;
 class QDialogButtonBox;
 class QPushButton;
 class QLineEdit;
@@ -20,10 +19,14 @@ class CAddItemDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CAddItemDlg(CTreePaneView& tree, QWidget* parent = nullptr);
+    // tree: the item tree the folders are copied from and the new item goes into.
+    explicit CAddItemDlg(const CTreeCtrl& tree, QWidget* parent = nullptr);
 
-    // 0 = textlet, 1 = folder; -1 (none) until set. Read back after the dialog ends.
-    int m_nItemType = -1;
+    // The radio group: which kind of item to add. None (no button on) until set; read back
+    // after the dialog ends.
+    enum class ItemKind { None = -1, Textlet = 0, Folder = 1 };
+    void SetItemKind(ItemKind kind) { m_kind = kind; }
+    ItemKind GetItemKind() const { return m_kind; }
 
     // After OK: the trimmed name and the main-tree folder that receives the item.
     const QString& Name() const { return m_strName; }
@@ -45,7 +48,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    CTreePaneView& m_tree;
+    const CTreeCtrl& m_tree;
+    ItemKind m_kind = ItemKind::None;
     QString m_strName;
     HTREEITEM m_hTargetFolder = nullptr;
     HTREEITEM m_hDefaultFolder = nullptr;

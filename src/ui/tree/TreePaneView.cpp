@@ -3,21 +3,22 @@
 #include "app/Settings.h"
 #include "app/TreeWalk.h"
 #include "platform/Encoding.h"
-#include "platform/Strings.h"
 #include "platform/UiServices.h"
 #include "store/DataFormat.h"
+#include "ui/common/DroppedFiles.h"
 #include "ui/common/QtText.h"
 #include "ui/text/EditPaneView.h"
-#include "ui/tree/AddItemDlg.h"
 #include "ui/tree/ItemImages.h"
+#include "ui/tree/LabelEditor.h"
+#include "ui/tree/TreeLineStyle.h"
 #include "ui/tree/TreeModel.h"
 
-#include <QClipboard>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHelpEvent>
 #include <QLineEdit>
-#include <QStyledItemDelegate>
-#include <QValidator>
+#include <QToolTip>
 
 #include <new>
 #include <vector>
@@ -25,59 +26,12 @@
 namespace {
 
 constexpr const char* kOutOfMemory = "Out of memory.";
-constexpr int kTitleChars = 64;
-
-// Lets the label editor grow only while the title fits into the file's 64 bytes; shortening
-// an over-long title is always allowed.
-class CTitleValidator : public QValidator {
-public:
-    explicit CTitleValidator(QLineEdit* edit) : QValidator(edit) {
-        connect(edit, &QLineEdit::textChanged, this,
-                [this](const QString& text) { m_nBytes = text.toUtf8().size(); });
-    }
-    State validate(QString& input, int& /*pos*/) const override {
-        const qsizetype bytes = input.toUtf8().size();
-        return bytes <= static_cast<qsizetype>(nota::MAX_TITLE) || bytes <= m_nBytes ? Acceptable
-                                                                                     : Invalid;
-    }
-
-private:
-    qsizetype m_nBytes = 0; // the text before the change being validated
-};
 
 } // namespace
 
-// The in-place label editor: a line edit limited to a title's length that hands the result to
-// the pane, which trims it and decides whether the title changes.
-class CLabelDelegate : public QStyledItemDelegate {
-public:
-    explicit CLabelDelegate(CTreePaneView* pane) : QStyledItemDelegate(pane), m_pane(pane) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
-                          const QModelIndex& /*index*/) const override {
-        auto* edit = new QLineEdit(parent);
-        edit->setMaxLength(kTitleChars);
-        edit->setValidator(new CTitleValidator(edit));
-        m_editor = edit;
-        return edit;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        static_cast<QLineEdit*>(editor)->setText(index.data(Qt::EditRole).toString());
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
-                      const QModelIndex& index) const override {
-        m_pane->EndLabelEdit(CTreeModel::ItemOf(index), static_cast<QLineEdit*>(editor)->text());
-    }
-    QLineEdit* Editor() const { return m_editor; }
-
-private:
-    CTreePaneView* m_pane;
-    mutable QPointer<QLineEdit> m_editor;
-};
-
 CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServices& ui,
                              QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_settings(settings), m_ui(ui),
+    : QTreeView(parent), m_doc(doc), m_settings(settings), m_ui(ui), m_tree(doc.Tree()),
       m_model(std::make_unique<CTreeModel>(m_tree)) {
     m_model->m_afterChange = [this](bool reset) { AfterModelChange(reset); };
     m_tree.AddObserver(this); // after the model, so rows exist before the pane reacts
@@ -88,31 +42,26 @@ CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServi
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(kItemImageWidth, kItemImageHeight));
     setAnimated(false);
-    m_delegate = new CLabelDelegate(this);
-    setItemDelegate(m_delegate);
+    SetTreeLineStyle(this);
+    m_pLabelEditor = new CLabelEditor(
+        [this](HTREEITEM h, const QString& text) { return EndLabelEdit(h, text); }, this);
+    setItemDelegate(m_pLabelEditor);
     connect(this, &QTreeView::expanded, this, &CTreePaneView::OnViewExpanded);
     connect(this, &QTreeView::collapsed, this, &CTreePaneView::OnViewCollapsed);
-    m_idle.setSingleShot(true);
-    m_idle.setInterval(0);
-    connect(&m_idle, &QTimer::timeout, this, &CTreePaneView::SyncSelection);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true); // files; items come with drag and drop of items
     ApplySettings();
     m_doc.SetTreePane(this);
 }
 
 CTreePaneView::~CTreePaneView() {
-    if (m_pEdit)
-        m_pEdit->SetTreePane(nullptr);
     m_doc.SetTreePane(nullptr);
     m_tree.RemoveObserver(this);
     setModel(nullptr);
 }
 
 void CTreePaneView::SetEditPane(CEditPaneView* edit) {
-    if (m_pEdit && m_pEdit != edit)
-        m_pEdit->SetTreePane(nullptr);
     m_pEdit = edit;
-    if (edit)
-        edit->SetTreePane(this);
 }
 
 void CTreePaneView::ApplySettings() {
@@ -126,8 +75,7 @@ void CTreePaneView::OnInitialUpdate() {
     // Nothing of the pane's text may be saved into the new file's items.
     m_bSelChangePending = true;
     m_hSortParent.reset();
-    m_doc.ReloadTree(m_tree);
-    ScheduleIdle();
+    m_doc.ReloadTree();
 }
 
 // ---- selection ------------------------------------------------------------------------------
@@ -142,15 +90,9 @@ void CTreePaneView::currentChanged(const QModelIndex& current, const QModelIndex
 }
 
 void CTreePaneView::OnSelChanging(HTREEITEM hOld, HTREEITEM /*hNew*/) {
-    if (hOld) {
-        TVITEM item;
-        item.mask = TVIF_PARAM | TVIF_IMAGE;
-        item.hItem = hOld;
-        m_tree.GetItem(item);
-        SaveItemText(item);
-    }
+    if (hOld)
+        SaveItemText(hOld);
     m_bSelChangePending = true;
-    ScheduleIdle();
 }
 
 void CTreePaneView::OnSelChanged(HTREEITEM /*hOld*/, HTREEITEM /*hNew*/) {
@@ -172,11 +114,6 @@ void CTreePaneView::ShowCurrent() {
     --m_nMirroring;
 }
 
-void CTreePaneView::ScheduleIdle() {
-    if (!m_idle.isActive())
-        m_idle.start();
-}
-
 void CTreePaneView::SyncSelection() {
     if (m_bSelChangePending)
         LoadSelectedText();
@@ -189,13 +126,9 @@ void CTreePaneView::LoadSelectedText() {
     if (m_pEdit) {
         bool loaded = false;
         if (h) {
-            TVITEM item;
-            item.mask = TVIF_PARAM | TVIF_IMAGE;
-            item.hItem = h;
-            m_tree.GetItem(item);
             try {
-                m_doc.LoadText(m_tree, item, *m_pEdit);
-                m_pEdit->SetImageCode(item.iImage);
+                m_doc.LoadText(h, *m_pEdit);
+                m_pEdit->SetImageCode(treewalk::GetImage(m_tree, h));
                 loaded = true;
             } catch (const CFileException& e) {
                 m_ui.ReportError(e);
@@ -211,29 +144,23 @@ void CTreePaneView::LoadSelectedText() {
         }
     }
     m_bSelChangePending = false;
-    if (m_pEdit) {
+    if (m_pEdit)
         m_pEdit->SetTextChanged(false);
-        m_pEdit->document()->setModified(true);
-    }
 }
 
 bool CTreePaneView::SaveSelectedText() {
     HTREEITEM h = m_tree.GetSelectedItem();
     if (!h)
         return true;
-    TVITEM item;
-    item.mask = TVIF_PARAM | TVIF_IMAGE;
-    item.hItem = h;
-    m_tree.GetItem(item);
-    return SaveItemText(item);
+    return SaveItemText(h);
 }
 
-bool CTreePaneView::SaveItemText(TVITEM& item) {
-    if (m_bSelChangePending || !m_pEdit || !m_pEdit->IsTextChanged() || !item.hItem)
+bool CTreePaneView::SaveItemText(HTREEITEM hItem) {
+    if (m_bSelChangePending || !m_pEdit || !m_pEdit->IsTextChanged() || !hItem)
         return true;
     bool ok = false;
     try {
-        m_doc.SaveText(m_tree, item, *m_pEdit);
+        m_doc.SaveText(hItem, *m_pEdit);
         ok = true;
     } catch (const CFileException& e) {
         m_ui.ReportError(e);
@@ -242,15 +169,6 @@ bool CTreePaneView::SaveItemText(TVITEM& item) {
     }
     m_pEdit->SetTextChanged(false);
     return ok;
-}
-
-bool CTreePaneView::HasSelection() const {
-    return m_tree.GetSelectedItem() != nullptr;
-}
-
-bool CTreePaneView::HasText() const {
-    HTREEITEM h = m_tree.GetSelectedItem();
-    return h && m_tree.GetItemData(h) != 0;
 }
 
 // ---- model changes --------------------------------------------------------------------------
@@ -300,7 +218,7 @@ void CTreePaneView::ShowExpansionBelow(HTREEITEM hParent) {
 }
 
 void CTreePaneView::OnItemExpanded(HTREEITEM hItem, UINT action) {
-    UpdateOpenImage(hItem);
+    // The document has set the item's open picture already.
     if (m_tree.IsUpdateLocked() || m_model->IsChanging())
         return;
     ++m_nMirroring;
@@ -331,21 +249,6 @@ void CTreePaneView::OnViewCollapsed(const QModelIndex& index) {
         m_tree.Expand(h, TVE_COLLAPSE);
 }
 
-void CTreePaneView::UpdateOpenImage(HTREEITEM hItem) {
-    int image = 0;
-    int selected = 0;
-    if (!hItem || !m_tree.GetItemImage(hItem, image, selected))
-        return;
-    if (m_tree.GetItemState(hItem, TVIS_EXPANDED) & TVIS_EXPANDED) {
-        image |= nota::IMAGE_OPEN;
-        selected |= nota::IMAGE_OPEN;
-    } else {
-        image &= ~nota::IMAGE_OPEN;
-        selected &= ~nota::IMAGE_OPEN;
-    }
-    m_tree.SetItemImage(hItem, image, selected);
-}
-
 void CTreePaneView::ExpandAll() {
     m_ui.BeginWaitCursor();
     std::vector<HTREEITEM> parents;
@@ -358,8 +261,7 @@ void CTreePaneView::ExpandAll() {
         for (auto it = parents.rbegin(); it != parents.rend(); ++it) {
             if (m_tree.GetItemState(*it, TVIS_EXPANDED) & TVIS_EXPANDED)
                 continue;
-            if (m_tree.Expand(*it, TVE_EXPAND))
-                UpdateOpenImage(*it);
+            m_tree.Expand(*it, TVE_EXPAND);
         }
     }
     m_ui.EndWaitCursor();
@@ -373,12 +275,10 @@ void CTreePaneView::CollapseAll() {
             if (!(m_tree.GetItemState(h, TVIS_EXPANDED) & TVIS_EXPANDED))
                 continue;
             m_tree.Expand(h, TVE_COLLAPSE);
-            UpdateOpenImage(h);
         }
     }
     // Collapsing may have moved the selection to an ancestor.
     m_bSelChangePending = true;
-    ScheduleIdle();
     m_ui.EndWaitCursor();
 }
 
@@ -407,7 +307,6 @@ bool CTreePaneView::EndLabelEdit(HTREEITEM hItem, const QString& text) {
     if (title != old)
         m_tree.SetItemText(hItem, title);
     m_hSortParent = m_tree.GetParentItem(hItem);
-    ScheduleIdle();
     return true;
 }
 
@@ -415,90 +314,11 @@ void CTreePaneView::SortPending() {
     HTREEITEM parent = *m_hSortParent;
     m_hSortParent.reset();
     m_tree.SortChildren(parent);
-    m_doc.SaveTree(m_tree);
+    m_doc.SaveTree();
 }
 
 bool CTreePaneView::IsLabelEditing() const {
-    QLineEdit* editor = m_delegate->Editor();
-    return editor && editor->isVisible();
-}
-
-void CTreePaneView::LabelCut() {
-    if (IsLabelEditing())
-        m_delegate->Editor()->cut();
-}
-
-void CTreePaneView::LabelCopy() {
-    if (IsLabelEditing())
-        m_delegate->Editor()->copy();
-}
-
-void CTreePaneView::LabelPaste() {
-    if (IsLabelEditing())
-        m_delegate->Editor()->paste();
-}
-
-void CTreePaneView::LabelUndo() {
-    if (IsLabelEditing())
-        m_delegate->Editor()->undo();
-}
-
-bool CTreePaneView::LabelHasSelection() const {
-    return IsLabelEditing() && m_delegate->Editor()->hasSelectedText();
-}
-
-bool CTreePaneView::LabelCanUndo() const {
-    return IsLabelEditing() && m_delegate->Editor()->isUndoAvailable();
-}
-
-bool CTreePaneView::LabelCanPaste() const {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    return IsLabelEditing() && clipboard && !clipboard->text().isEmpty();
-}
-
-// ---- delete ---------------------------------------------------------------------------------
-
-bool CTreePaneView::CanDeleteItem() const {
-    HTREEITEM h = m_tree.GetSelectedItem();
-    return h && m_tree.GetParentItem(h) != nullptr;
-}
-
-void CTreePaneView::DeleteSelectedItem() {
-    HTREEITEM h = m_tree.GetSelectedItem();
-    if (!h)
-        return;
-    const std::string title = enc::CutToBytes(m_tree.GetItemText(h), nota::MAX_TITLE);
-    if (nota::IsRootImage(treewalk::GetImage(m_tree, h))) {
-        m_ui.MessageBox(str::kCannotDeleteRoot, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (m_settings.m_bConfirmDelete) {
-        std::string question = str::kDeleteQuestion;
-        question.replace(question.find("%s"), 2, enc::DecodeStored(title));
-        if (m_tree.ItemHasChildren(h))
-            question += str::kDeleteFolderWarning;
-        if (m_ui.MessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
-            return;
-    }
-    m_doc.DeleteItem(m_tree, h);
-}
-
-// ---- add item -------------------------------------------------------------------------------
-
-void CTreePaneView::AddItem() {
-    CAddItemDlg dlg(*this, window());
-    dlg.m_nItemType = 0;
-    connect(&dlg, &CAddItemDlg::helpRequested, this, &CTreePaneView::helpRequested);
-    if (dlg.exec() == QDialog::Accepted)
-        InsertFromDialog(dlg);
-}
-
-HTREEITEM CTreePaneView::InsertFromDialog(const CAddItemDlg& dlg) {
-    m_ui.BeginWaitCursor();
-    HTREEITEM h = m_doc.InsertNewItem(m_tree, dlg.TargetFolder(), QStringToBytes(dlg.Name()),
-                                      dlg.m_nItemType != 0);
-    m_ui.EndWaitCursor();
-    return h;
+    return m_pLabelEditor->IsEditing();
 }
 
 // ---- context menu ---------------------------------------------------------------------------
@@ -513,4 +333,52 @@ void CTreePaneView::contextMenuEvent(QContextMenuEvent* event) {
         SyncSelection();
     }
     emit contextMenuRequested(event->globalPos());
+}
+
+// ---- tool tips ------------------------------------------------------------------------------
+
+bool CTreePaneView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip)
+        return ShowTitleTip(static_cast<QHelpEvent*>(event));
+    return QTreeView::viewportEvent(event);
+}
+
+// A title that the pane's width cuts off shows in full as a tool tip.
+bool CTreePaneView::ShowTitleTip(QHelpEvent* event) {
+    const QModelIndex index = indexAt(event->pos());
+    const QRect rect = visualRect(index);
+    if (!index.isValid() || rect.left() + sizeHintForIndex(index).width() <= viewport()->width()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), viewport(),
+                       rect);
+    return true;
+}
+
+// ---- dropped files --------------------------------------------------------------------------
+
+void CTreePaneView::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedFile(event->mimeData()).isEmpty())
+        QTreeView::dragEnterEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void CTreePaneView::dragMoveEvent(QDragMoveEvent* event) {
+    if (DroppedFile(event->mimeData()).isEmpty())
+        QTreeView::dragMoveEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void CTreePaneView::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        QTreeView::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit fileDropped(file);
 }

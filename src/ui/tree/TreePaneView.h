@@ -1,9 +1,10 @@
 #pragma once
-// The left pane: the item tree of the open file. The CTreeCtrl it owns is the in-memory item
-// tree; the QTreeView shows it through CTreeModel. Selection and expansion go both ways: what
-// the user does in the view is asked of the control, and the control's notifications are shown
-// by the view. Loading the newly selected item's text is deferred to the idle step
-// (SyncSelection), as is the re-sort after an in-place rename.
+// The left pane: shows the document's item tree through CTreeModel and observes it; the tree
+// itself belongs to the document. Selection and expansion go both ways: what the user does in
+// the view is asked of the tree, and the tree's notifications are shown by the view. Loading
+// the newly selected item's text and the re-sort after an in-place rename are deferred to the
+// idle step (SyncSelection), which the application runs. Renaming in place is CLabelEditor;
+// the commands on items are CItemCommands.
 
 #include "app/NotariumDoc.h"
 #include "app/TextPane.h"
@@ -11,18 +12,15 @@
 #include "ui/text/EditPaneView.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
 #include <optional>
 
 class CTreeModel;
-class CLabelDelegate;
-class CAddItemDlg;
+class CLabelEditor;
 struct CAppSettings;
 class IUiServices;
-class QLineEdit;
 
 class CTreePaneView : public QTreeView, public ITreePane, private ITreeObserver {
     Q_OBJECT
@@ -34,41 +32,31 @@ public:
 
     void SetEditPane(CEditPaneView* edit);
     CEditPaneView* EditPane() const { return m_pEdit; }
+    // The document's item tree, which the pane shows.
     CTreeCtrl& Tree() { return m_tree; }
     const CTreeCtrl& Tree() const { return m_tree; }
     CTreeModel& Model() { return *m_model; }
-    CNotariumDoc& Doc() { return m_doc; }
+    CLabelEditor& LabelEditor() { return *m_pLabelEditor; }
 
     // After every open: the pictures once, then the file's tree.
     void OnInitialUpdate();
-    // The idle step: loads the selected item's text after a selection change and re-sorts
-    // after a rename.
+    // The idle step's work: loads the selected item's text after a selection change and
+    // re-sorts after a rename.
     void SyncSelection();
+    // True from the start of a selection change until the idle step has shown the new item;
+    // meanwhile nothing of the edit pane is saved into any item.
+    bool IsSelChangePending() const { return m_bSelChangePending; }
     bool SaveSelectedText() override;
-    // Commits the edit pane's changed text into the item (hItem set, item data fetched).
-    bool SaveItemText(TVITEM& item);
+    // Commits the edit pane's changed text into the item.
+    bool SaveItemText(HTREEITEM hItem);
 
-    void AddItem();
-    // Inserts what an accepted Add Item dialog holds; the new item or null.
-    HTREEITEM InsertFromDialog(const CAddItemDlg& dlg);
-    void DeleteSelectedItem();
-    bool CanDeleteItem() const;
+    // Starts the label editor on the selected item.
     void Rename();
-    bool HasSelection() const;
-    bool HasText() const;
-    void ExpandAll();
-    void CollapseAll();
-    void UpdateOpenImage(HTREEITEM hItem);
-
-    // The label editor of an in-place rename.
     bool IsLabelEditing() const;
-    void LabelCut();
-    void LabelCopy();
-    void LabelPaste();
-    void LabelUndo();
-    bool LabelHasSelection() const;
-    bool LabelCanUndo() const;
-    bool LabelCanPaste() const;
+    void ExpandAll();
+    // Commits the pending text first; when that fails, nothing is collapsed. Either way the
+    // edit pane is reloaded at the next idle step.
+    void CollapseAll();
 
     // Re-reads InlineRename: a click on the selected item's label starts a rename only with it.
     void ApplySettings();
@@ -77,27 +65,28 @@ public:
     // a blank title, stores the title and marks the parent's children for re-sorting.
     bool EndLabelEdit(HTREEITEM hItem, const QString& text);
 
-    // True from the start of a selection change until the idle step has shown the new item.
-    bool m_bSelChangePending = false;
-
 signals:
     void contextMenuRequested(const QPoint& globalPos);
-    // Help from the Add Item dialog.
-    void helpRequested(const QString& topic);
+    // A file dropped on the pane, to be opened as the data file.
+    void fileDropped(const QString& path);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool viewportEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     CNotariumDoc& m_doc;
     CAppSettings& m_settings;
     IUiServices& m_ui;
-    CTreeCtrl m_tree;
+    CTreeCtrl& m_tree; // the document's
     std::unique_ptr<CTreeModel> m_model;
-    CLabelDelegate* m_delegate = nullptr;
+    CLabelEditor* m_pLabelEditor = nullptr;
     QPointer<CEditPaneView> m_pEdit;
-    QTimer m_idle;
+    bool m_bSelChangePending = false;
     // The item whose children are re-sorted at the next idle step; empty = nothing pending
     // (a null item means the top level, so renaming the root still counts).
     std::optional<HTREEITEM> m_hSortParent;
@@ -113,8 +102,8 @@ private:
     void AfterModelChange(bool reset);
     void ShowCurrent();
     void ShowExpansionBelow(HTREEITEM hParent);
-    void ScheduleIdle();
     void LoadSelectedText();
     void SortPending();
     bool ContainsItem(HTREEITEM h) const;
+    bool ShowTitleTip(QHelpEvent* event);
 };

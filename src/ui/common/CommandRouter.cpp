@@ -1,4 +1,4 @@
-#include "ui/frame/CommandRouter.h"
+#include "ui/common/CommandRouter.h"
 
 namespace {
 std::size_t Index(CommandLevel level) {
