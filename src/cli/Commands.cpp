@@ -1,11 +1,13 @@
 #include "cli/Commands.h"
 
 #include "app/ItemPath.h"
+#include "cli/ExchangeCommands.h"
 #include "cli/MaintenanceCommands.h"
 #include "cli/Session.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
+#include "platform/Version.h"
 #include "store/DataFormat.h"
 
 #include <iostream>
@@ -287,6 +289,12 @@ int Main(const Args& words, Streams& io) {
         "  rm FILE PATH              delete an item with everything in it\n"
         "  mv FILE PATH TARGET       move an item into TARGET's folder\n"
         "  cp FILE PATH TARGET       copy an item into TARGET's folder\n"
+        "  export FILE [PATH] DIR|FILE.md\n"
+        "                            export the database (or PATH's folder) as text files\n"
+        "                            with a manifest, or as one Markdown file\n"
+        "  import FILE [PATH] SOURCE...\n"
+        "                            import text files and the contents of folders into\n"
+        "                            PATH's folder (default: the root folder)\n"
         "  compact FILE              compact the database\n"
         "  check FILE                check the database, changing nothing\n"
         "  repair SOURCE TARGET      write a repaired copy of SOURCE to TARGET\n"
@@ -294,6 +302,10 @@ int Main(const Args& words, Streams& io) {
     if (words.empty() || words[0] == "--help" || words[0] == "-h") {
         (words.empty() ? io.err : io.out) << kUsage;
         return words.empty() ? 2 : 0;
+    }
+    if (words[0] == "--version") {
+        io.out << "nota " << version::Text() << '\n';
+        return 0;
     }
     Args rest(words.begin() + 1, words.end());
     if (auto it = commands.find(words[0]); it != commands.end())
@@ -304,6 +316,10 @@ int Main(const Args& words, Streams& io) {
         return RunCheck(rest);
     if (words[0] == "repair")
         return RunRepair(rest);
+    if (words[0] == "export")
+        return Export(rest, io);
+    if (words[0] == "import")
+        return Import(rest, io);
     io.err << "nota: unknown command '" << words[0] << "'\n" << kUsage;
     return 2;
 }
