@@ -16,6 +16,7 @@ namespace exchange {
 
 namespace {
 
+const char* const kExporting = "Exporting...";
 const char* const kNotEmpty = "Cannot export to '%s': it exists and is not an empty folder.";
 const char* const kFileExists = "Cannot export to '%s': the file exists.";
 const char* const kCannotWrite = "Cannot export to '%s': %s.";
@@ -233,6 +234,7 @@ void ExportTop(const CTreeCtrl& tree, HTREEITEM hItem, std::vector<HTREEITEM>& i
 Report ExportToDirectory(CNotariumDoc& doc, CTreeCtrl& tree, HTREEITEM hItem,
                          const std::string& dir, IProgress* progress) {
     Report report;
+    CStatusMessage status(doc.Ui(), kExporting);
     if (!dirtree::IsAbsentOrEmptyDir(dir)) {
         report.strError = Format(kNotEmpty, dir);
         return report;
@@ -351,6 +353,7 @@ private:
 Report ExportToMarkdown(CNotariumDoc& doc, CTreeCtrl& tree, HTREEITEM hItem,
                         const std::string& file, IProgress* progress) {
     Report report;
+    CStatusMessage status(doc.Ui(), kExporting);
     if (fs_util::FileExists(file)) {
         report.strError = Format(kFileExists, file);
         return report;
