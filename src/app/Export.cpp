@@ -101,7 +101,10 @@ public:
         m_root = dirtree::CHandle(::dup(root.Get()));
         if (!m_root.IsOpen())
             return errno;
-        m_stack.push_back({std::move(root), "", topPath, {}, top, 0});
+        m_stack.push_back({std::move(root), "", topPath, {}, top, 0, 0, 0});
+        if (int err =
+                dirtree::Identify(m_stack.back().dir, m_stack.back().device, m_stack.back().inode))
+            return err;
         m_stack.back().names.Reserve(kManifestName);
         m_stack.back().names.Reserve(kFolderTextName);
         if (hTextOf)
@@ -110,7 +113,8 @@ public:
         while (!m_stack.empty()) {
             Frame& f = m_stack.back();
             if (f.pos == f.items.size()) {
-                m_stack.pop_back();
+                if (int err = dirtree::PopLevel(m_stack))
+                    return err;
                 continue;
             }
             HTREEITEM h = f.items[f.pos++];
@@ -130,6 +134,7 @@ private:
         CNameSet names;
         std::vector<HTREEITEM> items;
         std::size_t pos;
+        std::uint64_t device, inode;
     };
 
     CNotariumDoc& m_doc;
@@ -194,7 +199,11 @@ private:
         std::string rel = JoinPath(f.rel, name);
         AddLine(ManifestEntry::folder, rel, {}, title, path);
         ++m_report.nFolders;
-        m_stack.push_back({std::move(sub), rel, path, {}, ChildrenOf(m_tree, h), 0});
+        std::uint64_t device = 0, inode = 0;
+        if (int err = dirtree::Identify(sub, device, inode))
+            return err;
+        m_stack.push_back({std::move(sub), rel, path, {}, ChildrenOf(m_tree, h), 0, device, inode});
+        dirtree::CloseFarLevel(m_stack);
         m_stack.back().names.Reserve(kFolderTextName);
         return WriteFolderText(h, path);
     }

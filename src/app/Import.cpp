@@ -28,6 +28,7 @@ const char* const kTooLarge = "larger than %u MB";
 const char* const kTooDeep = "nested too deeply";
 const char* const kLoop = "folder already imported on this path (a loop)";
 const char* const kUnreadable = "cannot be read: %s";
+const char* const kMoved = "its folder was moved while it was being imported";
 const char* const kStoreFailed = "Import failed, nothing was imported: %s";
 
 constexpr std::uint64_t kMaxManifestBytes = 256u << 20;
@@ -134,19 +135,22 @@ std::uint64_t CImporter::Count(const std::vector<std::string>& sources) {
         dirtree::CHandle dir;
         std::vector<dirtree::Entry> entries;
         std::size_t pos;
+        std::uint64_t device, inode;
     };
     for (const std::string& source : sources) {
         ++n;
         dirtree::CHandle top;
-        if (dirtree::OpenDir(source, top) != 0)
+        std::uint64_t device = 0, inode = 0;
+        if (dirtree::OpenDir(source, top) != 0 || dirtree::Identify(top, device, inode) != 0)
             continue;
         std::vector<Level> stack;
-        stack.push_back({std::move(top), {}, 0});
+        stack.push_back({std::move(top), {}, 0, device, inode});
         dirtree::List(stack.back().dir, stack.back().entries);
         while (!stack.empty()) {
             Level& l = stack.back();
             if (l.pos == l.entries.size()) {
-                stack.pop_back();
+                if (dirtree::PopLevel(stack) != 0)
+                    stack.back().pos = stack.back().entries.size();
                 continue;
             }
             const dirtree::Entry& e = l.entries[l.pos++];
@@ -154,7 +158,8 @@ std::uint64_t CImporter::Count(const std::vector<std::string>& sources) {
             dirtree::CHandle sub;
             if (e.kind == dirtree::Kind::directory && stack.size() <= m_options.maxDepth &&
                 dirtree::OpenSubdir(l.dir, e.name, sub) == 0) {
-                stack.push_back({std::move(sub), {}, 0});
+                stack.push_back({std::move(sub), {}, 0, e.device, e.inode});
+                dirtree::CloseFarLevel(stack);
                 dirtree::List(stack.back().dir, stack.back().entries);
             }
         }
@@ -386,7 +391,12 @@ void CImporter::ImportDirectory(const std::string& source, dirtree::CHandle dir,
             listFrame(stack.back(),
                       stack.back().rel.empty() ? source : Join(source, stack.back().rel));
         if (stack.back().pos == stack.back().entries.size()) {
-            stack.pop_back();
+            if (dirtree::PopLevel(stack) != 0) {
+                // The folder was moved or replaced while its subfolders were read.
+                Frame& f = stack.back();
+                for (; f.pos < f.entries.size(); ++f.pos)
+                    Skip(Join(source, Join(f.rel, f.entries[f.pos].name)), kMoved);
+            }
             continue;
         }
         ImportEntry(stack, source, manifest);
@@ -432,6 +442,7 @@ void CImporter::ImportEntry(std::vector<Frame>& stack, const std::string& source
         HTREEITEM folder = Insert(f.folder, title, "", true);
         // f is not used after this: the push may move the frames.
         stack.push_back({std::move(sub), rel, folder, {}, 0, e.device, e.inode});
+        dirtree::CloseFarLevel(stack);
     }
 }
 

@@ -24,7 +24,7 @@ namespace exchange {
 
 struct ImportOptions {
     std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
-    std::size_t maxDepth = 200; // directory levels below a source
+    std::size_t maxDepth = 1000; // directory levels below a source
 };
 
 // hTarget: the folder to import into (a textlet means its folder; null: the root folder).

@@ -93,6 +93,28 @@ int OpenSubdir(const CHandle& dir, const std::string& name, CHandle& sub) {
     return 0;
 }
 
+int Identify(const CHandle& dir, std::uint64_t& device, std::uint64_t& inode) {
+    struct stat st {};
+    if (::fstat(dir.Get(), &st) != 0)
+        return errno;
+    device = static_cast<std::uint64_t>(st.st_dev);
+    inode = static_cast<std::uint64_t>(st.st_ino);
+    return 0;
+}
+
+int OpenParent(const CHandle& dir, std::uint64_t device, std::uint64_t inode, CHandle& parent) {
+    CHandle up;
+    if (int err = OpenSubdir(dir, "..", up))
+        return err;
+    std::uint64_t d = 0, i = 0;
+    if (int err = Identify(up, d, i))
+        return err;
+    if (d != device || i != inode)
+        return ESTALE;
+    parent = std::move(up);
+    return 0;
+}
+
 int List(const CHandle& dir, std::vector<Entry>& entries) {
     entries.clear();
     int fd = ::dup(dir.Get());

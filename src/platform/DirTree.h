@@ -3,6 +3,7 @@
 // that a name is never resolved through a symbolic link: every open refuses to follow one.
 // Errors come back as errno values (0: success); nothing here throws.
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +55,35 @@ int List(const CHandle& dir, std::vector<Entry>& entries);
 // errno.
 int ReadFile(const CHandle* dir, const std::string& name, std::uint64_t maxBytes,
              std::string& bytes);
+
+// The device and inode of an open directory. Returns errno.
+int Identify(const CHandle& dir, std::uint64_t& device, std::uint64_t& inode);
+// Opens the parent of dir, which must be the directory (device, inode): deep walks keep
+// only the nearest levels open and find their way back up by it. Returns errno (ESTALE
+// when the parent is another directory now).
+int OpenParent(const CHandle& dir, std::uint64_t device, std::uint64_t inode, CHandle& parent);
+
+// Deep walks: a stack of levels, each with `CHandle dir` and the directory's `device` and
+// `inode`. Only the nearest levels stay open, so any depth fits the descriptor limit.
+inline constexpr std::size_t kOpenLevels = 64;
+
+// After a push: closes the level that has just fallen out of the open window.
+template <typename Level> void CloseFarLevel(std::vector<Level>& stack) {
+    if (stack.size() > kOpenLevels)
+        stack[stack.size() - 1 - kOpenLevels].dir.Reset();
+}
+
+// Pops the top level and makes sure the one below is open again. Returns errno (that
+// level's directory could not be found again; it stays closed).
+template <typename Level> int PopLevel(std::vector<Level>& stack) {
+    CHandle below = std::move(stack.back().dir);
+    stack.pop_back();
+    if (stack.empty() || stack.back().dir.IsOpen())
+        return 0;
+    if (!below.IsOpen())
+        return EBADF;
+    return OpenParent(below, stack.back().device, stack.back().inode, stack.back().dir);
+}
 
 // Creates the directory `name` in dir and opens it. Returns errno (EEXIST when it exists).
 int MakeSubdir(const CHandle& dir, const std::string& name, CHandle& sub);

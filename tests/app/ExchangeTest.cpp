@@ -221,10 +221,10 @@ protected:
                 Item(w, false, "n" + std::to_string(i % 997), std::to_string(i)), w.EndList();
             w.EndList();
             // Deep nesting.
-            for (int d = 0; d < 60; ++d)
+            for (int d = 0; d < 150; ++d)
                 Item(w, true, "level " + std::to_string(d), d % 7 ? "" : "deep text");
             Item(w, false, "bottom", "at the bottom"), w.EndList();
-            for (int d = 0; d < 60; ++d)
+            for (int d = 0; d < 150; ++d)
                 w.EndList();
         }
         w.EndList(); // Everything's children
@@ -243,7 +243,7 @@ TEST_F(RoundTripTest, ExportImportedIntoANewDatabaseComparesEqual) {
     std::size_t folderTexts = 0;
     for (const Shape& s : before)
         folderTexts += s.folder && !s.text.empty();
-    EXPECT_EQ(folderTexts, 12u);
+    EXPECT_EQ(folderTexts, 25u);
     EXPECT_EQ(ex.nFolders + ex.nTextlets, before.size() - 1 + folderTexts);
 
     // The files are there under readable names, UTF-8, with LF.
