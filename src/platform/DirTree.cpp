@@ -31,10 +31,13 @@ void Fill(Entry& e, const struct stat& st) {
     e.inode = static_cast<std::uint64_t>(st.st_ino);
 }
 
-int ReadAll(int fd, std::uint64_t size, std::string& bytes) {
+// Reads to the end, but never more than limit + 1 bytes (a file that keeps growing).
+int ReadAll(int fd, std::uint64_t size, std::uint64_t limit, std::string& bytes) {
     bytes.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     for (;;) {
+        if (done > limit)
+            break;
         if (done == bytes.size())
             bytes.resize(done + 4096); // the file may have grown since fstat
         ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
@@ -167,7 +170,7 @@ int ReadFile(const CHandle* dir, const std::string& name, std::uint64_t maxBytes
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return EFBIG;
-    int err = ReadAll(fd, static_cast<std::uint64_t>(st.st_size), bytes);
+    int err = ReadAll(fd, static_cast<std::uint64_t>(st.st_size), maxBytes, bytes);
     if (err == 0 && bytes.size() > maxBytes)
         return EFBIG;
     return err;
