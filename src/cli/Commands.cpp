@@ -2,6 +2,7 @@
 
 #include "app/ItemPath.h"
 #include "cli/ExchangeCommands.h"
+#include "cli/FindCommand.h"
 #include "cli/MaintenanceCommands.h"
 #include "cli/Session.h"
 #include "platform/Encoding.h"
@@ -295,6 +296,8 @@ int Main(const Args& words, Streams& io) {
         "  import FILE [PATH] SOURCE...\n"
         "                            import text files and the contents of folders into\n"
         "                            PATH's folder (default: the root folder)\n"
+        "  find FILE PATTERN [--case] [--titles] [--mark]\n"
+        "                            print the path of every item that matches\n"
         "  compact FILE              compact the database\n"
         "  check FILE                check the database, changing nothing\n"
         "  repair SOURCE TARGET      write a repaired copy of SOURCE to TARGET\n"
@@ -310,6 +313,8 @@ int Main(const Args& words, Streams& io) {
     Args rest(words.begin() + 1, words.end());
     if (auto it = commands.find(words[0]); it != commands.end())
         return it->second(rest, io);
+    if (words[0] == "find")
+        return Find(rest, io);
     if (words[0] == "compact")
         return RunCompact(rest);
     if (words[0] == "check")

@@ -1,0 +1,108 @@
+#pragma once
+// Searches across items: the walks of Find Next, Find Previous and Mark All over the item
+// tree in pre-order (children of collapsed folders too), each item's stored text tested
+// before its title. The window adds the edit pane's own search in front, the status text
+// and the selection; everything here runs without a window.
+
+#include "app/StoredPattern.h"
+#include "platform/TreeCtrl.h"
+
+#include <cstddef>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+class CBlockFile;
+
+// One item's stored text for the walks.
+class ITextReader {
+public:
+    virtual ~ITextReader() = default;
+    // The item's stored text without its terminating NUL; empty for an item without text.
+    // The bytes stay valid until the next call. File errors throw CFileException.
+    virtual std::string_view ReadText(const CTreeCtrl& tree, HTREEITEM h) = 0;
+};
+
+// Reads texts from the data file into one buffer that every call reuses. A text ends at its
+// first NUL, as the edit pane shows it.
+class CStoreTextReader : public ITextReader {
+public:
+    explicit CStoreTextReader(CBlockFile& store) : m_store(store) {}
+    std::string_view ReadText(const CTreeCtrl& tree, HTREEITEM h) override;
+
+private:
+    CBlockFile& m_store;
+    std::vector<unsigned char> m_buffer;
+};
+
+// Lets the user stop a walk. The walk counts what it tests and asks poll every
+// kItemsPerPoll items or kBytesPerPoll bytes of text, whichever comes first; once poll has
+// said true the walk ends as escaped. A caller that polls the keyboard keeps poll cheap (or
+// limits it by the clock itself).
+class CStopCheck {
+public:
+    static constexpr unsigned kItemsPerPoll = 30;
+    static constexpr std::size_t kBytesPerPoll = 4u << 20;
+
+    explicit CStopCheck(std::function<bool()> poll = {}) : m_poll(std::move(poll)) {}
+    // Counts one tested item with `bytes` bytes of text; true when the walk must stop.
+    bool Tick(std::size_t bytes);
+    bool Stopped() const { return m_bStopped; }
+    unsigned Polls() const { return m_nPolls; }
+
+private:
+    std::function<bool()> m_poll;
+    unsigned m_nItems = 0;
+    std::size_t m_nBytes = 0;
+    unsigned m_nPolls = 0;
+    bool m_bStopped = false;
+};
+
+// One walk: from start item (tested first) to stop item (not tested; null = to the end).
+struct SEARCHWALK {
+    HTREEITEM hStart = nullptr;
+    HTREEITEM hStop = nullptr;
+    bool bTitlesOnly = false;
+    std::ptrdiff_t nFoundPos = 0; // byte offset of the match in the stored text; -1 the title
+    std::size_t nFoundLength = 0; // stored bytes matched
+    bool bEscaped = false;        // the stop check ended the walk
+};
+
+// What a walk needs: the tree, the pattern, where texts come from and the stop check.
+struct SearchContext {
+    const CTreeCtrl& tree;
+    const CStoredPattern& pattern;
+    ITextReader& reader;
+    CStopCheck& stop;
+};
+
+// The first item from walk.hStart on (pre-order, forward or backward) whose text or title
+// matches, or null (also when escaped, or when start equals stop). Fills nFoundPos/Length.
+// File errors from the reader pass to the caller.
+HTREEITEM WalkForward(SearchContext& ctx, SEARCHWALK& walk);
+HTREEITEM WalkBackward(SearchContext& ctx, SEARCHWALK& walk);
+
+struct ItemHit {
+    HTREEITEM hItem = nullptr; // null: nothing found (or escaped)
+    std::ptrdiff_t nPos = -1;  // stored byte offset of the match; -1 a title match
+    std::size_t nLength = 0;   // stored bytes matched
+    bool bEscaped = false;
+};
+
+// Find Next (backward: Find Previous) across items after the caller found nothing in the
+// edit pane: pass 1 from the item after hSelected to the end of the tree, pass 2 from the
+// top up to and including hSelected (backward: from the last item down to hSelected).
+ItemHit FindAcrossItems(SearchContext& ctx, HTREEITEM hSelected, bool backward, bool titlesOnly);
+
+// Every matching item in pre-order from the root, each reported to visit once (at its first
+// match). Returns the number of hits; escaped tells whether the stop check ended it.
+std::size_t ForEachMatch(SearchContext& ctx, bool titlesOnly,
+                         const std::function<void(const ItemHit&)>& visit, bool& escaped);
+
+// Mark All: sets the bookmark bit of every matching item (items already bookmarked count
+// too). tree is ctx's tree, writable. Bookmarks set before an escape stay set.
+struct MarkAllResult {
+    std::size_t nHits = 0;
+    bool bEscaped = false;
+};
+MarkAllResult MarkAll(CTreeCtrl& tree, SearchContext& ctx, bool titlesOnly);

@@ -1,0 +1,91 @@
+#include "cli/FindCommand.h"
+
+#include "app/Bookmarks.h"
+#include "app/FindTexts.h"
+#include "app/ItemPath.h"
+#include "app/SearchWalk.h"
+#include "cli/Session.h"
+#include "platform/Encoding.h"
+
+#include <iostream>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kFindUsage = "nota find FILE PATTERN [--case] [--titles] [--mark]";
+
+// The path of an item as `nota` takes it, with each title as the window shows it.
+std::string ShownPath(const CTreeCtrl& tree, HTREEITEM h) {
+    std::string path;
+    for (HTREEITEM n = h; n; n = tree.GetParentItem(n)) {
+        std::string title = itempath::Escape(enc::DecodeStored(tree.GetItemText(n)));
+        path = path.empty() ? title : title + "/" + path;
+    }
+    return path;
+}
+
+} // namespace
+
+int Find(const Args& args, Streams& io) {
+    bool matchCase = false, titlesOnly = false, mark = false, options = true;
+    std::vector<std::string> rest;
+    for (const std::string& a : args) {
+        if (options && a == "--") {
+            options = false;
+        } else if (options && a == "--case") {
+            matchCase = true;
+        } else if (options && a == "--titles") {
+            titlesOnly = true;
+        } else if (options && a == "--mark") {
+            mark = true;
+        } else if (options && a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            io.err << "usage: " << kFindUsage << '\n';
+            return 2;
+        } else {
+            rest.push_back(a);
+        }
+    }
+    if (rest.size() != 2) {
+        io.err << "usage: " << kFindUsage << '\n';
+        return 2;
+    }
+    if (!str::IsValidSearchText(rest[1])) {
+        io.err << str::kInvalidSearchString << '\n';
+        return 2;
+    }
+    CCliSession s(io.err);
+    s.m_settings.m_bRememberTreeState = true; // keeps the bookmarks that are there
+    if (!s.Open(rest[0]))
+        return 2;
+    CStoredPattern pattern;
+    pattern.Init(rest[1], matchCase);
+    CStoreTextReader reader(s.m_doc.Store());
+    CStopCheck stop;
+    SearchContext ctx{s.m_tree, pattern, reader, stop};
+    std::size_t hits = 0;
+    try {
+        bool escaped = false;
+        hits = ForEachMatch(
+            ctx, titlesOnly,
+            [&](const ItemHit& hit) {
+                io.out << ShownPath(s.m_tree, hit.hItem) << '\n';
+                if (mark)
+                    bookmarks::Set(s.m_tree, hit.hItem, true);
+            },
+            escaped);
+    } catch (const CFileException& e) {
+        s.m_ui.ReportError(e);
+        s.m_doc.DeleteContents();
+        return 2;
+    }
+    io.out.flush();
+    if (mark && hits > 0)
+        return s.Close() ? 0 : 2;
+    s.m_doc.DeleteContents(); // a search changes nothing in the file
+    if (!s.Ok())
+        return 2;
+    return hits > 0 ? 0 : 1;
+}
+
+} // namespace cli
