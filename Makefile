@@ -11,7 +11,7 @@ PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-de
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-core-sanitized run bench fuzz format clean
+.PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange
 
 all: build
 
@@ -41,6 +41,11 @@ test-core-sanitized: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The Debian package of the programs (build/notarium_<version>_<arch>.deb); install it with
+# tools/install-package.sh or `sudo apt-get install ./build/notarium_*.deb`.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 run: build
 	./tools/run-sample.sh $(BUILD)
 
@@ -48,6 +53,13 @@ bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
 	cmake --build build-release -j $(JOBS) --target nota_bench
 	./build-release/bench/nota_bench
+
+# Export and import of a gigabyte of text against cp -r (DIR and MB: make bench-exchange
+# BENCH_ARGS="/tmp/x 256").
+bench-exchange: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
+	cmake --build build-release -j $(JOBS) --target nota_bench_exchange
+	./build-release/bench/nota_bench_exchange $(BENCH_ARGS)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNOTA_FUZZ=ON -DNOTA_GUI=OFF

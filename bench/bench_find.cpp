@@ -156,8 +156,8 @@ int SearchFile(const std::string& path) {
     auto t0 = Clock::now();
     if (!doc.OnOpenDocument(path))
         return 1;
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     std::printf("open and load the tree of %u items: %.3f s\n", tree.GetCount(), Seconds(t0));
     CStoreTextReader reader(doc.Store());
     // The window's poll looks at the clock; so does this one.

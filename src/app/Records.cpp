@@ -9,7 +9,9 @@ using nota::GetLE32;
 using nota::PutLE32;
 
 namespace {
-LONG GetLong(const BYTE* p) { return static_cast<LONG>(GetLE32(p)); }
+LONG GetLong(const BYTE* p) {
+    return static_cast<LONG>(GetLE32(p));
+}
 } // namespace
 
 std::vector<BYTE> LOGFONT::ToBytes() const {

@@ -1,12 +1,14 @@
 #include "cli/Commands.h"
 
 #include "app/ItemPath.h"
+#include "cli/ExchangeCommands.h"
 #include "cli/FindCommand.h"
 #include "cli/MaintenanceCommands.h"
 #include "cli/Session.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
+#include "platform/Version.h"
 #include "store/DataFormat.h"
 
 #include <iostream>
@@ -277,6 +279,12 @@ int Main(const Args& words, Streams& io) {
         "  rm FILE PATH              delete an item with everything in it\n"
         "  mv FILE PATH TARGET       move an item into TARGET's folder\n"
         "  cp FILE PATH TARGET       copy an item into TARGET's folder\n"
+        "  export FILE [PATH] DIR|FILE.md\n"
+        "                            export the database (or PATH's folder) as text files\n"
+        "                            with a manifest, or as one Markdown file\n"
+        "  import FILE [PATH] SOURCE...\n"
+        "                            import text files and the contents of folders into\n"
+        "                            PATH's folder (default: the root folder)\n"
         "  find FILE PATTERN [--case] [--titles] [--mark]\n"
         "                            print the path of every item that matches\n"
         "  compact FILE              compact the database\n"
@@ -286,6 +294,10 @@ int Main(const Args& words, Streams& io) {
     if (words.empty() || words[0] == "--help" || words[0] == "-h") {
         (words.empty() ? io.err : io.out) << kUsage;
         return words.empty() ? 2 : 0;
+    }
+    if (words[0] == "--version") {
+        io.out << "nota " << version::Text() << '\n';
+        return 0;
     }
     Args rest(words.begin() + 1, words.end());
     if (auto it = commands.find(words[0]); it != commands.end())
@@ -298,6 +310,10 @@ int Main(const Args& words, Streams& io) {
         return RunCheck(rest);
     if (words[0] == "repair")
         return RunRepair(rest);
+    if (words[0] == "export")
+        return Export(rest, io);
+    if (words[0] == "import")
+        return Import(rest, io);
     io.err << "nota: unknown command '" << words[0] << "'\n" << kUsage;
     return 2;
 }

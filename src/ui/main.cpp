@@ -1,4 +1,5 @@
 // The Notarium program: a personal text database in one data file.
+#include "platform/Version.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/NotariumApp.h"
 #include "ui/frame/ToolIcons.h"
@@ -6,6 +7,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (version::PrintIfAsked(argc, argv, "notarium"))
+        return 0;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrelworks"));
     QCoreApplication::setApplicationName(QStringLiteral("Notarium"));
