@@ -8,17 +8,28 @@
 #include "app/Settings.h"
 #include "platform/TreeCtrl.h"
 #include "ui/print/PageLayout.h"
+#include "ui/print/PageSetupDlg.h"
 #include "ui/print/PrintJob.h"
 #include "ui/print/PrintService.h"
 #include "ui/text/EditPaneView.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QPageSize>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -340,4 +351,86 @@ TEST(PrintSource, CodesComeFromTheFileAndTheSelectedItemWithLongPathsShortened) 
 
     CTreeCtrl empty;
     EXPECT_TRUE(MakePrintSource(QString(), "", empty).itemTitle.empty());
+}
+
+namespace {
+
+// Runs check on the modal dialog of type T once it is up, then closes it with accept or
+// reject.
+template <typename T> void WhenModal(std::function<void(T&)> check, bool accept) {
+    QTimer::singleShot(0, [check = std::move(check), accept] {
+        T* dialog = nullptr;
+        const bool up = QTest::qWaitFor([&] {
+            dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            return dialog != nullptr;
+        });
+        ASSERT_TRUE(up && dialog);
+        check(*dialog);
+        if (accept)
+            dialog->accept();
+        else
+            dialog->reject();
+    });
+}
+
+} // namespace
+
+TEST_F(PrintTest, PrintPreviewShowsTheSamePagesAsPrint) {
+    int previewPages = 0;
+    WhenModal<QPrintPreviewDialog>(
+        [&](QPrintPreviewDialog& dialog) {
+            auto* widget = dialog.findChild<QPrintPreviewWidget*>();
+            ASSERT_TRUE(widget);
+            widget->updatePreview();
+            previewPages = widget->pageCount();
+        },
+        false);
+    service.PrintPreview(Source(NumberedLines(120)), nullptr);
+    EXPECT_EQ(previewPages, 3);
+}
+
+TEST_F(PrintTest, PageSetupEditsMarginsInThousandthsAndThePaperOnlyOnOk) {
+    WhenModal<CPageSetupDlg>(
+        [](CPageSetupDlg& dialog) {
+            EXPECT_DOUBLE_EQ(dialog.MarginBox(0)->value(), 1.0);
+            dialog.MarginBox(0)->setValue(0.5);
+            dialog.MarginBox(1)->setValue(0.0);
+            dialog.MarginBox(2)->setValue(1.234);
+            dialog.MarginBox(3)->setValue(2.0);
+            dialog.PaperBox()->setCurrentIndex(
+                dialog.PaperBox()->findData(static_cast<int>(QPageSize::A4)));
+        },
+        true);
+    EXPECT_TRUE(service.PageSetup(nullptr));
+    EXPECT_EQ(settings.m_rcPageMargins, (RECT{500, 0, 1234, 2000}));
+    EXPECT_EQ(service.Printer().pageLayout().pageSize().id(), QPageSize::A4);
+
+    WhenModal<CPageSetupDlg>([](CPageSetupDlg& dialog) { dialog.MarginBox(0)->setValue(3.0); },
+                             false);
+    EXPECT_FALSE(service.PageSetup(nullptr));
+    EXPECT_EQ(settings.m_rcPageMargins, (RECT{500, 0, 1234, 2000}));
+
+    // The new margins reach the printed page.
+    const QString path = Pdf("setup.pdf");
+    ASSERT_EQ(service.PrintToPdf(Source(QStringLiteral("Left")), path), PrintResult::Printed);
+    const std::vector<Page> pages = ReadPdf(path);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NEAR(pages[0].width, 595, 1); // A4
+    const Word* word = pages[0].Find(QStringLiteral("Left"));
+    ASSERT_TRUE(word);
+    EXPECT_NEAR(word->xMin, 36, 1.5);
+}
+
+TEST(PrintProgress, CancelInTheProgressWindowStopsTheJobAtTheNextPage) {
+    CPrintProgressDlg progress(QStringLiteral("Shopping"));
+    EXPECT_TRUE(progress.OnPage(1));
+    EXPECT_TRUE(progress.isVisible());
+    EXPECT_EQ(progress.PageText(), QStringLiteral("Page 1"));
+    auto* buttons = progress.findChild<QDialogButtonBox*>();
+    ASSERT_TRUE(buttons);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+    EXPECT_FALSE(progress.OnPage(2));
+    EXPECT_TRUE(progress.IsCancelled());
+    QTest::keyClick(&progress, Qt::Key_Escape); // Escape cancels too and does not close
+    EXPECT_TRUE(progress.isVisible());
 }
