@@ -272,3 +272,17 @@ TEST_F(OptionsTest, AStoredPatternLongerThanTheLimitIsRefusedWhenThePageIsLeft) 
     EXPECT_FALSE(sheet.result() == QDialog::Accepted);
     EXPECT_EQ(applied, 0);
 }
+
+TEST_F(OptionsTest, AScreenFontThisSystemLacksShowsTheFaceItResolvesTo) {
+    settings = CAppSettings(96); // the classic default: 10-point "Courier"
+    lastPage = 1;
+    COptionsSheet sheet(Context());
+    sheet.show();
+    CFontNameCombo* names = sheet.Editor().NameBox();
+    EXPECT_GE(names->FindExact(names->currentText()), 0) << names->currentText().toStdString();
+    sheet.accept();
+    EXPECT_TRUE(ui.boxes.empty()) << ui.LastBox();
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_STRNE(settings.m_lfScreenFont.lfFaceName, "Courier");
+    EXPECT_EQ(settings.m_lfScreenFont.lfHeight, -13); // still 10 points
+}

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -192,8 +193,16 @@ void CEditorPageDlg::OnVarWidthClicked() {
     if (m_pName->m_nFixedOnly == (fixedOnly ? 1 : 0))
         return;
     m_pName->FillFontList(fixedOnly);
-    m_pName->SelectFont(Text(std::string(m_lf.lfFaceName, strnlen(m_lf.lfFaceName, LF_FACESIZE))),
-                        m_lf.lfCharSet);
+    const QString face = Text(std::string(m_lf.lfFaceName, strnlen(m_lf.lfFaceName, LF_FACESIZE)));
+    m_pName->SelectFont(face, m_lf.lfCharSet);
+    if (m_pName->FindExact(m_pName->GetBoxText()) < 0) {
+        // A face this system does not have (a record made elsewhere, or the classic default
+        // "Courier"): show the face the font really resolves to, which is what the pane shows.
+        const QString resolved = QFontInfo(LogFontToQFont(m_lf, m_nLogPixelsY)).family();
+        m_pName->SelectFont(resolved, DEFAULT_CHARSET);
+        if (m_pName->FindExact(m_pName->GetBoxText()) < 0)
+            m_pName->SelectByText(face, true); // still unknown: the user must choose
+    }
     OnNameChanged();
 }
 
