@@ -246,11 +246,11 @@ TEST_F(PrintTest, AnEmptyHeaderLetsTheBodyStartAtTheTopMarginAndCodesExpandInThe
 
 TEST_F(PrintTest, PrintingTheSelectionLeavesTheEditPaneExactlyAsItWas) {
     CEditPaneView pane(settings, ui);
-    pane.setPlainText(QStringLiteral("keep out\nprint me\nkeep out too"));
+    pane.setPlainText(QStringLiteral("keep out\nprint me\nalso\nkeep out too"));
     pane.SetImageCode(8);
     QTextCursor cursor = pane.textCursor();
     cursor.setPosition(9);
-    cursor.setPosition(17, QTextCursor::KeepAnchor);
+    cursor.setPosition(22, QTextCursor::KeepAnchor);
     pane.setTextCursor(cursor);
     pane.m_bTextChanged = false;
 
@@ -272,12 +272,15 @@ TEST_F(PrintTest, PrintingTheSelectionLeavesTheEditPaneExactlyAsItWas) {
     EXPECT_TRUE(preselected);
     const std::vector<Page> pages = ReadPdf(path);
     ASSERT_EQ(pages.size(), 1u);
-    EXPECT_TRUE(pages[0].Find(QStringLiteral("print")));
+    const Word* print = pages[0].Find(QStringLiteral("print"));
+    const Word* also = pages[0].Find(QStringLiteral("also"));
+    ASSERT_TRUE(print && also);
+    EXPECT_GT(also->yMin, print->yMax - 1); // the selection's two lines stay two lines
     EXPECT_FALSE(pages[0].Find(QStringLiteral("keep")));
 
     EXPECT_EQ(pane.PaneText(), before);
     EXPECT_EQ(pane.textCursor().selectionStart(), 9);
-    EXPECT_EQ(pane.textCursor().selectionEnd(), 17);
+    EXPECT_EQ(pane.textCursor().selectionEnd(), 22);
     EXPECT_FALSE(pane.m_bTextChanged);
 
     // Without a selection the dialog offers none and the whole text prints.

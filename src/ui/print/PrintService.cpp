@@ -46,8 +46,11 @@ PrintResult CPrintService::Print(const PRINTSOURCE& source, const QString& selec
     if (!accepted)
         return PrintResult::Cancelled;
     PRINTSOURCE what = source;
-    if (!selection.isEmpty() && m_pPrinter->printRange() == QPrinter::Selection)
+    if (!selection.isEmpty() && m_pPrinter->printRange() == QPrinter::Selection) {
+        // A text cursor's selection separates lines with U+2029.
         what.text = selection;
+        what.text.replace(QChar::ParagraphSeparator, u'\n');
+    }
     const QString name = QString::fromStdString(source.itemTitle);
     std::unique_ptr<IPrintProgress> progress =
         m_makeProgress ? m_makeProgress(name, parent)

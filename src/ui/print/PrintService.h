@@ -25,8 +25,9 @@ public:
 
     QPrinter& Printer() { return *m_pPrinter; }
 
-    // File > Print. selection: the selected text, empty when nothing is selected (then the
-    // dialog offers no selection choice; otherwise it offers it and preselects it).
+    // File > Print. selection: the selected text (as QTextCursor::selectedText gives it),
+    // empty when nothing is selected (then the dialog offers no selection choice; otherwise
+    // it offers it and preselects it).
     PrintResult Print(const PRINTSOURCE& source, const QString& selection, QWidget* parent);
     // File > Print Preview: the same pages in a preview window.
     void PrintPreview(const PRINTSOURCE& source, QWidget* parent);
