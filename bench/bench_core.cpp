@@ -77,7 +77,8 @@ void MakeGigabyteFile(const std::string& path) {
     HTREEITEM root = tree.InsertItem("Notarium", 1, 1);
     CBlockFile file(path, CFile::modeReadWrite);
     file.CheckSignature();
-    file.m_bDeferHeader = true;
+    file.SetJournaled(false); // made once for measuring: no crash to survive
+    CStoreOperation op(file);
     std::string text(9999, 'x');
     for (std::size_t i = 0; i < text.size(); i += 61)
         text[i] = '\n';
@@ -92,8 +93,8 @@ void MakeGigabyteFile(const std::string& path) {
         tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM, title, 8, 8, 0, 0, chain, root,
                         TVI_SORT);
     }
-    file.m_bDeferHeader = false;
     treestream::WriteTree(file, tree);
+    op.Commit();
     file.Close();
     std::printf("made %s: %.2f GB\n", path.c_str(), std::filesystem::file_size(path) / 1e9);
 }

@@ -10,24 +10,9 @@
 #include "store/ChainWriter.h"
 #include "store/TreeStream.h"
 
-#include <cerrno>
-#include <filesystem>
-
 namespace {
 
 constexpr std::size_t kCopyBuffer = 1 << 20;
-
-std::string DirectoryOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-// The file that a rename must replace: the data file itself, also behind a symbolic link.
-std::string RealPathOf(const std::string& path) {
-    std::error_code ec;
-    auto real = std::filesystem::canonical(path, ec);
-    return ec ? path : real.string();
-}
 
 // Copies one text chain of the open file to the end of the new one; returns its new offset.
 DWORD CopyTextChain(CBlockFile& store, DWORD offset, CChainWriter& writer,
@@ -51,18 +36,17 @@ DWORD CopyTextChain(CBlockFile& store, DWORD offset, CChainWriter& writer,
     return first;
 }
 
-// Steps 5 to 10 of the command: the new file, complete and committed, under tempPath.
-// The items' text references point into it afterwards.
-void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, const std::string& tempPath,
+// Steps 5 to 10 of the command: the new file, complete and committed, in `temp` (open on
+// the work file). The items' text references point into it afterwards.
+void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, CBlockFile& temp,
                         CStatusProgress& progress) {
-    CBlockFile temp;
-    temp.Open(tempPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive);
+    temp.SetJournaled(false); // nobody reads it before it is complete
+    CStoreOperation op(temp); // the header and the commit once, at the end
     temp.m_header.SetNew();
     temp.WriteHeader();
     // The tree stream first, so that it takes the first blocks; its references are fixed
     // up by the second write below, which has the same length and rewrites it in place.
     treestream::WriteTree(temp, tree);
-    temp.m_bDeferHeader = true;
 
     CChainWriter writer(temp);
     std::vector<BYTE> buffer(kCopyBuffer);
@@ -76,10 +60,7 @@ void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, const std::string& t
     }
     writer.Flush();
     treestream::WriteTree(temp, tree);
-    if (temp.IsHeaderDirty())
-        temp.WriteHeader();
-    temp.Flush();
-    temp.Close();
+    op.Commit();
 }
 
 } // namespace
@@ -97,44 +78,37 @@ bool CNotariumDoc::OnCompact(bool bAsk) {
     progress.SetPos(0);
 
     const std::string path = m_strPathName;
-    const std::string realPath = RealPathOf(path);
-    std::string tempPath;
-    if (!fs_util::GetTempFileName(DirectoryOf(realPath), "NOTA", tempPath)) {
+    CFileReplacement replacement(path, "NOTA");
+    CBlockFile temp;
+    try {
+        replacement.Create(temp);
+    } catch (const CFileException&) {
         m_ui.MessageBox(str::kTempFileError, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
 
-    // Puts the tree back on the unchanged data file after a failure.
-    auto restore = [&] {
-        m_store.AbandonTransfer();
-        fs_util::DeleteFile(tempPath);
-        ReloadTree();
-    };
     try {
-        BuildCompactedFile(m_store, tree, tempPath, progress);
-        std::error_code ec;
-        auto perms = std::filesystem::status(realPath, ec).permissions();
-        if (!ec)
-            std::filesystem::permissions(tempPath, perms, ec);
-        if (!fs_util::SafeReplaceFile(tempPath, realPath)) {
-            int err = errno;
-            CFileException::ThrowOsError(err, path);
-        }
+        CTransferScope transfer(m_store);
+        BuildCompactedFile(m_store, tree, temp, progress);
+        // The data file is ours (its lock is held): the rename replaces nobody else's file.
+        replacement.Commit(&m_store);
     } catch (const CFileException& e) {
         m_ui.ReportError(e);
-        restore();
+        temp.Abort();
+        ReloadTree(); // the data file is unchanged: its references again
         return false;
     } catch (...) {
-        restore();
+        temp.Abort();
+        ReloadTree();
         throw;
     }
 
-    // The compacted file is in place: adopt it. The tree's references already match it.
+    // The compacted file is in place: adopt the open, locked handle, so that no other
+    // process can take the file between the rename and this open. The tree's references
+    // already match it.
     DeleteContents();
-    if (!OnOpenDocument(path)) {
-        // Nothing may refer to a file that is no longer open.
-        tree.DeleteAllItems();
-        return false;
-    }
+    temp.SetFilePath(path);
+    temp.SetJournaled(true);
+    m_store.TakeOver(temp);
     return true;
 }

@@ -47,24 +47,6 @@ bool EndsWithTxt(const std::string& name) {
     return ext == ".txt";
 }
 
-// Holds back the store's header writes for the whole import.
-class CDeferHeader {
-public:
-    explicit CDeferHeader(CBlockFile& store) : m_store(store) { m_store.m_bDeferHeader = true; }
-    ~CDeferHeader() { m_store.m_bDeferHeader = false; }
-    void Commit() {
-        m_store.m_bDeferHeader = false;
-        if (m_store.IsHeaderDirty())
-            m_store.WriteHeader();
-        m_store.Flush();
-    }
-    CDeferHeader(const CDeferHeader&) = delete;
-    CDeferHeader& operator=(const CDeferHeader&) = delete;
-
-private:
-    CBlockFile& m_store;
-};
-
 struct Stopped {};
 
 class CImporter {
@@ -98,9 +80,6 @@ private:
     HTREEITEM m_hTarget = nullptr;
     bool m_bTargetTextSet = false;
     std::vector<HTREEITEM> m_inserted; // items made directly in the target
-    std::vector<DWORD> m_slowChains;   // chains made from free blocks
-    std::uint64_t m_nFastStart = 0;    // file length when appending began (0: not begun)
-    bool m_bTreeWritten = false;       // the tree stream on disk is being rewritten
     std::unique_ptr<CChainWriter> m_writer;
 
     // Reading the sources.
@@ -175,18 +154,18 @@ Report CImporter::Run(HTREEITEM hTarget, const std::vector<std::string>& sources
     if (m_progress)
         m_progress->Begin(Count(sources));
 
-    // ---- One document operation. A transaction (rollback journal) wraps everything from
-    // here to the end of Commit(); Undo() is what its rollback replaces in memory. ----
-    CDeferHeader defer(m_store);
+    // One store operation: the texts, the tree and the header reach the file together or
+    // not at all (a failure or a stop rolls the file back; Undo puts the tree back).
     try {
+        CStoreOperation op(m_store);
+        CTransferScope transfer(m_store);
         CTreeUpdateLock lock(m_tree);
         for (const std::string& source : sources)
             ImportSource(source);
         if (m_writer)
             m_writer->Flush();
-        m_bTreeWritten = true;
         treestream::WriteTree(m_store, m_tree);
-        defer.Commit();
+        op.Commit();
     } catch (const Stopped&) {
         Undo();
         m_report = Report{};
@@ -206,7 +185,7 @@ Report CImporter::Run(HTREEITEM hTarget, const std::vector<std::string>& sources
 }
 
 void CImporter::Undo() {
-    m_store.AbandonTransfer();
+    // The store operation has rolled the file back already; the tree follows it.
     m_writer.reset();
     {
         CTreeUpdateLock lock(m_tree);
@@ -216,23 +195,6 @@ void CImporter::Undo() {
     m_inserted.clear();
     if (m_bTargetTextSet)
         m_tree.SetItemData(m_hTarget, 0);
-    try {
-        // The appended blocks go first; then, if the failure came while the tree stream was
-        // being rewritten, the old tree is written again (a link past the end is cut
-        // there); only then are the chains taken from free blocks given back.
-        if (m_nFastStart != 0)
-            m_store.SetLength(m_nFastStart);
-        if (m_bTreeWritten)
-            treestream::WriteTree(m_store, m_tree);
-        for (DWORD chain : m_slowChains)
-            m_store.FreeChain(chain);
-        m_store.m_bDeferHeader = false;
-        m_store.SetHeaderDirty();
-        m_store.WriteHeader();
-        m_store.Flush();
-    } catch (const CFileException&) {
-        m_store.AbandonTransfer(); // the file needs a repair; the report says the import failed
-    }
 }
 
 DWORD CImporter::StoreText(const std::string& text) {
@@ -243,7 +205,6 @@ DWORD CImporter::StoreText(const std::string& text) {
     if (!m_writer && m_store.GetFreeList() != 0) {
         // Free blocks first, one chain at a time.
         DWORD chain = m_store.BeginNewChain();
-        m_slowChains.push_back(chain);
         m_store.WriteData(len, 4);
         m_store.WriteData(text.c_str(), text.size() + 1);
         m_store.EndTransfer();
@@ -251,10 +212,7 @@ DWORD CImporter::StoreText(const std::string& text) {
     }
     if (!m_writer) {
         // No free blocks left: the rest goes to the end of the file in consecutive blocks.
-        if ((m_store.GetLength() - HEADER_SIZE) % BLOCK_SIZE != 0)
-            m_store.SetLength(m_store.GetLength() -
-                              (m_store.GetLength() - HEADER_SIZE) % BLOCK_SIZE + BLOCK_SIZE);
-        m_nFastStart = m_store.GetLength();
+        m_store.DropPartialBlock();
         m_writer = std::make_unique<CChainWriter>(m_store);
     }
     DWORD chain = m_writer->Begin(4 + text.size() + 1);

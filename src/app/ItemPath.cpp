@@ -24,6 +24,17 @@ bool Split(const std::string& path, std::vector<std::string>& titles) {
     return true;
 }
 
+std::string ParentOf(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == '/' || path[i + 1] == '\\'))
+            ++i; // an escaped character, never a separator
+        else if (path[i] == '/')
+            last = i;
+    }
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
 HTREEITEM Find(const CTreeCtrl& tree, const std::string& path) {
     std::vector<std::string> titles;
     if (!Split(path, titles))

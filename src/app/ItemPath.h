@@ -11,6 +11,9 @@ namespace itempath {
 
 // Splits a path into titles; false for an empty path or an empty segment.
 bool Split(const std::string& path, std::vector<std::string>& titles);
+// The part of a path before its last separating "/", exactly as written (empty when the
+// path has one title).
+std::string ParentOf(const std::string& path);
 // The item a path names, or null.
 HTREEITEM Find(const CTreeCtrl& tree, const std::string& path);
 // The path of an item.

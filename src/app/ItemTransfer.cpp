@@ -13,30 +13,6 @@
 
 using namespace nota;
 
-namespace {
-
-// Holds the store's header writes back for a batch, then writes the header once.
-class CDeferHeader {
-public:
-    explicit CDeferHeader(CBlockFile& store) : m_store(store) { m_store.m_bDeferHeader = true; }
-    ~CDeferHeader() { m_store.m_bDeferHeader = false; }
-    // Ends the batch: the header reaches the disk now rather than at the next transfer.
-    void Commit() {
-        m_store.m_bDeferHeader = false;
-        if (m_store.IsHeaderDirty())
-            m_store.WriteHeader(); // stays marked dirty: the next transfer or the close
-                                   // writes the same header again, harmlessly
-        m_store.Flush();
-    }
-    CDeferHeader(const CDeferHeader&) = delete;
-    CDeferHeader& operator=(const CDeferHeader&) = delete;
-
-private:
-    CBlockFile& m_store;
-};
-
-} // namespace
-
 HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder) {
     CTreeCtrl& tree = m_tree;
     int image = bFolder ? IMAGE_FOLDER : IMAGE_TEXTLET;
@@ -46,7 +22,10 @@ HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& titl
     if (!h)
         return nullptr;
     tree.SelectItem(h);
-    SaveTree();
+    if (!SaveTree()) {
+        tree.DeleteItem(h); // the file does not have it: neither does the tree
+        return nullptr;
+    }
     return h;
 }
 
@@ -99,13 +78,22 @@ HTREEITEM CNotariumDoc::MoveItem(HTREEITEM hItem, HTREEITEM hNewParent) {
     if (m_pTreePane && caret && treewalk::IsSameOrAncestor(tree, caret, hItem))
         m_pTreePane->SaveSelectedText();
     AdjustParent(hItem);
+    HTREEITEM hOldParent = tree.GetParentItem(hItem);
     HTREEITEM result;
     {
         CTreeUpdateLock lock(tree);
         result = CopySubtree(hItem, hNewParent);
         tree.DeleteItem(hItem);
     }
-    SaveTree();
+    if (!SaveTree()) {
+        // The file still has the item where it was: so has the tree again.
+        CTreeUpdateLock lock(tree);
+        if (result) {
+            CopySubtree(result, hOldParent ? hOldParent : TVI_ROOT);
+            tree.DeleteItem(result);
+        }
+        return nullptr;
+    }
     return result;
 }
 
@@ -137,26 +125,24 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
     if (!hItem)
         return false;
     AdjustParent(hItem);
-    CDeferHeader defer(m_store);
     try {
-        // The chains are freed only after the tree stream without the subtree is on disk,
-        // so a failure can never leave the file's tree pointing at free blocks.
+        // One operation: the tree stream without the subtree and the freed chains reach the
+        // file together, so a free list never holds a chain that the file's tree still uses.
+        CStoreOperation op(m_store);
+        CTransferScope transfer(m_store);
         std::vector<DWORD> chains;
         CollectSubtreeText(tree, hItem, chains);
-        {
-            CTreeUpdateLock lock(tree);
-            tree.DeleteItem(hItem);
-        }
-        treestream::WriteTree(m_store, tree);
+        treestream::WriteTree(m_store, tree, hItem);
         for (DWORD chain : chains)
             m_store.FreeChain(chain);
-        defer.Commit();
-        return true;
+        op.Commit();
     } catch (const CFileException& e) {
-        m_store.AbandonTransfer();
-        m_ui.ReportError(e);
+        m_ui.ReportError(e); // the file and the tree still have the item
         return false;
     }
+    CTreeUpdateLock lock(tree);
+    tree.DeleteItem(hItem);
+    return true;
 }
 
 std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
@@ -192,9 +178,11 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
     if (!data)
         return nullptr;
     CStatusMessage status(m_ui, str::kInsertingItem);
-    CDeferHeader defer(m_store);
     HTREEITEM result = nullptr;
+    std::vector<HTREEITEM> inserted; // the top-level items this call inserted
     try {
+        CStoreOperation op(m_store);
+        CTransferScope transfer(m_store);
         CTreeUpdateLock lock(tree);
         payload::CPayloadReader reader(data, size);
         payload::CPayloadReader::Item it;
@@ -220,16 +208,20 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
             HTREEITEM h =
                 tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, it.title,
                                 kind, kind, 0, 0, chain, parents.back(), TVI_SORT);
-            if (parents.size() == 1)
+            if (parents.size() == 1) {
                 result = h;
+                inserted.push_back(h);
+            }
             parents.push_back(h);
         }
+        treestream::WriteTree(m_store, tree);
+        op.Commit();
     } catch (const CFileException&) {
-        m_store.AbandonTransfer();
-        SaveTree(); // the items inserted so far stay, with their chains
+        // Nothing of the insertion reached the file: the tree loses the new items again.
+        CTreeUpdateLock lock(tree);
+        for (HTREEITEM h : inserted)
+            tree.DeleteItem(h);
         throw;
     }
-    SaveTree();
-    defer.Commit();
     return result;
 }

@@ -1,6 +1,7 @@
 #include "app/NotariumDoc.h"
 
 #include "app/TreeWalk.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Strings.h"
 #include "store/TreeStream.h"
@@ -27,26 +28,23 @@ std::vector<BYTE> NewDatabaseStream() {
 } // namespace
 
 DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) {
-    try {
-        store.BeginRead(offset);
-        BYTE len[4];
-        store.ReadData(len, 4);
-        DWORD length = GetLE32(len);
-        if (length > store.MaxChainBytes())
-            throw CFileException(CFileException::endOfFile, store.GetFilePath());
-        bytes.resize(length);
-        store.ReadData(bytes.data(), length);
-        store.EndTransfer();
-        return length;
-    } catch (...) {
-        store.AbandonTransfer();
-        throw;
-    }
+    CTransferScope transfer(store);
+    store.BeginRead(offset);
+    BYTE len[4];
+    store.ReadData(len, 4);
+    DWORD length = GetLE32(len);
+    if (length > store.MaxChainBytes())
+        throw CFileException(CFileException::endOfFile, store.GetFilePath());
+    bytes.resize(length);
+    store.ReadData(bytes.data(), length);
+    store.EndTransfer();
+    return length;
 }
 
 CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
     : m_ui(ui), m_settings(settings) {
     m_tree.AddObserver(this);
+    m_store.m_onCommitted = [this] { CheckFileIdentity(); };
 }
 
 CNotariumDoc::~CNotariumDoc() {
@@ -62,13 +60,20 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
     try {
         CBlockFile file;
         if (bCreate) {
-            file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive);
+            // Built beside the path and renamed over it: no partial file is ever left, and a
+            // file that another process holds is not replaced.
+            CFileReplacement replacement(path, "NOTA");
+            replacement.Create(file);
+            file.SetJournaled(false);
+            CStoreOperation op(file);
             file.m_header.SetNew();
             file.WriteHeader();
             file.SetTreeData(file.BeginNewChain());
             std::vector<BYTE> stream = NewDatabaseStream();
             file.WriteData(stream.data(), stream.size());
             file.EndTransfer();
+            op.Commit();
+            replacement.Commit();
             file.Close();
             return true;
         }
@@ -101,12 +106,57 @@ bool CNotariumDoc::OnOpenDocument(const std::string& path) {
             m_ui.ReportError(e);
         return false;
     }
+    const bool bRolledBack = file.WasRolledBack();
     DeleteContents();
     m_store.TakeOver(file);
-    m_store.m_bDeferHeader = false;
     m_strPathName = path;
     m_settings.m_strLastFile = path;
+    m_bOrphanReported = false;
+    if (bRolledBack)
+        m_ui.ShowNotice(Format(str::kRolledBack, path));
     return true;
+}
+
+void CNotariumDoc::CheckFileIdentity() noexcept {
+    if (!m_store.IsOpen() || m_store.IsStillAtPath())
+        return;
+    // Nobody can find the file we write into any more: put it back at its path, crash-safely,
+    // and go on with that file.
+    try {
+        CFileReplacement replacement(m_strPathName, "NOTA");
+        {
+            CFile copy;
+            replacement.Create(copy);
+            std::vector<BYTE> buf(1 << 20);
+            const std::uint64_t length = static_cast<CFile&>(m_store).GetLength();
+            for (std::uint64_t at = 0; at < length;) {
+                auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), length - at));
+                m_store.ReadAt(at, buf.data(), n);
+                copy.Write(buf.data(), static_cast<UINT>(n));
+                at += n;
+            }
+            copy.Flush();
+            replacement.Commit();
+            copy.Close();
+        }
+        CBlockFile file;
+        file.Open(m_strPathName, CFile::modeReadWrite | CFile::shareExclusive);
+        if (!file.CheckSignature())
+            throw CFileException(CFileException::invalidFile, m_strPathName);
+        m_store.Abort();
+        m_store.TakeOver(file);
+        m_bOrphanReported = false;
+        m_ui.MessageBox(Format(str::kWrittenBack, m_strPathName, m_strPathName),
+                        MB_OK | MB_ICONEXCLAMATION);
+    } catch (const std::exception& e) {
+        if (m_bOrphanReported)
+            return;
+        m_bOrphanReported = true;
+        auto* file = dynamic_cast<const CFileException*>(&e);
+        m_ui.MessageBox(Format(str::kNotWrittenBack, m_strPathName,
+                               file ? file->GetErrorMessage() : std::string(e.what())),
+                        MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void CNotariumDoc::DeleteContents() {
@@ -143,9 +193,9 @@ bool CNotariumDoc::LoadTree() {
     {
         CTreeUpdateLock lock(tree);
         try {
+            CTransferScope transfer(m_store);
             treestream::ReadTree(m_store, tree, m_settings.m_bRememberTreeState, result);
         } catch (const CFileException& e) {
-            m_store.AbandonTransfer();
             m_ui.ReportError(e);
             ok = false;
         }
@@ -162,10 +212,12 @@ bool CNotariumDoc::SaveTree() {
     if (!m_store.IsOpen())
         return false;
     try {
+        CStoreOperation op(m_store);
+        CTransferScope transfer(m_store);
         treestream::WriteTree(m_store, tree);
+        op.Commit();
         return true;
     } catch (const CFileException& e) {
-        m_store.AbandonTransfer();
         m_ui.ReportError(e);
         return false;
     }
@@ -192,6 +244,9 @@ void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
     auto offset = static_cast<DWORD>(tree.GetItemData(hItem));
     DWORD newOffset = offset;
     std::size_t n = pane.GetWindowTextLength();
+    // The text and the tree that refers to it reach the file together, or neither does.
+    CStoreOperation op(m_store);
+    CTransferScope transfer(m_store);
     if (n == 0) {
         m_store.FreeChain(offset);
         newOffset = 0;
@@ -199,22 +254,24 @@ void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
         std::string text = pane.GetWindowText();
         if (text.size() >= std::numeric_limits<DWORD>::max())
             throw CFileException(CFileException::diskFull, m_store.GetFilePath());
-        try {
-            newOffset =
-                offset == 0 ? m_store.BeginNewChain() : (m_store.BeginWrite(offset), offset);
-            BYTE len[4];
-            PutLE32(len, static_cast<DWORD>(text.size() + 1));
-            m_store.WriteData(len, 4);
-            m_store.WriteData(text.c_str(), text.size() + 1);
-            m_store.EndTransfer();
-        } catch (...) {
-            m_store.AbandonTransfer();
-            throw;
-        }
+        newOffset = offset == 0 ? m_store.BeginNewChain() : (m_store.BeginWrite(offset), offset);
+        BYTE len[4];
+        PutLE32(len, static_cast<DWORD>(text.size() + 1));
+        m_store.WriteData(len, 4);
+        m_store.WriteData(text.c_str(), text.size() + 1);
+        m_store.EndTransfer();
     }
-    if (newOffset != offset) {
-        tree.SetItemData(hItem, newOffset);
-        SaveTree();
+    if (newOffset == offset) {
+        op.Commit();
+        return;
+    }
+    tree.SetItemData(hItem, newOffset);
+    try {
+        treestream::WriteTree(m_store, tree);
+        op.Commit();
+    } catch (...) {
+        tree.SetItemData(hItem, offset); // the file still has the old text
+        throw;
     }
 }
 

@@ -76,8 +76,12 @@ private:
     CTreeCtrl m_tree;
     std::string m_strPathName;
 
+    bool m_bOrphanReported = false; // told the user the file lost its name and stayed lost
+
     // Every expansion, whoever asks for it, shows in the item's open picture.
     void OnItemExpanded(HTREEITEM hItem, UINT action) override;
+    // After every commit: a data file that lost its name is written back at its path.
+    void CheckFileIdentity() noexcept;
     void AdjustParent(HTREEITEM hItem);
     HTREEITEM CopySubtree(HTREEITEM hSource, HTREEITEM hNewParent);
     static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,

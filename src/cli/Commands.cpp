@@ -45,9 +45,14 @@ bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items) 
     return true;
 }
 
+// Ends a command. After a failed change the file is as before it: the tree in memory,
+// which may differ from it, is not written back.
 int Done(CCliSession& s, bool ok) {
-    bool closed = s.Close();
-    return ok && closed ? 0 : 1;
+    if (!ok) {
+        s.m_doc.DeleteContents();
+        return 1;
+    }
+    return s.Close() ? 0 : 1;
 }
 
 void JsonString(std::ostream& out, const std::string& bytes) {
@@ -172,8 +177,7 @@ int Add(const Args& args, Streams& io) {
         return 1;
     HTREEITEM parent = TVI_ROOT;
     if (titles.size() > 1) {
-        std::string parentPath =
-            rest[1].substr(0, rest[1].size() - itempath::Escape(titles.back()).size() - 1);
+        std::string parentPath = itempath::ParentOf(rest[1]); // as the user wrote it
         HTREEITEM p = FindItem(s, parentPath);
         if (!p)
             return 1;

@@ -12,3 +12,7 @@ int CConsoleUi::MessageBox(const std::string& text, UINT type) {
         ++m_nErrors;
     return IDOK;
 }
+
+void CConsoleUi::ShowNotice(const std::string& text) {
+    m_err << text << '\n';
+}

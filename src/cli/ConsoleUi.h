@@ -12,6 +12,8 @@ public:
 
     int MessageBox(const std::string& text, UINT type) override;
     void SetStatusText(const std::string&) override {}
+    // A notice is a line on standard error, not counted as an error.
+    void ShowNotice(const std::string& text) override;
     void BeginProgress(int, int) override {}
     void SetProgressPos(int) override {}
     void EndProgress() override {}

@@ -67,12 +67,18 @@ int RunCompact(const std::vector<std::string>& args) {
 int RunCheck(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return Usage("nota check FILE");
-    // The repaired copy goes to a scratch file that is thrown away.
-    std::string dir, scratch;
-    if (!fs_util::GetTempPath(dir) || !fs_util::GetTempFileName(dir, "NOTACHK", scratch)) {
+    // The repaired copy goes to a scratch file that is thrown away. Its name is fixed per
+    // source, so that a check that was killed leaves one file, which the next one reuses.
+    std::string dir;
+    if (!fs_util::GetTempPath(dir)) {
         std::cerr << "Error creating temporary file." << std::endl;
         return 2;
     }
+    std::string flat = fs_util::ResolveLinks(args[0]);
+    for (char& c : flat)
+        if (c == '/')
+            c = '_';
+    const std::string scratch = fs_util::WorkFilePath(dir + flat, "NOTACHK");
     int status = RepairTo(args[0], scratch);
     fs_util::DeleteFile(scratch);
     return status;

@@ -11,6 +11,51 @@ CFile::FaultHook& Hook() {
     static CFile::FaultHook hook;
     return hook;
 }
+
+CFile::IoObserver& Observer() {
+    static CFile::IoObserver observer;
+    return observer;
+}
+
+// Opening a path and locking what it names are two steps; a file renamed over the path in
+// between is met by trying again, a few times at most.
+constexpr int kOpenAttempts = 8;
+} // namespace
+
+void CFile::SetIoObserver(IoObserver observer) {
+    Observer() = std::move(observer);
+}
+
+void CFile::CallIoObserver(const IoEvent& event) {
+    if (Observer())
+        Observer()(event);
+}
+
+bool CFile::GetFileId(FileId& id) const {
+    struct stat st {};
+    if (m_hFile < 0 || ::fstat(m_hFile, &st) != 0)
+        return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool CFile::IsStillAtPath() const {
+    FileId mine;
+    struct stat st {};
+    if (!GetFileId(mine) || ::stat(m_strFileName.c_str(), &st) != 0)
+        return false;
+    return mine ==
+           FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+namespace {
+bool NamesSameFile(int fd, const std::string& path) {
+    struct stat a {
+    }, b{};
+    if (::fstat(fd, &a) != 0 || ::stat(path.c_str(), &b) != 0)
+        return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 } // namespace
 
 void CFile::SetFaultHook(FaultHook hook) {
@@ -50,28 +95,41 @@ void CFile::Open(const std::string& path, UINT flags) {
     int oflags = access | O_CLOEXEC;
     if (flags & modeCreate)
         oflags |= O_CREAT;
-    int fd;
-    do {
-        fd = ::open(path.c_str(), oflags, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        CFileException::ThrowOsError(errno, path);
-
-    // Take the lock before truncating, so that creating over a file that another process
-    // holds never destroys it.
     UINT share = flags & 0x70;
     int lock = 0;
     if (share == shareExclusive)
         lock = LOCK_EX;
     else if (share == shareDenyWrite || share == shareDenyRead)
         lock = LOCK_SH;
-    if (lock && ::flock(fd, lock | LOCK_NB) != 0) {
-        int err = errno;
-        ::close(fd);
-        throw CFileException(err == EWOULDBLOCK ? CFileException::sharingViolation
-                                                : CFileException::OsErrorToCause(err),
-                             path, err);
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        do {
+            fd = ::open(path.c_str(), oflags, 0644);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            CFileException::ThrowOsError(errno, path);
+        // Take the lock before truncating, so that creating over a file that another process
+        // holds never destroys it.
+        if (lock && ::flock(fd, lock | LOCK_NB) != 0) {
+            int err = errno;
+            ::close(fd);
+            throw CFileException(err == EWOULDBLOCK ? CFileException::sharingViolation
+                                                    : CFileException::OsErrorToCause(err),
+                                 path, err);
+        }
+        if (lock)
+            CallIoObserver({Op::Open, path, fd, 0, 0, nullptr}); // locked, not yet checked
+        if (lock && !NamesSameFile(fd, path)) {
+            // The file we locked lost its name (a compaction or repair put a new file in its
+            // place before we got the lock): whatever we wrote would be lost. Open again.
+            ::close(fd);
+            fd = -1;
+            if (attempt + 1 == kOpenAttempts)
+                throw CFileException(CFileException::sharingViolation, path, EWOULDBLOCK);
+        }
     }
+    if ((flags & modeCreate) && !(flags & modeNoTruncate))
+        CallIoObserver({Op::SetLength, path, fd, 0, 0, nullptr});
     if ((flags & modeCreate) && !(flags & modeNoTruncate) && ::ftruncate(fd, 0) != 0) {
         int err = errno;
         ::close(fd);
@@ -88,6 +146,7 @@ void CFile::Open(const std::string& path, UINT flags) {
     m_strFileName = path;
     m_nPosition = 0;
     m_nLength = static_cast<std::uint64_t>(st.st_size);
+    OnOpened(flags);
 }
 
 void CFile::Close() {
@@ -147,6 +206,7 @@ void CFile::Write(const void* buffer, UINT count) {
     if (m_hFile < 0)
         throw CFileException(CFileException::invalidFile, m_strFileName);
     CallFaultHook(Op::Write, m_strFileName);
+    CallIoObserver({Op::Write, m_strFileName, m_hFile, m_nPosition, count, nullptr});
     auto* p = static_cast<const char*>(buffer);
     UINT done = 0;
     while (done < count) {
@@ -168,6 +228,7 @@ void CFile::SetLength(std::uint64_t length) {
     if (m_hFile < 0)
         throw CFileException(CFileException::invalidFile, m_strFileName);
     CallFaultHook(Op::SetLength, m_strFileName);
+    CallIoObserver({Op::SetLength, m_strFileName, m_hFile, length, 0, nullptr});
     if (::ftruncate(m_hFile, static_cast<off_t>(length)) != 0)
         CFileException::ThrowOsError(errno, m_strFileName);
     m_nLength = length;
@@ -177,6 +238,7 @@ void CFile::Flush() {
     if (m_hFile < 0)
         return;
     CallFaultHook(Op::Flush, m_strFileName);
+    CallIoObserver({Op::Flush, m_strFileName, m_hFile, 0, 0, nullptr});
     if (::fdatasync(m_hFile) != 0 && errno != EINVAL)
         CFileException::ThrowOsError(errno, m_strFileName);
 }

@@ -33,6 +33,27 @@ public:
     static void SetFaultHook(FaultHook hook);
     static void CallFaultHook(Op op, const std::string& path);
 
+    // What a change to the disk is about to do, for a test that simulates a power cut: it
+    // needs the open handle (fd, -1 for a rename or remove) and the range a write or a new
+    // length (offset) concerns. Called after the fault hook let the change go ahead.
+    struct IoEvent {
+        Op op;
+        const std::string& path;
+        int fd;
+        std::uint64_t offset;
+        std::uint64_t size;
+        const std::string* to; // a rename's new name
+    };
+    using IoObserver = std::function<void(const IoEvent&)>;
+    static void SetIoObserver(IoObserver observer);
+    static void CallIoObserver(const IoEvent& event);
+
+    // The file a handle or a path names (device and inode).
+    struct FileId {
+        std::uint64_t dev = 0, ino = 0;
+        bool operator==(const FileId&) const = default;
+    };
+
     CFile() = default;
     CFile(const std::string& path, UINT flags) { Open(path, flags); }
     virtual ~CFile();
@@ -41,7 +62,9 @@ public:
 
     // Opens the file; throws CFileException on failure. With shareExclusive the file is
     // locked (flock) for as long as it stays open here; a second exclusive open anywhere
-    // fails with the sharing-violation cause.
+    // fails with the sharing-violation cause. Once locked, the path must still name the
+    // locked file (another process may have renamed a new file over it in between); if not,
+    // the open starts again on the file the path names now.
     void Open(const std::string& path, UINT flags);
     // As Open, but reports failure through the result and `error` instead of throwing.
     bool Open(const std::string& path, UINT flags, CFileException* error);
@@ -64,9 +87,18 @@ public:
     void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept;
 
     bool IsOpen() const { return m_hFile >= 0; }
+    // The open file's identity; false (errno set) when it cannot be had.
+    bool GetFileId(FileId& id) const;
+    // True when the path still names the open file (a deleted or replaced file does not).
+    bool IsStillAtPath() const;
     const std::string& GetFilePath() const { return m_strFileName; }
+    // The path the open file has now, after it was renamed.
+    void SetFilePath(const std::string& path) { m_strFileName = path; }
 
 protected:
+    // Called at the end of every successful Open, with its flags.
+    virtual void OnOpened(UINT /*flags*/) {}
+
     int m_hFile = -1;
     bool m_bCloseOnDelete = false;
     std::string m_strFileName;

@@ -3,9 +3,11 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -13,27 +15,6 @@
 namespace fs_util {
 
 namespace {
-
-std::string DirOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool SyncDir(const std::string& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return ok;
-}
 
 // Calls the fault hook; a throw from it becomes a failure with errno EIO.
 bool Hooked(CFile::Op op, const std::string& path) {
@@ -58,6 +39,9 @@ bool CopyContents(int in, int out, const std::string& to) {
             return true;
         if (!Hooked(CFile::Op::Write, to))
             return false;
+        off_t at = ::lseek(out, 0, SEEK_CUR);
+        CFile::CallIoObserver({CFile::Op::Write, to, out, static_cast<std::uint64_t>(at),
+                               static_cast<std::uint64_t>(n), nullptr});
         for (ssize_t done = 0; done < n;) {
             ssize_t w = ::write(out, buf.data() + done, static_cast<size_t>(n - done));
             if (w < 0 && errno == EINTR)
@@ -70,6 +54,55 @@ bool CopyContents(int in, int out, const std::string& to) {
 }
 
 } // namespace
+
+std::string DirectoryOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return "./";
+    return path.substr(0, slash + 1);
+}
+
+std::string FileNameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ResolveLinks(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    auto real = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : real.string();
+}
+
+bool SyncDirectory(const std::string& dir) {
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+bool GetPathId(const std::string& path, CFile::FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
+std::string WorkFilePath(const std::string& target, const std::string& prefix) {
+    // FNV-1a of the target's name: stable across runs, distinct per target in one folder.
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : FileNameOf(target)) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", hash);
+    return DirectoryOf(target) + prefix + hex + ".tmp";
+}
 
 bool GetTempPath(std::string& dir) {
     const char* env = std::getenv("TMPDIR");
@@ -109,9 +142,8 @@ bool SafeCopyFile(const std::string& from, const std::string& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
-    std::string dir = DirOf(to);
     std::string tmp;
-    if (!GetTempFileName(dir + "/", "." + BaseOf(to) + ".", tmp)) {
+    if (!GetTempFileName(DirectoryOf(to), "." + FileNameOf(to) + ".", tmp)) {
         int err = errno;
         ::close(in);
         errno = err;
@@ -122,8 +154,11 @@ bool SafeCopyFile(const std::string& from, const std::string& to) {
     struct stat st {};
     if (out >= 0 && (::stat(to.c_str(), &st) == 0 || ::fstat(in, &st) == 0))
         ::fchmod(out, st.st_mode & 07777);
-    bool ok =
-        out >= 0 && CopyContents(in, out, to) && Hooked(CFile::Op::Flush, to) && ::fsync(out) == 0;
+    bool ok = out >= 0 && CopyContents(in, out, to) && Hooked(CFile::Op::Flush, to);
+    if (ok) {
+        CFile::CallIoObserver({CFile::Op::Flush, to, out, 0, 0, nullptr});
+        ok = ::fsync(out) == 0;
+    }
     int err = errno;
     if (out >= 0)
         ::close(out);
@@ -143,15 +178,17 @@ bool SafeCopyFile(const std::string& from, const std::string& to) {
 bool SafeReplaceFile(const std::string& from, const std::string& to) {
     if (!Hooked(CFile::Op::Rename, to))
         return false;
+    CFile::CallIoObserver({CFile::Op::Rename, from, -1, 0, 0, &to});
     if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
-    SyncDir(DirOf(to));
+    SyncDirectory(DirectoryOf(to));
     return true;
 }
 
 bool DeleteFile(const std::string& path) {
     if (!Hooked(CFile::Op::Remove, path))
         return false;
+    CFile::CallIoObserver({CFile::Op::Remove, path, -1, 0, 0, nullptr});
     return ::unlink(path.c_str()) == 0;
 }
 
@@ -165,3 +202,40 @@ std::string SystemErrorText(int err) {
 }
 
 } // namespace fs_util
+
+CFileReplacement::CFileReplacement(const std::string& target, const std::string& prefix)
+    : m_strTarget(fs_util::ResolveLinks(target)),
+      m_strWork(fs_util::WorkFilePath(m_strTarget, prefix)) {}
+
+CFileReplacement::~CFileReplacement() {
+    if (m_bCreated && !m_bCommitted)
+        fs_util::DeleteFile(m_strWork);
+}
+
+void CFileReplacement::Create(CFile& file) {
+    // The lock comes before the truncation: a second run for the same target cannot empty
+    // the file this one is building.
+    file.Open(m_strWork, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive);
+    m_bCreated = true;
+}
+
+void CFileReplacement::Commit(const CFile* held) {
+    namespace fs = std::filesystem;
+    CFile lock;
+    CFile::FileId heldId, targetId;
+    bool bHeld = held && held->GetFileId(heldId) && fs_util::GetPathId(m_strTarget, targetId) &&
+                 heldId == targetId;
+    if (!bHeld && fs_util::FileExists(m_strTarget))
+        lock.Open(m_strTarget, CFile::modeRead | CFile::shareExclusive); // throws when held
+    std::error_code ec;
+    fs::file_status status = fs::status(m_strTarget, ec);
+    fs::perms perms = fs::exists(status) ? status.permissions()
+                                         : fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(m_strWork, perms, ec);
+    if (!fs_util::SafeReplaceFile(m_strWork, m_strTarget)) {
+        int err = errno;
+        CFileException::ThrowOsError(err, m_strTarget);
+    }
+    m_bCommitted = true;
+}

@@ -22,13 +22,18 @@ bool IsSameOrAncestor(const CTreeCtrl& tree, HTREEITEM a, HTREEITEM b);
 // enter(h) for each item before its children, endList() after the last item of every list
 // (an item without children has an empty list), leave(h) once the item's list has ended.
 // Starts at first; with bSiblings the walk goes on with first's following siblings, else the
-// top level holds first alone. Needs no recursion, so depth is not limited by the stack.
+// top level holds first alone. hSkip, with its subtree, is passed over as if it were not
+// there. Needs no recursion, so depth is not limited by the stack.
 template <class Enter, class EndList, class Leave>
 void WalkNested(const CTreeCtrl& tree, HTREEITEM first, bool bSiblings, Enter enter,
-                EndList endList, Leave leave) {
+                EndList endList, Leave leave, HTREEITEM hSkip = nullptr) {
     std::vector<HTREEITEM> open; // items whose children are being walked
     HTREEITEM h = first;
     for (;;) {
+        if (h && h == hSkip) {
+            h = bSiblings || !open.empty() ? tree.GetNextSiblingItem(h) : nullptr;
+            continue;
+        }
         if (h) {
             enter(h);
             open.push_back(h);

@@ -30,6 +30,17 @@ inline constexpr const char* kNoMoreBookmarks = "No more bookmarks found.";
 inline constexpr const char* kCannotFind = "Cannot find the string '%s'.";
 inline constexpr const char* kSearching = "Searching for '%s'...  Press Escape to Stop";
 inline constexpr const char* kFailedToOpenDocument = "Failed to open document.";
+// A data file that a stopped process left in the middle of a change, brought back.
+inline constexpr const char* kRolledBack =
+    "%s: an unfinished change was rolled back; the file is as it was before that change.";
+// A data file that lost its name while open (deleted, or another file put in its place).
+inline constexpr const char* kWrittenBack =
+    "The data file %s was deleted or replaced while it was open. Its contents have been "
+    "written back to %s.";
+inline constexpr const char* kNotWrittenBack =
+    "The data file %s was deleted or replaced while it was open, and it could not be written "
+    "back: %s\n\nKeep this window open and copy your texts elsewhere, or free the path and "
+    "make another change to try again.";
 
 // Item operations.
 inline constexpr const char* kMovingItem = "Moving item...";

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <filesystem>
 #include <new>
 
 using namespace nota;
@@ -29,24 +28,6 @@ int ClampToInt(std::uint64_t n) {
     return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
-// The folder the working file is made in: the target's own, so that putting the result in
-// place is a rename on one file system.
-std::string DirectoryOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return "./";
-    return path.substr(0, slash + 1);
-}
-
-// The file a rename must replace: the target itself, also behind a symbolic link.
-std::string ResolveLink(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
-        return path;
-    auto real = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : real.string();
-}
-
 } // namespace
 
 CRepairEngine::CRepairEngine(IUiServices& ui, IRepairLog& log, IRepairProgress& progress)
@@ -56,8 +37,7 @@ CRepairEngine::~CRepairEngine() {
     m_progress.SetPos(0);
     m_source.Abort();
     m_temp.Abort();
-    if (!m_strTempPath.empty())
-        fs_util::DeleteFile(m_strTempPath);
+    // m_replacement removes the work file unless it was put in place
 }
 
 void CRepairEngine::ShowStatus(bool bLog, const std::string& text) {
@@ -106,10 +86,8 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
         LogFatal("No valid entries found in data index : Unable to continue without index");
 
     ShowStatus(true, "Writing data to temporary file");
-    const std::string realTarget = ResolveLink(target);
-    CreateTempFile(realTarget);
+    CreateTempFile(target);
     WriteTree("Error writing initial tree data to temporary file");
-    m_temp.m_bDeferHeader = true;
     CopyItemTexts();
 
     ShowStatus(true, "Scanning source file for unused blocks");
@@ -118,10 +96,10 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
     m_writer->Flush();
     WriteTree("Error writing updated tree data to temporary file");
 
-    m_source.Abort(); // only ever read: nothing to write back
     FinishTemp();
     ShowStatus(true, "Copying temporary file to target file");
-    CopyToTarget(realTarget);
+    CopyToTarget();
+    m_source.Abort(); // only ever read: nothing to write back
 
     if (m_nErrors == 0)
         ShowStatus(true, kNoErrors);
@@ -139,6 +117,8 @@ void CRepairEngine::OpenSource(const std::string& source) {
             text.resize(511);
         LogFatal(Format("Unable to open %s : %s", source, text));
     }
+    if (m_source.WasRolledBack())
+        ShowStatus(true, "Source file: an unfinished change was rolled back (rollback journal)");
 }
 
 void CRepairEngine::CheckLength() {
@@ -300,17 +280,18 @@ bool CRepairEngine::ReadItemList() {
 }
 
 void CRepairEngine::CreateTempFile(const std::string& target) {
-    std::string dir = DirectoryOf(target);
-    if (!fs_util::GetTempFileName(dir, "FIX", m_strTempPath)) {
-        std::string text = fs_util::SystemErrorText(errno);
-        m_strTempPath.clear();
-        LogFatal(Format("Unable to get temporary file name : %s", text));
-    }
-    CFileException error(CFileException::none, m_strTempPath);
-    if (!m_temp.Open(m_strTempPath,
-                     CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &error))
+    // Built beside the target (one file system, so putting it in place is a rename), under
+    // a name fixed per target: a run that was killed leaves one file that the next reuses.
+    m_replacement = std::make_unique<CFileReplacement>(target, "FIX");
+    m_strTempPath = m_replacement->WorkPath();
+    try {
+        m_replacement->Create(m_temp);
+    } catch (const CFileException& error) {
         LogFatal(Format("Unable to open temporary file %s : %s", m_strTempPath,
                         error.GetErrorMessage()));
+    }
+    m_temp.SetJournaled(false);
+    m_temp.BeginOperation(); // the header and the commit once, in FinishTemp
     m_temp.m_header.SetNew();
     m_temp.WriteHeader();
     m_writer = std::make_unique<CChainWriter>(m_temp);
@@ -318,9 +299,9 @@ void CRepairEngine::CreateTempFile(const std::string& target) {
 
 void CRepairEngine::WriteTree(const char* failure) {
     try {
+        CTransferScope transfer(m_temp);
         treestream::WriteTree(m_temp, *m_tree);
     } catch (const CFileException& e) {
-        m_temp.AbandonTransfer();
         m_ui.ReportError(e);
         LogFatal(failure);
     }
@@ -439,27 +420,20 @@ void CRepairEngine::RecoverBlock(DWORD index, int& n, HTREEITEM& hFolder) {
 }
 
 void CRepairEngine::FinishTemp() {
-    if (m_temp.IsHeaderDirty())
-        m_temp.WriteHeader();
-    m_temp.Flush();
-    m_temp.Close();
+    m_temp.CommitOperation();
 }
 
 // Puts the finished file in place of the target with one rename: a crash at any moment
-// leaves the target either as it was or repaired.
-void CRepairEngine::CopyToTarget(const std::string& target) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::file_status status = fs::status(target, ec);
-    fs::perms perms = fs::exists(status) ? status.permissions()
-                                         : fs::perms::owner_read | fs::perms::owner_write |
-                                               fs::perms::group_read | fs::perms::others_read;
-    fs::permissions(m_strTempPath, perms, ec);
-    if (!fs_util::SafeReplaceFile(m_strTempPath, target)) {
-        std::string text = fs_util::SystemErrorText(errno);
-        LogFatal(Format("Unable to copy to target file : %s", text));
+// leaves the target either as it was or repaired. A target that another process holds open
+// is not replaced (its holder would write on into the old file and lose it); the source, when
+// it is the target, is held by this run.
+void CRepairEngine::CopyToTarget() {
+    try {
+        m_replacement->Commit(&m_source);
+    } catch (const CFileException& e) {
+        LogFatal(Format("Unable to copy to target file : %s", e.GetErrorMessage()));
     }
-    m_strTempPath.clear();
+    m_temp.Close();
 }
 
 std::string DescribeException(const std::exception& e) {

@@ -8,6 +8,7 @@
 // error are appended to the log, a fatal error also shows a message box and ends the run
 // with CRepairAbort.
 
+#include "platform/FileSystem.h"
 #include "platform/TreeCtrl.h"
 #include "platform/UiServices.h"
 #include "repair/IndexBuffer.h"
@@ -74,6 +75,7 @@ private:
     CBlockFile m_source;
     CBlockFile m_temp;
     std::string m_strTempPath;
+    std::unique_ptr<CFileReplacement> m_replacement; // the work file beside the target
     DWORD m_nBlocks = 0;
     std::vector<BYTE> m_blockMap;
     int m_nErrors = 0;
@@ -104,7 +106,7 @@ private:
     void CreateTempFile(const std::string& target);
     void WriteTree(const char* failure);
     void FinishTemp();
-    void CopyToTarget(const std::string& target);
+    void CopyToTarget();
 
     bool CheckBlock(DWORD offset, Block& block, std::string& reason);
     const BYTE* ReadBlock(DWORD offset);

@@ -1,13 +1,21 @@
 #include "store/BlockFile.h"
 
+#include "platform/FileSystem.h"
+#include "store/Journal.h"
+
 #include <algorithm>
 #include <cstring>
 
 using namespace nota;
 
 namespace {
-constexpr DWORD kReadAheadBlocks = 128; // 64 KiB at a time along consecutive blocks
+constexpr DWORD kReadAheadBlocks = 128;    // 64 KiB at a time along consecutive blocks
+constexpr std::size_t kWriteRun = 1 << 20; // bytes per write when a commit writes blocks
+
+DWORD PageOf(std::uint64_t offset) {
+    return static_cast<DWORD>(HEADER_SIZE + (offset - HEADER_SIZE) / BLOCK_SIZE * BLOCK_SIZE);
 }
+} // namespace
 
 CBlockFile::CBlockFile() = default;
 
@@ -17,16 +25,81 @@ CBlockFile::CBlockFile(const std::string& path, UINT flags) {
 
 CBlockFile::~CBlockFile() = default;
 
+// ---- opening, closing, recovery ------------------------------------------------------------
+
+void CBlockFile::OnOpened(UINT flags) {
+    ClearPages();
+    m_written.clear();
+    m_nDepth = 0;
+    m_bImplicit = false;
+    m_bJournaled = true;
+    m_bHotJournal = false;
+    m_bRolledBack = false;
+    m_nMode = modeIdle;
+    m_header = {};
+    m_committedHeader = {};
+    m_journal.Abort();
+    InvalidateReadAhead();
+    InvalidateClean();
+    m_dwLastLoaded = 0;
+    SyncLengthFromFile();
+    // Whoever holds a data file exclusively for writing first finishes what a stopped
+    // process left: an operation cut short is rolled back before anything reads the file.
+    if ((flags & 0x70) == shareExclusive && (flags & 0x3) == modeReadWrite)
+        m_bRolledBack = RecoverJournal();
+}
+
+void CBlockFile::SyncLengthFromFile() {
+    m_nDataLength = m_nCommittedLength = CFile::GetLength();
+}
+
+bool CBlockFile::RecoverJournal() {
+    m_journal.Abort();
+    InvalidateClean();
+    auto outcome = journal::Recover(*this, journal::PathFor(GetFilePath()));
+    m_bHotJournal = false;
+    SyncLengthFromFile();
+    if (outcome == journal::Outcome::RolledBack && CFile::GetLength() >= HEADER_SIZE) {
+        CFile::Seek(0, begin);
+        if (CFile::Read(m_header.bytes, HEADER_SIZE) == HEADER_SIZE)
+            m_committedHeader = m_header;
+    }
+    return outcome == journal::Outcome::RolledBack;
+}
+
 void CBlockFile::Close() {
     if (!IsOpen())
         return;
-    if (m_bHeaderDirty) {
-        WriteHeader();
-        m_bHeaderDirty = false;
+    if (m_nDepth > 0)
+        RollbackOperation();
+    m_nDepth = 0;
+    if (m_bImplicit || (!m_bJournaled && HeaderDiffers())) {
+        m_nMode = modeIdle;
+        Commit();
     }
+    DropJournal();
     InvalidateReadAhead();
     CFile::Close();
 }
+
+void CBlockFile::Abort() noexcept {
+    Discard();
+    InvalidateClean();
+    m_nDepth = 0;
+    DropJournal();
+    CFile::Abort();
+}
+
+void CBlockFile::DropJournal() noexcept {
+    if (!m_journal.IsOpen())
+        return;
+    std::string path = m_journal.GetFilePath();
+    m_journal.Abort();
+    if (!m_bHotJournal)
+        fs_util::DeleteFile(path);
+}
+
+// ---- geometry ------------------------------------------------------------------------------
 
 DWORD CBlockFile::GetBlockCount() const {
     std::uint64_t len = GetLength();
@@ -55,79 +128,468 @@ void CBlockFile::CountVisit() {
         ThrowCorrupt(); // the chain visits more blocks than the file has: a loop
 }
 
+// ---- header --------------------------------------------------------------------------------
+
+bool CBlockFile::HeaderDiffers() const {
+    return std::memcmp(m_header.bytes, m_committedHeader.bytes, HEADER_SIZE) != 0;
+}
+
 bool CBlockFile::CheckSignature() {
-    if (GetLength() < HEADER_SIZE)
+    SyncLengthFromFile();
+    if (CFile::GetLength() < HEADER_SIZE)
         return false;
-    SeekToBegin();
-    if (Read(m_header.bytes, HEADER_SIZE) != HEADER_SIZE)
+    CFile::Seek(0, begin);
+    if (CFile::Read(m_header.bytes, HEADER_SIZE) != HEADER_SIZE)
         return false;
+    m_committedHeader = m_header;
     return m_header.HasSignature();
 }
 
-void CBlockFile::WriteHeader() {
-    SeekToBegin();
-    Write(m_header.bytes, HEADER_SIZE);
+void CBlockFile::SetTreeData(DWORD offset) {
+    Touch();
+    m_header.SetTreeData(offset);
 }
+
+void CBlockFile::WriteHeader() {
+    Touch();
+    if (m_bJournaled)
+        return; // the commit writes it
+    InvalidateClean();
+    CFile::Seek(0, begin);
+    CFile::Write(m_header.bytes, HEADER_SIZE);
+    m_committedHeader = m_header;
+    if (m_nDataLength < HEADER_SIZE)
+        m_nDataLength = HEADER_SIZE;
+}
+
+// ---- the bytes as the operation sees them ----------------------------------------------------
+
+CBlockFile::Page& CBlockFile::PageAt(DWORD offset) {
+    auto it = m_pages.find(offset);
+    if (it != m_pages.end())
+        return *it->second;
+    constexpr std::size_t kChunk = 256; // pages per allocation
+    if (m_pageChunks.empty() || m_nChunkUsed == kChunk) {
+        if (m_pages.size() >= m_pageChunks.size() * kChunk)
+            m_pageChunks.push_back(std::make_unique<Page[]>(kChunk));
+        m_nChunkUsed = 0;
+    }
+    Page& page = m_pageChunks[m_pages.size() / kChunk][m_nChunkUsed++];
+    m_pages.emplace(offset, &page);
+    page.nOriginal = 0;
+    if (offset < m_nCommittedLength) {
+        auto n =
+            static_cast<UINT>(std::min<std::uint64_t>(BLOCK_SIZE, m_nCommittedLength - offset));
+        ReadDisk(offset, page.now.data(), BLOCK_SIZE);
+        page.nOriginal = static_cast<WORD>(n);
+    } else {
+        page.now.fill(0);
+    }
+    return page;
+}
+
+void CBlockFile::ClearPages() noexcept {
+    m_pages.clear();
+    m_nChunkUsed = 0; // the chunks stay for the next operation
+    if (m_pageChunks.size() > 64)
+        m_pageChunks.clear(); // but not a big operation's
+}
+
+// Reads the disk's bytes (zeros past its end), small reads through m_clean.
+void CBlockFile::ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count) {
+    constexpr std::size_t kWindow = 64 * 1024;
+    if (count <= BLOCK_SIZE) {
+        if (m_clean.empty() || offset < m_nCleanStart ||
+            offset + count > m_nCleanStart + m_clean.size()) {
+            m_nCleanStart = offset;
+            m_clean.resize(kWindow);
+            CFile::Seek(static_cast<std::int64_t>(offset), begin);
+            m_clean.resize(CFile::Read(m_clean.data(), static_cast<UINT>(kWindow)));
+        }
+        std::size_t have = 0;
+        if (offset < m_nCleanStart + m_clean.size())
+            have = std::min<std::size_t>(count, m_nCleanStart + m_clean.size() - offset);
+        std::memcpy(out, m_clean.data() + (offset - m_nCleanStart), have);
+        std::memset(out + have, 0, count - have);
+        return;
+    }
+    CFile::Seek(static_cast<std::int64_t>(offset), begin);
+    UINT got = CFile::Read(out, static_cast<UINT>(count));
+    std::memset(out + got, 0, count - got);
+}
+
+void CBlockFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+    auto* out = static_cast<BYTE*>(buffer);
+    ReadDisk(offset, out, count);
+    if (m_pages.empty() || offset + count <= HEADER_SIZE)
+        return;
+    // Blocks the operation changed replace what the disk holds.
+    std::uint64_t end = offset + count;
+    for (std::uint64_t at = PageOf(std::max<std::uint64_t>(offset, HEADER_SIZE)); at < end;
+         at += BLOCK_SIZE) {
+        const Page* page = FindPage(static_cast<DWORD>(at));
+        if (!page)
+            continue;
+        std::uint64_t from = std::max(offset, at);
+        std::uint64_t to = std::min<std::uint64_t>(end, at + BLOCK_SIZE);
+        std::memcpy(out + (from - offset), page->now.data() + (from - at),
+                    static_cast<std::size_t>(to - from));
+    }
+}
+
+void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+    Touch();
+    InvalidateReadAhead();
+    const auto* in = static_cast<const BYTE*>(buffer);
+    if (!m_bJournaled) {
+        // The window of the disk's bytes keeps up with what is written straight to it.
+        if (!m_clean.empty() && offset < m_nCleanStart + m_clean.size() &&
+            offset + count > m_nCleanStart) {
+            std::uint64_t from = std::max(offset, m_nCleanStart);
+            std::uint64_t to =
+                std::min<std::uint64_t>(offset + count, m_nCleanStart + m_clean.size());
+            std::memcpy(m_clean.data() + (from - m_nCleanStart), in + (from - offset), to - from);
+        }
+        CFile::Seek(static_cast<std::int64_t>(offset), begin);
+        CFile::Write(in, static_cast<UINT>(count));
+        m_nDataLength = std::max(m_nDataLength, CFile::GetLength());
+        m_nCommittedLength = m_nDataLength;
+        return;
+    }
+    if (offset < HEADER_SIZE)
+        throw std::logic_error("CBlockFile: the header is written through m_header");
+    std::uint64_t end = offset + count;
+    while (offset < end) {
+        DWORD page = PageOf(offset);
+        std::uint64_t to = std::min<std::uint64_t>(end, std::uint64_t{page} + BLOCK_SIZE);
+        std::memcpy(PageAt(page).now.data() + (offset - page), in,
+                    static_cast<std::size_t>(to - offset));
+        in += to - offset;
+        offset = to;
+    }
+    m_nDataLength = std::max(m_nDataLength, end);
+}
+
+// ---- operations ----------------------------------------------------------------------------
+
+void CBlockFile::Touch() {
+    if (m_nDepth > 0 || m_bImplicit)
+        return;
+    if (m_bHotJournal)
+        RecoverJournal();
+    m_bImplicit = true;
+}
+
+void CBlockFile::BeginOperation() {
+    if (m_nDepth == 0 && !m_bImplicit && m_bHotJournal)
+        RecoverJournal();
+    ++m_nDepth;
+}
+
+void CBlockFile::CommitOperation() {
+    if (m_nDepth == 0)
+        return;
+    if (--m_nDepth > 0)
+        return;
+    m_bImplicit = false;
+    Commit();
+}
+
+void CBlockFile::RollbackOperation() noexcept {
+    if (m_nDepth > 1) {
+        // An inner scope failed: the outermost one decides, and it rolls back too, because
+        // the exception passes through it.
+        --m_nDepth;
+        return;
+    }
+    m_nDepth = 0;
+    Discard();
+}
+
+void CBlockFile::Discard() noexcept {
+    ClearPages();
+    InvalidateClean();
+    m_written.clear();
+    m_header = m_committedHeader;
+    if (!m_bJournaled && IsOpen() && CFile::GetLength() != m_nCommittedLength) {
+        try {
+            CFile::SetLength(m_nCommittedLength);
+        } catch (const CFileException&) {
+        }
+    }
+    m_nDataLength = m_bJournaled ? m_nCommittedLength : CFile::GetLength();
+    m_bImplicit = false;
+    m_nMode = modeIdle;
+    InvalidateReadAhead();
+}
+
+void CBlockFile::Commit() {
+    m_bImplicit = false;
+    InvalidateClean();
+    if (!m_bJournaled) {
+        if (HeaderDiffers()) {
+            CFile::Seek(0, begin);
+            CFile::Write(m_header.bytes, HEADER_SIZE);
+            m_committedHeader = m_header;
+        }
+        Flush();
+        m_nCommittedLength = m_nDataLength = CFile::GetLength();
+        return;
+    }
+    try {
+        CommitJournaled();
+    } catch (...) {
+        Discard();
+        throw;
+    }
+}
+
+// The journal first, committed; then the data file, committed; then the journal is made
+// invalid. See store/Journal.h for why the last step needs no commit of its own.
+void CBlockFile::CommitJournaled() {
+    std::vector<DWORD> order;
+    order.reserve(m_pages.size());
+    for (const auto& [at, page] : m_pages)
+        order.push_back(at);
+    std::sort(order.begin(), order.end());
+
+    // What changes: blocks rewritten with the same bytes are left out.
+    std::vector<DWORD> changed;
+    changed.reserve(order.size());
+    DWORD inPlace = 0; // blocks whose original bytes go into the journal
+    BYTE original[BLOCK_SIZE];
+    for (DWORD at : order) {
+        const Page& page = *m_pages[at];
+        bool grows = std::uint64_t{at} + BLOCK_SIZE > m_nCommittedLength;
+        if (page.nOriginal > 0) {
+            ReadDisk(at, original, page.nOriginal);
+            if (!grows && std::memcmp(original, page.now.data(), BLOCK_SIZE) == 0)
+                continue;
+            ++inPlace;
+        }
+        changed.push_back(at);
+    }
+    // The growth, block piece by block piece (see journal::TailChecksum).
+    static const BYTE zeros[BLOCK_SIZE] = {};
+    journal::Record head;
+    head.originalLength = m_nCommittedLength;
+    head.newLength = m_nDataLength;
+    head.tailChecksum = journal::kSeed;
+    for (std::uint64_t p = m_nCommittedLength; p < m_nDataLength;) {
+        DWORD page = PageOf(std::max<std::uint64_t>(p, HEADER_SIZE));
+        std::uint64_t end =
+            std::min<std::uint64_t>(std::uint64_t{page} + BLOCK_SIZE, m_nDataLength);
+        const BYTE* src = zeros;
+        if (p < HEADER_SIZE) {
+            end = HEADER_SIZE;
+            src = m_header.bytes + p;
+        } else if (const Page* found = FindPage(page)) {
+            src = found->now.data() + (p - page);
+        }
+        head.tailChecksum =
+            journal::Checksum(src, static_cast<std::size_t>(end - p), head.tailChecksum);
+        p = end;
+    }
+
+    const bool headerChanged = HeaderDiffers();
+    if (changed.empty() && !headerChanged && m_nDataLength == m_nCommittedLength) {
+        ClearPages();
+        return; // nothing changed: nothing to commit
+    }
+
+    // The journal: the header, then every block that changes in place, its bytes from the
+    // disk, which the commit has not touched yet.
+    WriteJournal([&](journal::CWriter::Sink sink) {
+        journal::CWriter jw(head, inPlace + 1, std::move(sink));
+        jw.AddRegion(0, m_committedHeader.bytes, HEADER_SIZE,
+                     journal::Checksum(m_header.bytes, HEADER_SIZE));
+        for (DWORD at : changed) {
+            const Page& page = *m_pages[at];
+            if (page.nOriginal == 0)
+                continue;
+            ReadDisk(at, original, page.nOriginal);
+            jw.AddRegion(at, original, page.nOriginal,
+                         journal::Checksum(page.now.data(), page.nOriginal));
+        }
+        jw.Finish();
+    });
+    InvalidateClean();
+
+    // The growth first: a full disk shows there, before any byte in place has changed, and
+    // undoing it is a truncation, which needs no space.
+    bool bInPlace = false;
+    try {
+        std::vector<BYTE> run;
+        std::uint64_t runStart = 0;
+        auto writeRun = [&] {
+            if (run.empty())
+                return;
+            bInPlace = bInPlace || runStart < m_nCommittedLength;
+            CFile::Seek(static_cast<std::int64_t>(runStart), begin);
+            CFile::Write(run.data(), static_cast<UINT>(run.size()));
+            run.clear();
+        };
+        run.reserve(kWriteRun + BLOCK_SIZE);
+        for (bool bGrowth : {true, false}) {
+            for (DWORD at : changed) {
+                if ((at >= m_nCommittedLength) != bGrowth)
+                    continue;
+                if (!run.empty() && (runStart + run.size() != at || run.size() >= kWriteRun))
+                    writeRun();
+                if (run.empty())
+                    runStart = at;
+                const Page& page = *m_pages[at];
+                std::uint64_t keep = std::min<std::uint64_t>(BLOCK_SIZE, m_nDataLength - at);
+                run.insert(run.end(), page.now.begin(), page.now.begin() + keep);
+            }
+            writeRun();
+        }
+        if (headerChanged) {
+            bInPlace = true;
+            CFile::Seek(0, begin);
+            CFile::Write(m_header.bytes, HEADER_SIZE);
+        }
+        if (CFile::GetLength() != m_nDataLength)
+            CFile::SetLength(m_nDataLength);
+        Flush();
+    } catch (...) {
+        // The journal is on the disk: put the original bytes back at once. When even that
+        // fails, the journal stays and the next operation or open finishes the rollback.
+        try {
+            if (bInPlace) {
+                journal::Record record;
+                if (!journal::ReadJournal(m_journal.GetFilePath(), record))
+                    throw CFileException(CFileException::invalidFile, m_journal.GetFilePath());
+                journal::RollBack(*this, record);
+            } else {
+                CFile::SetLength(m_nCommittedLength);
+                Flush();
+            }
+            m_bHotJournal = false;
+        } catch (...) {
+            m_bHotJournal = true;
+        }
+        if (!m_bHotJournal)
+            DropJournal();
+        throw;
+    }
+
+    // Invalidate the journal. No commit is needed: should this not reach the disk, recovery
+    // finds the data file in the journal's new state and discards the journal.
+    try {
+        static const BYTE cleared[8] = {};
+        m_journal.Seek(0, begin);
+        m_journal.Write(cleared, sizeof cleared);
+    } catch (const CFileException&) {
+    }
+    ClearPages();
+    m_committedHeader = m_header;
+    m_nCommittedLength = m_nDataLength;
+    if (m_onCommitted)
+        m_onCommitted();
+}
+
+void CBlockFile::WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce) {
+    bool bCreated = false;
+    const std::string path = journal::PathFor(GetFilePath());
+    try {
+        if (!m_journal.IsOpen()) {
+            bCreated = !fs_util::FileExists(path);
+            m_journal.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+        }
+        std::uint64_t at = 0;
+        produce([&](const BYTE* p, std::size_t n) {
+            m_journal.Seek(static_cast<std::int64_t>(at), begin);
+            m_journal.Write(p, static_cast<UINT>(n));
+            at += n;
+        });
+        m_journal.Flush();
+        if (bCreated && !fs_util::SyncDirectory(fs_util::DirectoryOf(m_journal.GetFilePath())))
+            CFileException::ThrowOsError(errno, m_journal.GetFilePath());
+    } catch (const CFileException& e) {
+        // A journal that did not reach the disk whole is worthless; it is written afresh.
+        m_journal.Abort();
+        if (bCreated)
+            fs_util::DeleteFile(path);
+        // The user knows the data file, not its journal: the error names the data file.
+        throw CFileException(e.m_cause, GetFilePath(), e.m_lOsError);
+    }
+}
+
+// ---- blocks and chains ---------------------------------------------------------------------
 
 DWORD CBlockFile::ReadNext(DWORD offset) {
     CheckLink(offset);
     BYTE link[4];
-    Seek(offset, begin);
-    if (Read(link, 4) != 4)
-        ThrowCorrupt();
+    ReadAt(offset, link, 4);
     return GetLE32(link);
 }
 
 void CBlockFile::WriteNext(DWORD offset, DWORD next) {
     BYTE link[4];
     PutLE32(link, next);
-    InvalidateReadAhead();
-    Seek(offset, begin);
-    Write(link, 4);
+    WriteAt(offset, link, 4);
+}
+
+void CBlockFile::DropPartialBlock() {
+    std::uint64_t grid = HEADER_SIZE + std::uint64_t{GetBlockCount()} * BLOCK_SIZE;
+    if (GetLength() <= grid)
+        return;
+    Touch();
+    if (!m_bJournaled) {
+        CFile::SetLength(grid);
+        m_nDataLength = m_nCommittedLength = grid;
+    } else {
+        m_nDataLength = grid; // the commit sets the file's length
+    }
 }
 
 DWORD CBlockFile::AllocBlock() {
+    Touch();
     DWORD result = GetFreeList();
     if (result != 0) {
         m_header.SetFreeList(ReadNext(result));
-        m_bHeaderDirty = true;
     } else {
-        std::uint64_t len = GetLength();
+        // The next whole block: a partial block at the end is not content and is overwritten.
+        std::uint64_t grid = HEADER_SIZE + std::uint64_t{GetBlockCount()} * BLOCK_SIZE;
         // Blocks are addressed by 32-bit offsets: the file cannot grow past them.
-        if (len + BLOCK_SIZE > 0xFFFFFFFFull)
+        if (grid + BLOCK_SIZE > 0xFFFFFFFFull)
             throw CFileException(CFileException::diskFull, GetFilePath());
-        result = static_cast<DWORD>(len);
-        SetLength(len + BLOCK_SIZE);
+        result = static_cast<DWORD>(grid);
+        if (!m_bJournaled) {
+            CFile::SetLength(grid + BLOCK_SIZE);
+            m_nDataLength = m_nCommittedLength = grid + BLOCK_SIZE;
+        } else {
+            m_nDataLength = grid + BLOCK_SIZE;
+        }
     }
-    WriteNext(result, 0);
+    // The block starts empty: no stale bytes of another chain remain in it.
+    static const BYTE empty[BLOCK_SIZE] = {};
+    WriteAt(result, empty, BLOCK_SIZE);
     return result;
 }
 
 void CBlockFile::FreeChain(DWORD first) {
     if (first == 0)
         return;
+    Touch();
+    // Find the chain's last block; a link back into the chain ends it there.
+    std::unordered_set<DWORD> seen{first};
     DWORD last = first;
-    DWORD steps = 0;
-    for (DWORD next = ReadNext(first); next != 0; next = ReadNext(next)) {
-        if (++steps > GetBlockCount())
-            ThrowCorrupt();
+    for (DWORD next = ReadNext(first); next != 0 && !seen.count(next) && !m_written.count(next);
+         next = ReadNext(next)) {
+        seen.insert(next);
         last = next;
     }
     WriteNext(last, GetFreeList());
     m_header.SetFreeList(first);
-    if (m_nMode != modeIdle || m_bDeferHeader) {
-        m_bHeaderDirty = true;
-    } else {
-        WriteHeader();
-        m_bHeaderDirty = false;
-        Flush();
-    }
 }
 
 void CBlockFile::ResetBuffer() {
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE); // no stale bytes of another chain reach the disk
     m_nBlocksVisited = 0;
+    m_written.clear();
 }
 
 DWORD CBlockFile::BeginNewChain() {
@@ -140,6 +602,7 @@ DWORD CBlockFile::BeginNewChain() {
 
 void CBlockFile::BeginWrite(DWORD first) {
     CheckLink(first);
+    Touch();
     m_dwCurBlock = first;
     ResetBuffer();
     m_nMode = modeWriting;
@@ -155,29 +618,31 @@ void CBlockFile::LoadBlock(DWORD offset) {
     CheckLink(offset);
     CountVisit();
     const BYTE* src = nullptr;
-    if (!m_readAhead.empty() && offset >= m_dwReadAheadStart &&
-        offset - m_dwReadAheadStart + BLOCK_SIZE <= m_readAhead.size()) {
+    const std::uint64_t onDisk = CFile::GetLength();
+    if (const Page* page = FindPage(offset)) {
+        src = page->now.data();
+    } else if (!m_readAhead.empty() && offset >= m_dwReadAheadStart &&
+               offset - m_dwReadAheadStart + BLOCK_SIZE <= m_readAhead.size()) {
         src = m_readAhead.data() + (offset - m_dwReadAheadStart);
-    } else if (m_dwLastLoaded != 0 && offset == m_dwLastLoaded + BLOCK_SIZE) {
+    } else if (m_dwLastLoaded != 0 && offset == m_dwLastLoaded + BLOCK_SIZE &&
+               std::uint64_t{offset} + BLOCK_SIZE <= onDisk) {
         // Consecutive blocks: read a run of them in one call.
-        std::uint64_t avail = (GetLength() - offset) / BLOCK_SIZE;
+        std::uint64_t avail = (onDisk - offset) / BLOCK_SIZE;
         DWORD n = static_cast<DWORD>(std::min<std::uint64_t>(avail, kReadAheadBlocks));
         m_readAhead.resize(static_cast<std::size_t>(n) * BLOCK_SIZE);
-        Seek(offset, begin);
-        if (Read(m_readAhead.data(), static_cast<UINT>(m_readAhead.size())) != m_readAhead.size()) {
+        CFile::Seek(offset, begin);
+        if (CFile::Read(m_readAhead.data(), static_cast<UINT>(m_readAhead.size())) !=
+            m_readAhead.size()) {
             InvalidateReadAhead();
             ThrowCorrupt();
         }
         m_dwReadAheadStart = offset;
         src = m_readAhead.data();
     }
-    if (src) {
+    if (src)
         std::memcpy(m_buffer, src, BLOCK_SIZE);
-    } else {
-        Seek(offset, begin);
-        if (Read(m_buffer, BLOCK_SIZE) != BLOCK_SIZE)
-            ThrowCorrupt();
-    }
+    else
+        ReadAt(offset, m_buffer, BLOCK_SIZE);
     m_dwLastLoaded = offset;
     if (GetLE16(m_buffer + 4) > BLOCK_DATA)
         ThrowCorrupt();
@@ -217,9 +682,10 @@ void CBlockFile::WriteData(const void* buffer, std::size_t count) {
 
 void CBlockFile::FlushBlock(bool more) {
     CountVisit();
+    m_written.insert(m_dwCurBlock);
     DWORD oldNext = ReadNext(m_dwCurBlock);
-    if (oldNext != 0 && !IsValidBlock(oldNext))
-        oldNext = 0; // a damaged link is not followed: the chain is cut here instead
+    if (oldNext != 0 && (!IsValidBlock(oldNext) || m_written.count(oldNext)))
+        oldNext = 0; // a damaged link or one back into this chain: the old chain ends here
     DWORD successor = 0;
     if (more) {
         successor = oldNext != 0 ? oldNext : AllocBlock();
@@ -228,9 +694,7 @@ void CBlockFile::FlushBlock(bool more) {
     }
     PutLE16(m_buffer + 4, m_nPosition);
     PutLE32(m_buffer, successor);
-    InvalidateReadAhead();
-    Seek(m_dwCurBlock, begin);
-    Write(m_buffer, BLOCK_SIZE);
+    WriteAt(m_dwCurBlock, m_buffer, BLOCK_SIZE);
     m_dwCurBlock = successor;
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE);
@@ -240,25 +704,44 @@ void CBlockFile::EndTransfer() {
     Mode mode = m_nMode;
     if (mode == modeWriting && m_nPosition != 0)
         FlushBlock(false);
-    if (!m_bDeferHeader) {
-        if (m_bHeaderDirty) {
-            WriteHeader();
-            m_bHeaderDirty = false;
-        }
-        if (mode == modeWriting)
-            Flush();
-    }
     m_nMode = modeIdle;
+    m_written.clear();
+    if (mode == modeWriting && m_nDepth == 0 && m_bImplicit)
+        Commit();
+}
+
+void CBlockFile::AbandonTransfer() noexcept {
+    m_nMode = modeIdle;
+    m_written.clear();
+    if (m_nDepth == 0 && m_bImplicit)
+        Discard();
 }
 
 void CBlockFile::TakeOver(CBlockFile& other) {
     if (IsOpen())
         Abort();
+    m_journal.Abort();
+    other.m_journal.Abort();
     other.MoveHandleTo(*this);
     m_nMode = other.m_nMode;
-    m_bHeaderDirty = other.m_bHeaderDirty;
     m_header = other.m_header;
-    other.m_bHeaderDirty = false;
+    m_committedHeader = other.m_committedHeader;
+    m_nDataLength = other.m_nDataLength;
+    m_nCommittedLength = other.m_nCommittedLength;
+    m_pages = std::move(other.m_pages);
+    m_pageChunks = std::move(other.m_pageChunks);
+    m_nChunkUsed = other.m_nChunkUsed;
+    m_nDepth = other.m_nDepth;
+    m_bImplicit = other.m_bImplicit;
+    m_bJournaled = other.m_bJournaled;
+    m_bHotJournal = other.m_bHotJournal;
+    m_bRolledBack = other.m_bRolledBack;
+    other.m_pages.clear();
+    other.m_pageChunks.clear();
+    other.m_nChunkUsed = 0;
+    other.m_nDepth = 0;
+    other.m_bImplicit = false;
     InvalidateReadAhead();
+    InvalidateClean();
     m_dwLastLoaded = 0;
 }

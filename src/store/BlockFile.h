@@ -2,14 +2,36 @@
 // The one class that touches a data file's bytes: streams bytes into and out of block
 // chains, allocates and frees blocks, and keeps the header on disk in step with its copy.
 //
+// Operations. Every change happens inside an operation (CStoreOperation, or implicitly from
+// the first change to the end of the write transfer that follows), and an operation reaches
+// the file whole or not at all:
+//   - journaled files (the default, for a data file in use): the operation's blocks, header
+//     and length stay in memory until the operation commits; then the rollback journal
+//     (store/Journal.h) is written and committed, the data file is written and committed,
+//     and the journal is invalidated. A failure anywhere leaves the file as it was before
+//     the operation (also on the disk), and the in-memory copy (header, length) with it.
+//   - unjournaled files (a file being built afresh beside its target, which nobody reads
+//     before it is complete): writes go straight to the file; the header is written and the
+//     file committed when the operation commits.
+// A freed chain therefore never reaches the disk before the tree that drops its reference:
+// both belong to the same commit.
+//
 // Damaged files are met safely: a chain link that is not a block of the file, a block
 // length over 506, or a chain longer than the file has blocks (a loop) ends the transfer
-// with a CFileException (end of file) instead of reading or writing outside the file.
+// with a CFileException (end of file) instead of reading or writing outside the file. A
+// rewrite whose old chain links back into itself ends the old chain there. Growth stays on
+// the block grid: a partial block at the end of the file is overwritten, never named.
 
 #include "platform/File.h"
 #include "store/DataFormat.h"
+#include "store/Journal.h"
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CBlockFile : public CFile {
@@ -20,20 +42,49 @@ public:
     CBlockFile(const std::string& path, UINT flags);
     ~CBlockFile() override;
 
-    // Writes a dirty header, then closes.
+    // Commits a pending implicit operation, then closes. An explicit operation still open
+    // is rolled back first. Removes an idle journal.
     void Close() override;
+    // Closes without writing or reporting anything: what the operation in progress changed
+    // is dropped.
+    void Abort() noexcept;
 
     // The header copy; callers set dwTreeData and dwFreeList through it.
     nota::FileHeader m_header;
     DWORD GetTreeData() const { return m_header.TreeData(); }
     DWORD GetFreeList() const { return m_header.FreeList(); }
-    void SetTreeData(DWORD offset) {
-        m_header.SetTreeData(offset);
-        m_bHeaderDirty = true;
-    }
+    void SetTreeData(DWORD offset);
 
+    // Reads the header; true when the file has one with the signature. Starts the file's
+    // bookkeeping (its length, its header) afresh.
     bool CheckSignature();
+    // Writes the header copy: at once in an unjournaled file, with the operation's commit in
+    // a journaled one.
     void WriteHeader();
+
+    // Journaling is on for every file opened; a file built afresh turns it off before its
+    // first write.
+    void SetJournaled(bool bJournaled) { m_bJournaled = bJournaled; }
+    bool IsJournaled() const { return m_bJournaled; }
+
+    // Rolls back or discards a journal left by a process that stopped in the middle of an
+    // operation (see store/Journal.h). Call after opening with the exclusive lock and before
+    // reading. True when the file was rolled back. Throws CFileException when it cannot be.
+    bool RecoverJournal();
+
+    // Operations nest; only the outermost commits or rolls back. Commit throws
+    // CFileException (the operation is then rolled back: the file, the header copy and the
+    // length are as before it).
+    void BeginOperation();
+    void CommitOperation();
+    void RollbackOperation() noexcept;
+    bool InOperation() const { return m_nDepth > 0 || m_bImplicit; }
+    // Called after every commit that changed the file (the document checks there that the
+    // file still has its name). Must not throw.
+    std::function<void()> m_onCommitted;
+
+    // The file's length as the operation in progress sees it.
+    std::uint64_t GetLength() const { return m_nDataLength; }
 
     DWORD AllocBlock();
     void FreeChain(DWORD first);
@@ -42,16 +93,19 @@ public:
     void BeginRead(DWORD first);
     void ReadData(void* buffer, std::size_t count);
     void WriteData(const void* buffer, std::size_t count);
+    // Ends the transfer; a write transfer outside an explicit operation commits.
     void EndTransfer();
-    // Ends a transfer that an exception interrupted, without writing anything.
-    void AbandonTransfer() { m_nMode = modeIdle; }
+    // Ends a transfer that an exception interrupted, without writing anything; an implicit
+    // operation it belonged to is rolled back.
+    void AbandonTransfer() noexcept;
 
     void TakeOver(CBlockFile& other);
 
     Mode GetMode() const { return m_nMode; }
-    bool IsHeaderDirty() const { return m_bHeaderDirty; }
-    void SetHeaderDirty() { m_bHeaderDirty = true; }
-    bool m_bDeferHeader = false;
+    // True when the header copy differs from the header on the disk.
+    bool IsHeaderDirty() const { return HeaderDiffers(); }
+    // True when the last open rolled back an operation that a stopped process left unfinished.
+    bool WasRolledBack() const { return m_bRolledBack; }
 
     // Number of whole blocks in the file.
     DWORD GetBlockCount() const;
@@ -60,18 +114,71 @@ public:
     // Bytes a chain can hold at most in this file (a bound for length fields).
     std::uint64_t MaxChainBytes() const;
 
+    // Drops a partial block at the end of the file (it is not content), so that what is
+    // appended next starts on the block grid.
+    void DropPartialBlock();
+
+    // Positional access to the file's bytes as the operation sees them (for appenders that
+    // lay out whole chains themselves, such as CChainWriter on an unjournaled file).
+    void ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count);
+
+protected:
+    void OnOpened(UINT flags) override;
+
 private:
+    // A block changed by the operation in progress (journaled files only).
+    // (Its bytes before the operation stay on the disk; the commit reads them from there.)
+    struct Page {
+        std::array<BYTE, nota::BLOCK_SIZE> now;
+        WORD nOriginal; // bytes of the block that existed before the operation
+    };
+
     DWORD m_dwCurBlock = 0;
     WORD m_nPosition = 0;
     BYTE m_buffer[nota::BLOCK_SIZE] = {};
     Mode m_nMode = modeIdle;
-    bool m_bHeaderDirty = false;
-    DWORD m_nBlocksVisited = 0; // blocks loaded or written by this transfer: stops loops
+    DWORD m_nBlocksVisited = 0;          // blocks loaded or written by this transfer: stops loops
+    std::unordered_set<DWORD> m_written; // blocks of the chain being rewritten
 
     // Read-ahead for chains laid out in consecutive blocks (a compacted file).
     std::vector<BYTE> m_readAhead;
     DWORD m_dwReadAheadStart = 0;
     DWORD m_dwLastLoaded = 0;
+
+    bool m_bJournaled = true;
+    int m_nDepth = 0;
+    bool m_bImplicit = false;
+    std::uint64_t m_nDataLength = 0;      // as the operation sees it
+    std::uint64_t m_nCommittedLength = 0; // on the disk
+    nota::FileHeader m_committedHeader;   // on the disk
+    std::unordered_map<DWORD, Page*> m_pages;
+    std::vector<std::unique_ptr<Page[]>> m_pageChunks; // where the pages live
+    std::size_t m_nChunkUsed = 0;
+    // The disk's bytes around the last small read: a rewrite reads each block's link and
+    // then its original bytes, block after block.
+    std::vector<BYTE> m_clean;
+    std::uint64_t m_nCleanStart = 0;
+    CFile m_journal; // kept open while the data file is: created once, rewritten per commit
+    bool m_bHotJournal = false; // a failed rollback left a valid journal on the disk
+    bool m_bRolledBack = false;
+
+    bool HeaderDiffers() const;
+    void SyncLengthFromFile();
+    void ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count);
+    void InvalidateClean() { m_clean.clear(); }
+    void Touch(); // starts an implicit operation when none is open
+    Page& PageAt(DWORD offset);
+    const Page* FindPage(DWORD offset) const {
+        auto it = m_pages.find(offset);
+        return it == m_pages.end() ? nullptr : it->second;
+    }
+    void ClearPages() noexcept;
+    void Commit();
+    void CommitJournaled();
+    void WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce);
+    void DropJournal() noexcept;
+    void Discard() noexcept;
 
     void ResetBuffer();
     void FlushBlock(bool more);
@@ -82,4 +189,43 @@ private:
     void InvalidateReadAhead() { m_readAhead.clear(); }
     [[noreturn]] void ThrowCorrupt() const;
     void CountVisit();
+};
+
+// One operation on the store for a scope: commits with Commit(), rolls back when the scope
+// ends without it (an exception). Nested scopes join the outermost one. Replaces every
+// "defer the header" flag: an operation writes its header once, at its commit.
+class CStoreOperation {
+public:
+    explicit CStoreOperation(CBlockFile& store) : m_store(store) { m_store.BeginOperation(); }
+    ~CStoreOperation() {
+        if (!m_bDone)
+            m_store.RollbackOperation();
+    }
+    // Throws CFileException; the operation is rolled back then.
+    void Commit() {
+        m_bDone = true;
+        m_store.CommitOperation();
+    }
+    CStoreOperation(const CStoreOperation&) = delete;
+    CStoreOperation& operator=(const CStoreOperation&) = delete;
+
+private:
+    CBlockFile& m_store;
+    bool m_bDone = false;
+};
+
+// Ends an interrupted transfer when its scope ends (an exception between BeginRead or
+// BeginWrite and EndTransfer), so that no caller needs AbandonTransfer on its error paths.
+class CTransferScope {
+public:
+    explicit CTransferScope(CBlockFile& store) : m_store(store) {}
+    ~CTransferScope() {
+        if (m_store.GetMode() != CBlockFile::modeIdle)
+            m_store.AbandonTransfer();
+    }
+    CTransferScope(const CTransferScope&) = delete;
+    CTransferScope& operator=(const CTransferScope&) = delete;
+
+private:
+    CBlockFile& m_store;
 };

@@ -85,8 +85,8 @@ void CChainWriter::Flush() {
 void CChainWriter::WriteOut(std::size_t n) {
     if (n == 0)
         return;
-    std::uint64_t at = m_file.Seek(0, CFile::end);
-    m_file.Write(m_buffer.data(), static_cast<UINT>(n));
+    std::uint64_t at = m_file.GetLength();
+    m_file.WriteAt(at, m_buffer.data(), n);
     // Let the disk work while the next chains are gathered: the commit at the end then
     // waits for little.
     m_file.StartWriteBack(at, n);

@@ -72,7 +72,8 @@ private:
     std::vector<BYTE> m_buf;
 };
 
-template <typename Sink> void WriteItems(const CTreeCtrl& tree, Sink& sink) {
+template <typename Sink>
+void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
     CStreamWriter<Sink> w(sink);
     TVITEM item;
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_STATE;
@@ -90,7 +91,8 @@ template <typename Sink> void WriteItems(const CTreeCtrl& tree, Sink& sink) {
             w.Dword(static_cast<DWORD>(item.lParam));
         },
         [&] { w.Word(0xFFFF); },
-        [&](HTREEITEM done) { w.Dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED)); });
+        [&](HTREEITEM done) { w.Dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED)); },
+        hSkip);
     w.Drain();
 }
 
@@ -136,13 +138,13 @@ void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResul
     store.EndTransfer();
 }
 
-void WriteTree(CBlockFile& store, const CTreeCtrl& tree) {
+void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip) {
     if (store.GetTreeData() == 0)
         store.SetTreeData(store.BeginNewChain());
     else
         store.BeginWrite(store.GetTreeData());
     auto sink = [&store](const BYTE* p, std::size_t n) { store.WriteData(p, n); };
-    WriteItems(tree, sink);
+    WriteItems(tree, sink, hSkip);
     store.EndTransfer();
 }
 

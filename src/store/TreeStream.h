@@ -24,7 +24,8 @@ void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResul
 
 // Writes the whole tree as the tree-data stream: a new chain when dwTreeData is 0 (which
 // then points at it), else the existing chain rewritten in place; ends the transfer.
-void WriteTree(CBlockFile& store, const CTreeCtrl& tree);
+// hSkip (with its subtree) is left out, as if it were deleted already.
+void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip = nullptr);
 
 // The stream's bytes without a file (for tests and size estimates).
 std::vector<BYTE> Serialize(const CTreeCtrl& tree);

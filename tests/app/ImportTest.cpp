@@ -179,6 +179,9 @@ TEST_F(ImportTest, AStoppedImportLeavesTheDatabaseAsItWas) {
     ::mkdir(S("sub").c_str(), 0777);
     for (int i = 0; i < 30; ++i)
         Write(S("sub/f" + std::to_string(i) + ".txt"), std::string(1500, 'a' + i % 26));
+    doc.DeleteContents();
+    const std::vector<BYTE> before = ReadFileBytes(path);
+    Reopen();
     CStopAt stop(20);
     Report r = Import(doc, nullptr, {src.Path()}, {}, &stop);
     EXPECT_TRUE(r.bStopped);
@@ -188,6 +191,25 @@ TEST_F(ImportTest, AStoppedImportLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(Titles(Root()), std::vector<std::string>{"Keep"});
     EXPECT_EQ(GetText(Child(Root(), "Keep")), "kept");
     doc.DeleteContents();
+    EXPECT_EQ(ReadFileBytes(path), before); // free list and all
+    EXPECT_EQ(cli::Main({"check", path}, io), 0) << checkOut.str();
+}
+
+TEST_F(ImportTest, TextsAppendedAfterAPartialBlockStayOnTheBlockGrid) {
+    SetText(Add(Root(), "Keep", false), "kept");
+    doc.DeleteContents();
+    std::vector<BYTE> bytes = ReadFileBytes(path);
+    bytes.insert(bytes.end(), 100, 0); // a partial block at the end is no content
+    WriteFileBytes(path, bytes);
+    Reopen();
+    ::mkdir(S("sub").c_str(), 0777);
+    for (int i = 0; i < 3; ++i)
+        Write(S("sub/f" + std::to_string(i) + ".txt"), std::string(1200, 'a' + i));
+    ASSERT_TRUE(Import(doc, nullptr, {src.Path()}).Ok());
+    Reopen();
+    EXPECT_EQ(GetText(Child(Child(Root(), "sub"), "f2")), std::string(1200, 'c'));
+    doc.DeleteContents();
+    EXPECT_EQ((ReadFileBytes(path).size() - 32) % 512, 0u);
     EXPECT_EQ(cli::Main({"check", path}, io), 0) << checkOut.str();
 }
 

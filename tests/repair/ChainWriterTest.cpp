@@ -14,9 +14,10 @@ TEST(ChainWriterTest, SameBytesAsTheStoresWriter) {
 
     auto make = [&](const std::string& path, bool appender, std::size_t bufferBlocks) {
         CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
+        file.SetJournaled(false);
+        CStoreOperation op(file);
         file.m_header.SetNew();
         file.WriteHeader();
-        file.m_bDeferHeader = true;
         CChainWriter writer(file, bufferBlocks);
         std::vector<DWORD> firsts;
         for (std::size_t n : sizes) {
@@ -33,6 +34,7 @@ TEST(ChainWriterTest, SameBytesAsTheStoresWriter) {
             }
         }
         writer.Flush();
+        op.Commit();
         file.Close();
         return firsts;
     };

@@ -94,32 +94,46 @@ TEST_F(BlockFileTest, AllocationPrefersTheFreeList) {
     EXPECT_EQ(file.GetLength(), len + 512);
 }
 
-TEST_F(BlockFileTest, FreeChainWritesTheHeaderAtOnceOnlyOutsideTransfersAndBatches) {
+TEST_F(BlockFileTest, AFreeReachesTheFileOnlyWithTheNextCommit) {
     CFileBuilder b;
     DWORD c1 = b.AddChain(std::vector<BYTE>(700, 1));
     DWORD c2 = b.AddChain(std::vector<BYTE>(10, 2));
     OpenBuilt(b);
+    const std::vector<BYTE> before = Bytes();
     file.FreeChain(c1);
-    EXPECT_EQ(GetLE32(Bytes().data() + 20), c1);
-    EXPECT_EQ(NextOf(c1 + 512), 0u); // the chain's own order, then the old list
-    EXPECT_FALSE(file.IsHeaderDirty());
-
-    file.BeginRead(c2);
-    file.FreeChain(c2);
-    EXPECT_EQ(GetLE32(Bytes().data() + 20), c1); // not yet on disk
+    EXPECT_EQ(file.GetFreeList(), c1);
     EXPECT_TRUE(file.IsHeaderDirty());
+    EXPECT_EQ(Bytes(), before); // neither the header nor the chain's last link yet
+
+    // The next write transfer commits the free with its own change.
+    file.BeginWrite(c2);
+    file.WriteData("xyz", 3);
     file.EndTransfer();
-    EXPECT_EQ(GetLE32(Bytes().data() + 20), c2);
-    EXPECT_EQ(NextOf(c2), c1);
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), c1);
+    EXPECT_EQ(NextOf(c1 + 512), 0u); // the chain's own order, then the old (empty) list
+    EXPECT_FALSE(file.IsHeaderDirty());
 }
 
-TEST_F(BlockFileTest, DeferredHeaderWaitsForClose) {
+TEST_F(BlockFileTest, AnOperationWritesNothingBeforeItsCommit) {
     OpenBuilt(CFileBuilder());
-    file.m_bDeferHeader = true;
-    file.SetTreeData(WriteChain(20));
-    EXPECT_EQ(GetLE32(Bytes().data() + 16), 0u);
-    file.Close();
+    const std::vector<BYTE> before = Bytes();
+    {
+        CStoreOperation op(file);
+        file.SetTreeData(WriteChain(20));
+        DWORD other = WriteChain(600);
+        file.FreeChain(other);
+        EXPECT_EQ(Bytes(), before);
+        op.Commit();
+    }
     EXPECT_EQ(GetLE32(Bytes().data() + 16), 32u);
+    EXPECT_EQ(GetLE32(Bytes().data() + 20), 32u + 512); // the freed chain heads the list
+    {
+        CStoreOperation op(file); // ends without a commit: rolled back
+        file.SetTreeData(WriteChain(2000));
+    }
+    EXPECT_EQ(GetLE32(Bytes().data() + 16), 32u);
+    EXPECT_EQ(file.GetTreeData(), 32u);
+    EXPECT_EQ(file.GetLength(), Bytes().size());
 }
 
 TEST_F(BlockFileTest, SignatureNeedsThirtyTwoBytesAndLowerCaseNota) {
@@ -154,5 +168,48 @@ TEST_F(BlockFileTest, DamagedChainsEndTheTransferInsteadOfReadingOutside) {
         EXPECT_THROW(file.ReadData(sink.data(), sink.size()), CFileException) << start;
         file.AbandonTransfer();
     }
-    EXPECT_THROW(file.FreeChain(loop), CFileException);
+    // Freeing a chain that links back into itself ends it at the link instead.
+    file.FreeChain(loop);
+    EXPECT_EQ(file.GetFreeList(), loop);
+}
+
+TEST_F(BlockFileTest, GrowthOverwritesAPartialBlockAtTheEnd) {
+    CFileBuilder b;
+    b.AddBlock(0, 0);
+    b.bytes.resize(b.bytes.size() + 100, 0xEE); // not content: not a block
+    OpenBuilt(b);
+    EXPECT_EQ(file.GetBlockCount(), 1u);
+    DWORD first = WriteChain(700);
+    EXPECT_EQ(first, 32u + 512); // where the partial block began, on the grid
+    EXPECT_EQ(NextOf(first), first + 512);
+    EXPECT_EQ(Bytes().size(), 32u + 3 * 512);
+    EXPECT_EQ(ReadChain(first, 700), std::vector<BYTE>(700, 'x'));
+}
+
+TEST_F(BlockFileTest, ARewriteCutsALinkBackIntoItsOwnChain) {
+    CFileBuilder b;
+    DWORD a = b.AddBlock(0, 506);
+    DWORD c = b.AddBlock(0, 10);
+    b.SetNext(a, c);
+    b.SetNext(c, a); // the last block links back to the first
+    DWORD spare = b.AddBlock(0, 0);
+    OpenBuilt(b);
+    // Shorter: the chain ends at its second block; the loop is not freed as a chain.
+    file.BeginWrite(a);
+    std::vector<BYTE> two(600, 's');
+    file.WriteData(two.data(), two.size());
+    file.EndTransfer();
+    EXPECT_EQ(NextOf(c), 0u);
+    EXPECT_EQ(file.GetFreeList(), 0u);
+    EXPECT_EQ(ReadChain(a, 600), two);
+    // Longer: a new block instead of running into the chain's own start again.
+    b.SetNext(c, a);
+    file.Close();
+    OpenBuilt(b);
+    std::vector<BYTE> three(1200, 't');
+    file.BeginWrite(a);
+    file.WriteData(three.data(), three.size());
+    file.EndTransfer();
+    EXPECT_EQ(NextOf(c), spare + 512);
+    EXPECT_EQ(ReadChain(a, 1200), three);
 }

@@ -6,8 +6,17 @@
 #include <iterator>
 #include <stdexcept>
 
-CTempDir::CTempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "notatest-XXXXXX").string();
+CTempDir::CTempDir() : CTempDir(std::string()) {}
+
+std::string CTempDir::MemoryBase() {
+    std::error_code ec;
+    return std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "";
+}
+
+CTempDir::CTempDir(const std::string& base) {
+    std::filesystem::path dir =
+        base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+    std::string tmpl = (dir / "notatest-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = tmpl;

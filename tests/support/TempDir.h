@@ -9,6 +9,11 @@
 class CTempDir {
 public:
     CTempDir();
+    // In `base` rather than the temporary directory (a memory file system, where commits
+    // cost nothing, for tests that simulate the disk's behaviour themselves).
+    explicit CTempDir(const std::string& base);
+    // A memory file system when the machine has one, else the temporary directory.
+    static std::string MemoryBase();
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;

@@ -1,5 +1,7 @@
 #include "ui/frame/FileDialogs.h"
 
+#include "platform/FileSystem.h"
+
 #include <QFile>
 #include <QFileSystemModel>
 #include <QGridLayout>
@@ -88,8 +90,7 @@ bool CQtFileDialogs::RunCreate(QWidget* parent, const std::string& startDir, std
 }
 
 std::string AddDefaultExtension(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = path.size() - fs_util::FileNameOf(path).size();
     if (path.find('.', nameStart) != std::string::npos)
         return path;
     return path + ".Nota";

@@ -1,0 +1,249 @@
+// The cost of atomic changes: each figure with the rollback journal and, for reference, with
+// the file written as before it (straight into the file, one commit, no journal), measured
+// in the same run on the same files.
+//
+//   nota_bench_atomic [DIR]     make the files in DIR (default /tmp/nota-bench-atomic)
+//
+// Built against a tree without the journal, the same source measures that tree's own path
+// (the "direct" column then is the only one).
+
+#include "app/NotariumDoc.h"
+#include "store/TreeStream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#if __has_include("store/Journal.h")
+#define NOTA_HAS_JOURNAL 1
+#else
+#define NOTA_HAS_JOURNAL 0
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Session {
+    CNullUi ui;
+    CAppSettings settings;
+    CNotariumDoc doc{ui, settings};
+    CTreeCtrl tree;
+    Session(const std::string& path, bool journaled) {
+        doc.OnOpenDocument(path);
+        doc.ReloadTree(tree);
+#if NOTA_HAS_JOURNAL
+        doc.Store().SetJournaled(journaled);
+#else
+        (void)journaled;
+#endif
+    }
+    void Put(HTREEITEM h, const std::string& text) {
+        CMemoryTextPane pane;
+        pane.m_text = text;
+        TVITEM item;
+        item.mask = TVIF_PARAM | TVIF_IMAGE;
+        item.hItem = h;
+        tree.GetItem(item);
+        doc.SaveText(tree, item, pane);
+    }
+};
+
+HTREEITEM ChildNamed(const CTreeCtrl& tree, HTREEITEM parent, const std::string& title) {
+    for (HTREEITEM h = tree.GetChildItem(parent); h; h = tree.GetNextSiblingItem(h))
+        if (tree.GetItemText(h) == title)
+            return h;
+    return nullptr;
+}
+
+// A million items (1,000 folders of 999 textlets), written as one tree stream.
+void MakeMillionItemFile(const std::string& path) {
+    CNullUi ui;
+    CNotariumDoc::PrepareDataFile(path, true, ui);
+    CAppSettings settings;
+    CNotariumDoc doc(ui, settings);
+    doc.OnOpenDocument(path);
+    CTreeCtrl tree;
+    doc.ReloadTree(tree);
+    HTREEITEM root = tree.GetRootItem();
+    char title[64];
+    for (int f = 0; f < 1000; ++f) {
+        std::snprintf(title, sizeof title, "Folder %04d", f);
+        HTREEITEM folder = tree.InsertItem(title, 4, 4, root, TVI_LAST);
+        for (int t = 0; t < 999; ++t) {
+            std::snprintf(title, sizeof title, "Textlet %04d of folder %04d", t, f);
+            tree.InsertItem(title, 8, 8, folder, TVI_LAST);
+        }
+    }
+    doc.SaveTree(tree);
+}
+
+// A folder of 10,000 textlets with short texts, beside a text that must survive.
+void MakeFolderFile(const std::string& path) {
+    CNullUi ui;
+    CNotariumDoc::PrepareDataFile(path, true, ui);
+    Session s(path, false);
+    HTREEITEM root = s.tree.GetRootItem();
+    s.Put(s.doc.InsertNewItem(s.tree, root, "Keep", false), std::string(10000, 'k'));
+    HTREEITEM folder = s.doc.InsertNewItem(s.tree, root, "Big folder", true);
+    CTreeCtrl& tree = s.tree;
+    CBlockFile& store = s.doc.Store();
+    char title[64];
+#if NOTA_HAS_JOURNAL
+    CStoreOperation op(store); // one commit for the whole build
+#else
+    store.m_bDeferHeader = true;
+#endif
+    for (int i = 0; i < 10000; ++i) {
+        DWORD chain = store.BeginNewChain();
+        std::snprintf(title, sizeof title, "Note %05d", i);
+        std::string text = std::string(title) + std::string(200, '.');
+        DWORD length = static_cast<DWORD>(text.size() + 1);
+        store.WriteData(&length, 4);
+        store.WriteData(text.c_str(), text.size() + 1);
+        store.EndTransfer();
+        tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM, title, 8, 8, 0, 0, chain, folder,
+                        TVI_LAST);
+    }
+#if NOTA_HAS_JOURNAL
+    treestream::WriteTree(store, tree);
+    op.Commit();
+#else
+    store.m_bDeferHeader = false;
+    s.doc.SaveTree(tree);
+#endif
+    s.doc.DeleteContents();
+}
+
+// Commits to the disk (flushes) during the measured calls.
+int g_nFlushes = 0;
+
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+struct Figure {
+    std::vector<double> ms;
+    std::vector<double> cpu;
+    int flushes = 0;
+    int calls = 0;
+};
+
+void CountFlushes() {
+    CFile::SetFaultHook([](CFile::Op op, const std::string&) {
+        if (op == CFile::Op::Flush)
+            ++g_nFlushes;
+    });
+}
+
+template <typename Fn> void Measure(Figure& f, Fn fn) {
+    g_nFlushes = 0;
+    auto t = Clock::now();
+    double c = CpuMs();
+    fn();
+    f.ms.push_back(Since(t));
+    f.cpu.push_back(CpuMs() - c);
+    f.flushes += g_nFlushes;
+    ++f.calls;
+}
+
+void TextCommit(const std::string& path, bool journaled, Figure& f) {
+    Session s(path, journaled);
+    HTREEITEM keep = ChildNamed(s.tree, s.tree.GetRootItem(), "Keep");
+    for (int i = 0; i < 10; ++i) {
+        std::string text(10 * 1024, static_cast<char>('a' + i % 26));
+        Measure(f, [&] { s.Put(keep, text); });
+    }
+}
+
+void AddItem(const std::string& path, bool journaled, Figure& f) {
+    Session s(path, journaled);
+    // Sorts first among the root's children: the whole stream after it moves.
+    Measure(f, [&] { s.doc.InsertNewItem(s.tree, s.tree.GetRootItem(), "Added", false); });
+}
+
+void DeleteFolder(const std::string& path, bool journaled, Figure& f) {
+    Session s(path, journaled);
+    HTREEITEM folder = ChildNamed(s.tree, s.tree.GetRootItem(), "Big folder");
+    Measure(f, [&] { s.doc.DeleteItem(s.tree, folder); });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string dir = argc > 1 ? argv[1] : "/tmp/nota-bench-atomic";
+    fs::create_directories(dir);
+    const std::string million = dir + "/million.Nota", folder = dir + "/folder.Nota",
+                      work = dir + "/work.Nota";
+    if (!fs::exists(million))
+        MakeMillionItemFile(million);
+    if (!fs::exists(folder))
+        MakeFolderFile(folder);
+    CountFlushes();
+    std::printf("%-32s %22s %22s %7s\n", "median ms: wall/CPU (commits)", "direct", "journaled",
+                "ratio");
+    auto row = [](const char* what, const Figure& d, const Figure& j) {
+        char a[48], b[48];
+        std::snprintf(a, sizeof a, "%.1f/%.1f (%.0f)", Median(d.ms), Median(d.cpu),
+                      double(d.flushes) / d.calls);
+        if (!NOTA_HAS_JOURNAL) {
+            std::printf("%-32s %22s %22s\n", what, a, "-");
+            return;
+        }
+        std::snprintf(b, sizeof b, "%.1f/%.1f (%.0f)", Median(j.ms), Median(j.cpu),
+                      double(j.flushes) / j.calls);
+        std::printf("%-32s %22s %22s %6.2fx\n", what, a, b, Median(j.ms) / Median(d.ms));
+    };
+    // Rounds alternate the two ways, so that the machine's other work weighs on both alike.
+    const std::string work2 = dir + "/work2.Nota";
+    auto copy = [](const std::string& from, const std::string& to) {
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    };
+    Figure td, tj, ad, aj, dd, dj;
+    copy(folder, work);
+    copy(folder, work2);
+    for (int round = 0; round < 3; ++round) {
+        TextCommit(work, false, td);
+        if (NOTA_HAS_JOURNAL)
+            TextCommit(work2, true, tj);
+    }
+    row("commit of a 10 KB text", td, tj);
+    for (int round = 0; round < 5; ++round) {
+        copy(million, work);
+        AddItem(work, false, ad);
+        if (NOTA_HAS_JOURNAL) {
+            copy(million, work);
+            AddItem(work, true, aj);
+        }
+    }
+    row("Add Item, 1,000,000 items", ad, aj);
+    for (int round = 0; round < 5; ++round) {
+        copy(folder, work);
+        DeleteFolder(work, false, dd);
+        if (NOTA_HAS_JOURNAL) {
+            copy(folder, work);
+            DeleteFolder(work, true, dj);
+        }
+    }
+    row("delete of a 10,000-item folder", dd, dj);
+    CFile::SetFaultHook(nullptr);
+    fs::remove(work2);
+    fs::remove(work);
+    return 0;
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The rollback journal of a data file: "<data file>-journal" beside it. Before an operation
+// writes over any byte of the data file, the journal receives the original bytes of every
+// region the operation overwrites (always the header), the file's original length, and
+// checksums of what the operation will write; it is committed to the disk before the data
+// file is touched. docs/journal-format.md describes the bytes.
+//
+// Recovery (whoever opens the data file with the exclusive lock, before reading it):
+//   - no journal, or one that is torn (short, wrong magic, wrong checksum): the data file
+//     was not touched by that operation; the journal is removed;
+//   - a whole journal whose new state the data file shows completely (length, every region,
+//     the appended tail): the operation committed; the journal is removed;
+//   - otherwise the operation was cut short: the original bytes go back, the file gets its
+//     original length, the data file is committed, and the journal is removed.
+
+#include "platform/File.h"
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace journal {
+
+constexpr std::uint64_t kSeed = 0xcbf29ce484222325ull;
+// A 64-bit checksum of size bytes, continued from `seed` (eight bytes at a time; not the
+// same when the bytes are split differently).
+std::uint64_t Checksum(const void* data, std::size_t size, std::uint64_t seed = kSeed);
+// The growth's checksum is taken piece by piece, each piece ending at a block boundary
+// (offsets 32 + 512k) or at the end: the header's 32 bytes, then whole blocks.
+std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to);
+
+struct Region {
+    DWORD offset = 0;
+    std::vector<BYTE> original;    // the bytes before the operation
+    std::uint64_t newChecksum = 0; // of the same number of bytes after it
+};
+
+struct Record {
+    std::uint64_t originalLength = 0;
+    std::uint64_t newLength = 0;
+    std::uint64_t tailChecksum = 0; // of the bytes from originalLength to newLength, after
+    std::vector<Region> regions;
+};
+
+// Builds a journal's bytes region by region and hands them to a sink in pieces of at most
+// kPiece bytes (what Encode does for a whole record). The number of regions and the growth's
+// checksum come first, so they must be known before the first region.
+constexpr std::size_t kPiece = 1 << 20;
+class CWriter {
+public:
+    using Sink = std::function<void(const BYTE*, std::size_t)>;
+    CWriter(const Record& head, DWORD regions, Sink sink);
+    void AddRegion(DWORD offset, const BYTE* original, std::size_t size, std::uint64_t newChecksum);
+    // Appends the checksum and hands over the rest.
+    void Finish();
+
+private:
+    Sink m_sink;
+    std::vector<BYTE> m_buf;
+    std::uint64_t m_sum = kSeed;
+    void Emit(bool bAll);
+};
+
+// Reads and decodes the journal at path; false when there is none or it is torn.
+bool ReadJournal(const std::string& path, Record& record);
+
+// The journal's bytes for a record.
+std::vector<BYTE> Encode(const Record& record);
+// Reads a journal's bytes; false for a torn or foreign journal. The checksum at the end
+// covers the bytes before it, taken kPiece bytes at a time.
+bool Decode(const std::vector<BYTE>& bytes, Record& record);
+
+// The journal's path for a data file path (links followed).
+std::string PathFor(const std::string& dataPath);
+
+enum class Outcome { None, Committed, RolledBack };
+
+// Applies the recovery rule above to the open data file `data` (read-write), using the
+// journal at journalPath. Throws CFileException when the data file cannot be restored (the
+// journal then stays for the next attempt).
+Outcome Recover(CFile& data, const std::string& journalPath);
+
+// Puts the original bytes of `record` back into `data`, gives it its original length and
+// commits it. Throws CFileException.
+void RollBack(CFile& data, const Record& record);
+
+} // namespace journal
