@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -38,8 +39,8 @@
 
 namespace {
 
-// Runs act on the modal dialog of type T once it is up; act closes it (or the timer does by
-// rejecting, when close is set).
+// Runs act on the modal dialog of type T once it is up. act closes it, or with reject set the
+// dialog is rejected afterwards; a dialog that stays open where act closed it is a failure.
 template <typename T> void WhenModal(std::function<void(T&)> act, bool reject = false) {
     QTimer::singleShot(0, [act = std::move(act), reject] {
         T* dialog = nullptr;
@@ -53,9 +54,13 @@ template <typename T> void WhenModal(std::function<void(T&)> act, bool reject = 
                 other->close();
             return;
         }
+        QPointer<T> guard(dialog);
         act(*dialog);
-        if (reject && dialog->isVisible())
-            dialog->reject();
+        if (guard && guard->isVisible()) {
+            if (!reject)
+                ADD_FAILURE() << T::staticMetaObject.className() << " refused to close";
+            guard->reject();
+        }
     });
 }
 
