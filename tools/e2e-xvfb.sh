@@ -5,7 +5,8 @@
 # Also: a second instance on the same file shows the sharing-violation message and ends;
 # a file that is no data file shows message 1003; F1 in Add Item shows help that works while
 # the dialog is open; Edit > Undo from the menu bar acts on a title being edited; Shift+F10
-# opens the tree's context menu; Caps Lock shows in the status bar (screenshots).
+# opens the tree's context menu; Caps Lock shows in the status bar; Options (F12) changes the
+# editor font, File > Print Preview shows the page (screenshots).
 # Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
 set -euo pipefail
 build="$(cd "${1:?usage: e2e-xvfb.sh BUILD_DIR [SCREENSHOT]}" && pwd)"
@@ -135,6 +136,20 @@ focus "$main"; keys ctrl+q Down                    # Draft's whole text; then se
 click_text_pane; keys ctrl+End ctrl+v
 focus "$main"; keys F6 Up                          # back to the tree, Draft: Memo is stored
 
+step "Options (F12): the editor font to 20 points, OK; then File > Print Preview (screenshots)"
+focus "$main"; keys F12
+dlg=$(wait_window "Options"); focus "$dlg"
+keys ctrl+Tab alt+s ctrl+a                         # the Editor page, its Size box
+type_text "20"; keys Tab Return
+wait_gone "Options"; focus "$main"
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-options.png" &&
+  echo "screenshot: ${shot%.png}-options.png"
+keys alt+f v                                       # Print Pre&view
+pv=$(wait_window "Print Preview"); sleep 1
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-preview.png" &&
+  echo "screenshot: ${shot%.png}-preview.png"
+focus "$pv"; keys Escape; wait_gone "Print Preview"; focus "$main"
+
 step "Open New Window: another instance with the Open dialog, which ends when cancelled"
 keys alt+f w
 dlg=$(wait_window "Open Existing File"); focus "$dlg"; keys Escape
@@ -163,4 +178,7 @@ wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check at the end"
 [ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Ann,\r\nsee you soon.' ] ||
   fail "Memo after the paste: $("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")"
+# The editor font of 20 points at 96 dots per inch: a height of -27 pixels, stored at OK.
+grep -qF 'Font=@ByteArray(\xe5\xff\xff\xff' "$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf" ||
+  fail "the editor font from Options was not stored"
 echo "PASS"

@@ -9,6 +9,7 @@ constexpr UINT ID_FILE_SAVE = 57603;
 constexpr UINT ID_FILE_PAGE_SETUP = 57605;
 constexpr UINT ID_FILE_PRINT_SETUP = 57606;
 constexpr UINT ID_FILE_PRINT = 57607;
+constexpr UINT ID_FILE_PRINT_PREVIEW = 57609;
 constexpr UINT ID_FILE_MRU_FILE1 = 57616; // the recent files, 4 in a row
 constexpr UINT ID_APP_EXIT = 57665;
 constexpr UINT ID_EDIT_COPY = 57634;

@@ -14,6 +14,8 @@ constexpr CommandInfo kCommands[] = {
     {ID_FILE_PAGE_SETUP, "Page Set&up...", nullptr, "Change the printing options\nPage Setup",
      nullptr},
     {ID_FILE_PRINT, "&Print...\tCtrl+P", "Ctrl+P", "Print the active document\nPrint", "print"},
+    {ID_FILE_PRINT_PREVIEW, "Print Pre&view", nullptr, "Display full pages\nPrint Preview",
+     nullptr},
     {ID_FILE_MRU_FILE1, "Recent File", nullptr, "Open this document", nullptr},
     {ID_APP_EXIT, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit",
      nullptr},

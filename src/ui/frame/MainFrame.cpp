@@ -8,6 +8,7 @@
 #include "ui/frame/CommandTable.h"
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/LockIndicators.h"
+#include "ui/frame/PrintCommands.h"
 #include "ui/frame/RecentFileList.h"
 #include "ui/frame/ToolIcons.h"
 #include "ui/text/EditPaneView.h"
@@ -158,12 +159,12 @@ QMenu* CMainFrame::BuildMenu(const QString& title, std::initializer_list<UINT> i
 
 void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    m_pFileMenu =
-        BuildMenu(QStringLiteral("&File"),
-                  {ID_FILE_NEW, ID_FILE_OPEN, ID_OPEN_NEW_WINDOW, ID_FILE_COMPACT, 0,
-                   ID_FILE_PAGE_SETUP, ID_FILE_PRINT, 0, ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + 1,
-                   ID_FILE_MRU_FILE1 + 2, ID_FILE_MRU_FILE1 + 3, 0, ID_APP_EXIT},
-                  bar);
+    m_pFileMenu = BuildMenu(QStringLiteral("&File"),
+                            {ID_FILE_NEW, ID_FILE_OPEN, ID_OPEN_NEW_WINDOW, ID_FILE_COMPACT, 0,
+                             ID_FILE_PAGE_SETUP, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, 0,
+                             ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + 1, ID_FILE_MRU_FILE1 + 2,
+                             ID_FILE_MRU_FILE1 + 3, 0, ID_APP_EXIT},
+                            bar);
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentFileMenu);
     bar->addMenu(m_pFileMenu);
     bar->addMenu(
@@ -320,6 +321,12 @@ void CMainFrame::OnInitialUpdate() {
     }
     UpdateTitle();
     UpdateCommandStates();
+}
+
+void CMainFrame::ApplySettings() {
+    m_pEdit->ApplySettings(); // font, word wrap, tab stops, read-only rule for folders
+    m_pTree->ApplySettings(); // renaming in place
+    UpdateCommandStates();    // Date and Time follows the read-only state
 }
 
 void CMainFrame::ShowInitially() {

@@ -19,6 +19,7 @@
 class CTreePaneView;
 class CEditPaneView;
 class CItemCommands;
+class CPrintCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -35,6 +36,7 @@ public:
     CTreePaneView* TreePane() const { return m_pTree; }
     CEditPaneView* EditPane() const { return m_pEdit; }
     CItemCommands& ItemCommands() { return *m_pItems; }
+    CPrintCommands& PrintCommands() { return *m_pPrint; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -47,6 +49,10 @@ public:
     void OnInitialUpdate();
     // Shows the window as it was left: maximized when it was.
     void ShowInitially();
+    // The one step that applies changed settings at once (after Options OK): the edit pane's
+    // font, word wrap, tab stops and read-only rule, the tree pane's renaming in place, and the
+    // enable rules that follow from them. Printing reads the settings at each job.
+    void ApplySettings();
     // Runs every command's enable rule (at idle and when a menu opens).
     void UpdateCommandStates();
     // The idle step's work: enable rules, the tree pane's deferred work, the lock indicators.
@@ -93,6 +99,7 @@ private:
     CTreePaneView* m_pTree = nullptr;
     CEditPaneView* m_pEdit = nullptr;
     std::unique_ptr<CItemCommands> m_pItems;
+    std::unique_ptr<CPrintCommands> m_pPrint;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

@@ -3,6 +3,7 @@
 #include "ui/frame/CommandTable.h"
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/PrintCommands.h"
 #include "ui/text/EditPaneView.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/LabelEditor.h"
@@ -28,6 +29,9 @@ void CMainFrame::RegisterCommands() {
     frame(
         ID_FILE_SAVE, [this] { CommitPendingEdits(); }, fileOpen);
     m_pItems->Register(r);
+    m_pPrint = std::make_unique<CPrintCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree,
+                                                *m_pEdit, this);
+    m_pPrint->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(

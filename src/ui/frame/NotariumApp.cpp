@@ -8,6 +8,7 @@
 #include "ui/frame/AboutDlg.h"
 #include "ui/frame/FileDialogs.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/OptionsCommand.h"
 
 #include <QApplication>
 #include <QDir>
@@ -182,6 +183,7 @@ void CNotariumApp::RegisterCommands() {
     r.Set(CommandLevel::App, ID_FILE_OPEN, [this] { OnFileOpen(); });
     r.Set(CommandLevel::App, ID_OPEN_NEW_WINDOW, [this] { OnOpenNewWindow(); });
     r.Set(CommandLevel::App, ID_APP_ABOUT, [this] { OnAppAbout(); });
+    RegisterOptionsCommand(r, {m_settings, *m_pUi, *m_pStore, m_nLastOptionsPage, *m_pFrame});
     for (int i = 0; i < kRecentFileCount; ++i)
         r.Set(
             CommandLevel::App, ID_FILE_MRU_FILE1 + static_cast<UINT>(i),
