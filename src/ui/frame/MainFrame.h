@@ -19,6 +19,7 @@
 class CTreePaneView;
 class CEditPaneView;
 class CItemCommands;
+class CExchangeCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -35,6 +36,7 @@ public:
     CTreePaneView* TreePane() const { return m_pTree; }
     CEditPaneView* EditPane() const { return m_pEdit; }
     CItemCommands& ItemCommands() { return *m_pItems; }
+    CExchangeCommands& ExchangeCommands() { return *m_pExchange; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -93,6 +95,7 @@ private:
     CTreePaneView* m_pTree = nullptr;
     CEditPaneView* m_pEdit = nullptr;
     std::unique_ptr<CItemCommands> m_pItems;
+    std::unique_ptr<CExchangeCommands> m_pExchange;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

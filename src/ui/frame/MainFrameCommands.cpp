@@ -1,6 +1,7 @@
 // The frame's command handlers and the routing of the Edit commands to the panes.
 #include "ui/common/CommandIds.h"
 #include "ui/frame/CommandTable.h"
+#include "ui/frame/ExchangeCommands.h"
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/text/EditPaneView.h"
@@ -28,6 +29,8 @@ void CMainFrame::RegisterCommands() {
     frame(
         ID_FILE_SAVE, [this] { CommitPendingEdits(); }, fileOpen);
     m_pItems->Register(r);
+    m_pExchange = std::make_unique<CExchangeCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
+    m_pExchange->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(
