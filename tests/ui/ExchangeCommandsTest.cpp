@@ -54,13 +54,19 @@ public:
     }
 };
 
-// Counts how often the keyboard is polled.
+// Counts how often the keyboard is polled; with stopAtPoll set, Escape comes at that poll, and
+// each poll before it takes longer than the poll interval (so that the next step polls again).
 class CPollCountingUi : public CRecordingUi {
 public:
     int polls = 0;
+    int stopAtPoll = 0;
     bool PollEscape() override {
         ++polls;
-        return CRecordingUi::PollEscape();
+        if (stopAtPoll == 0)
+            return CRecordingUi::PollEscape();
+        if (polls < stopAtPoll)
+            QTest::qWait(static_cast<int>(CWindowProgress::kPollInterval.count()) + 10);
+        return polls >= stopAtPoll;
     }
 };
 
@@ -206,6 +212,39 @@ TEST_F(ExchangeCommandsTest, EscapeStopsBothAndLeavesNothingHalfDone) {
     ui.escapePressed = false;
     Reopen();
     EXPECT_EQ(Tree().GetCount(), count);
+}
+
+TEST(ExchangeStopTest, EscapeInTheMiddleOfAnImportTakesBackWhatWasAlreadyImported) {
+    CTempDir dir;
+    CPollCountingUi ui;
+    CAppSettings settings;
+    CNotariumDoc doc{ui, settings};
+    const std::string path = dir.File("stop.Nota");
+    ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    CEditPaneView edit(settings, ui);
+    CTreePaneView pane(doc, settings, ui);
+    pane.SetEditPane(&edit);
+    pane.OnInitialUpdate();
+    const std::string src = dir.File("src");
+    fs::create_directories(src);
+    for (int i = 0; i < 6; ++i)
+        WriteFile(src + "/f" + std::to_string(i) + ".txt", std::string(3000, 'a' + i));
+    const auto count = doc.Tree().GetCount();
+    const auto length = fs::file_size(path);
+
+    CScriptedExchange dialogs;
+    dialogs.importSources = {src};
+    CExchangeCommands exchange(doc, ui, pane, &dialogs);
+    ui.stopAtPoll = 3; // two files are in when Escape comes
+    exchange.Import();
+    EXPECT_EQ(ui.polls, 3);
+    EXPECT_EQ(ui.LastBox(), CExchangeCommands::kImportStopped);
+    EXPECT_EQ(doc.Tree().GetCount(), count);
+    doc.DeleteContents();
+    EXPECT_EQ(fs::file_size(path), length);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(doc.Tree().GetCount(), count);
 }
 
 TEST_F(ExchangeCommandsTest, SkippedFilesAreListedInTheBoxOrInTheScrollableListWhenMany) {

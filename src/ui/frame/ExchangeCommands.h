@@ -22,7 +22,7 @@ class IUiServices;
 
 // The progress sink of a run: the status bar's progress bar, and Escape, polled at most every
 // kPollInterval (and at the first step), stops the run.
-class CWindowProgress : public exchange::IProgress {
+class CWindowProgress final : public exchange::IProgress {
 public:
     static constexpr std::chrono::milliseconds kPollInterval{50};
     explicit CWindowProgress(IUiServices& ui) : m_ui(ui) {}

@@ -63,6 +63,7 @@ CExportDlg::CExportDlg(const ExportDefaults& defaults, QWidget* parent)
 
     m_pDestination = new QLineEdit;
     m_pDestination->setObjectName(QStringLiteral("destination"));
+    m_pDestination->setMinimumWidth(m_pDestination->fontMetrics().averageCharWidth() * 56);
     auto* label = new QLabel(QStringLiteral("&Destination:"));
     label->setBuddy(m_pDestination);
     auto* browse = new QPushButton(QStringLiteral("&Browse..."));
@@ -150,7 +151,7 @@ CImportDlg::CImportDlg(const QString& targetTitle, const std::string& startDir, 
     m_pList->setObjectName(QStringLiteral("sources"));
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     label->setBuddy(m_pList);
-    auto* addFiles = new QPushButton(QStringLiteral("Add F&iles..."));
+    auto* addFiles = new QPushButton(QStringLiteral("Add Fi&les..."));
     auto* addFolder = new QPushButton(QStringLiteral("Add F&older..."));
     m_pRemove = new QPushButton(QStringLiteral("&Remove"));
     for (QPushButton* b : {addFiles, addFolder, m_pRemove})
