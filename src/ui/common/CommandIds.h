@@ -45,5 +45,7 @@ constexpr UINT ID_BOOKMARKS = 32797;
 constexpr UINT ID_FIND_PREVIOUS = 32819;
 constexpr UINT ID_REPLACE = 32841;
 constexpr UINT ID_DATE_TIME = 32858;
+constexpr UINT ID_FILE_IMPORT = 32960;
+constexpr UINT ID_FILE_EXPORT = 32961;
 
 constexpr int kRecentFileCount = 4;

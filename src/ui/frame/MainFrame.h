@@ -20,6 +20,7 @@ class CTreePaneView;
 class CEditPaneView;
 class CItemCommands;
 class CPrintCommands;
+class CExchangeCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -37,6 +38,7 @@ public:
     CEditPaneView* EditPane() const { return m_pEdit; }
     CItemCommands& ItemCommands() { return *m_pItems; }
     CPrintCommands& PrintCommands() { return *m_pPrint; }
+    CExchangeCommands& ExchangeCommands() { return *m_pExchange; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -100,6 +102,7 @@ private:
     CEditPaneView* m_pEdit = nullptr;
     std::unique_ptr<CItemCommands> m_pItems;
     std::unique_ptr<CPrintCommands> m_pPrint;
+    std::unique_ptr<CExchangeCommands> m_pExchange;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

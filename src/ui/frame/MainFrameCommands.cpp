@@ -1,6 +1,7 @@
 // The frame's command handlers and the routing of the Edit commands to the panes.
 #include "ui/common/CommandIds.h"
 #include "ui/frame/CommandTable.h"
+#include "ui/frame/ExchangeCommands.h"
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/PrintCommands.h"
@@ -32,6 +33,8 @@ void CMainFrame::RegisterCommands() {
     m_pPrint = std::make_unique<CPrintCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree,
                                                 *m_pEdit, this);
     m_pPrint->Register(r);
+    m_pExchange = std::make_unique<CExchangeCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
+    m_pExchange->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# File > Import... and File > Export... as a user does them, with real keystrokes on a virtual
+# X server: imports a folder of text files (one of them not text) into a folder, reads the
+# summary, exports the folder again; then checks the file and the export with `nota`.
+# Usage: tools/e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
+set -euo pipefail
+build="$(cd "${1:?usage: e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
+shot="${2:-}"
+if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
+  export E2E_INSIDE_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
+fi
+
+notarium="$build/src/ui/notarium"
+nota="$build/src/cli/nota"
+work="$(mktemp -d)"
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
+mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+cd "$work"
+
+step() { echo "== $*"; }
+fail() { echo "FAIL: $*" >&2; import -window root /tmp/e2e-exchange-fail.png 2>/dev/null || true; exit 1; }
+wait_window() {
+  local id
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no window '$1'"
+}
+wait_gone() {
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "window '$1' stays"
+}
+keys() { xdotool key --delay 60 "$@"; sleep 0.3; }
+type_text() { xdotool type --delay 20 "$1"; sleep 0.3; }
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+snap() { [ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot-$1.png" && echo "screenshot: $shot-$1.png" || true; }
+
+step "a data file with a folder, and a folder of files to import"
+"$nota" new "$work/x.Nota" >/dev/null
+"$nota" add "$work/x.Nota" "Notarium/Letters" --folder >/dev/null
+mkdir -p "$work/source/Recipes"
+printf 'Buy milk\nand bread\n' >"$work/source/Shopping.txt"
+printf '# Plans\n\nsee notes\n' >"$work/source/Plans.md"
+printf 'Flour, water\n' >"$work/source/Recipes/Bread.txt"
+printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR' >"$work/source/logo.png"
+
+"$notarium" "$work/x.Nota" >"$work/run.log" 2>&1 &
+app=$!
+main=$(wait_window "x.Nota - Notarium"); focus "$main"
+xdotool windowmove "$main" 40 30 windowsize "$main" 900 600; sleep 0.5
+keys Home Down                                     # select Letters
+
+step "File > Import...: add the folder, import"
+keys alt+f i
+dlg=$(wait_window "Import"); focus "$dlg"
+keys alt+o                                         # Add F&older...
+fd=$(wait_window "Import Folder"); focus "$fd"
+type_text "$work/source"; keys Return
+wait_gone "Import Folder"; focus "$dlg"
+snap import-dialog
+keys alt+i                                         # &Import
+wait_gone "Import"
+box=$(wait_window "Notarium"); focus "$box"
+snap summary
+keys Return; wait_gone "Notarium"
+focus "$main"                                      # nobody hands the focus back
+sleep 0.5
+snap tree
+
+step "File > Export...: the selected folder as text files"
+keys Home Down                                     # Letters again
+keys alt+f e
+dlg=$(wait_window "Export"); focus "$dlg"
+keys alt+d ctrl+a; type_text "$work/out"
+snap export-dialog
+keys alt+e                                         # &Export
+wait_gone "Export"
+box=$(wait_window "Notarium"); focus "$box"
+snap export-summary
+keys Return; wait_gone "Notarium"; focus "$main"
+
+step "quit, check"
+keys alt+f x
+wait "$app" || fail "notarium ended with $?"
+"$nota" check "$work/x.Nota" | tail -1 | grep -q "No errors" || fail "nota check"
+"$nota" tree "$work/x.Nota"
+# (the shell drops the last line feed of what it captures)
+[ "$("$nota" cat "$work/x.Nota" "Notarium/Letters/Shopping")" = $'Buy milk\r\nand bread\r' ] ||
+  fail "Shopping text"
+[ "$("$nota" cat "$work/x.Nota" "Notarium/Letters/Recipes/Bread")" = $'Flour, water\r' ] ||
+  fail "Bread text"
+"$nota" tree "$work/x.Nota" | grep -q logo && fail "the binary file was imported"
+[ "$(cat "$work/out/Shopping.txt")" = $'Buy milk\nand bread' ] || fail "exported Shopping"
+[ -f "$work/out/Recipes/Bread.txt" ] || fail "exported Bread"
+echo "PASS"
