@@ -19,6 +19,8 @@
 class CTreePaneView;
 class CEditPaneView;
 class CItemCommands;
+class CFindCommands;
+class CBookmarkCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -35,6 +37,8 @@ public:
     CTreePaneView* TreePane() const { return m_pTree; }
     CEditPaneView* EditPane() const { return m_pEdit; }
     CItemCommands& ItemCommands() { return *m_pItems; }
+    CFindCommands& FindCommands() { return *m_pFind; }
+    CBookmarkCommands& BookmarkCommands() { return *m_pBookmarks; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -93,6 +97,8 @@ private:
     CTreePaneView* m_pTree = nullptr;
     CEditPaneView* m_pEdit = nullptr;
     std::unique_ptr<CItemCommands> m_pItems;
+    std::unique_ptr<CBookmarkCommands> m_pBookmarks;
+    std::unique_ptr<CFindCommands> m_pFind;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

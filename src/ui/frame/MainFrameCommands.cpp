@@ -4,6 +4,8 @@
 #include "ui/frame/HelpWindow.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/BookmarkCommands.h"
+#include "ui/tree/FindCommands.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreePaneView.h"
@@ -28,6 +30,8 @@ void CMainFrame::RegisterCommands() {
     frame(
         ID_FILE_SAVE, [this] { CommitPendingEdits(); }, fileOpen);
     m_pItems->Register(r);
+    m_pFind->Register(r);
+    m_pBookmarks->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(
