@@ -162,7 +162,8 @@ focus "$main"
 xdotool search --name "^e2e.Nota - Notarium\$" >/dev/null || fail "current file closed"
 
 step "Ctrl+F, type, Entire File, Enter: the hit is selected in the tree and highlighted"
-focus "$main"; keys F6; focus "$main"; keys Home  # the tree, the root
+focus "$main"; xdotool mousemove --window "$main" 60 57 click 1  # the root in the tree
+sleep 0.5
 keys ctrl+f
 dlg=$(wait_window "Find"); focus "$dlg"
 type_text "soon"; keys alt+e

@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
                 bookmarks::Collect(tree).size());
     bookmarks::RemoveAll(tree);
     HTREEITEM first = tree.GetChildItem(tree.GetRootItem());
-    HTREEITEM last = LastPreorder(tree);
+    HTREEITEM last = treewalk::LastPreorder(tree);
     bookmarks::Set(tree, last, true);
     tree.SelectItem(first);
     QApplication::processEvents();

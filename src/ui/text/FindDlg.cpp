@@ -8,7 +8,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -73,19 +72,25 @@ CFindDlg::CFindDlg(CHistoryList& history, IUiServices& ui, int scope, bool match
     m_pTitlesOnly->setObjectName(QStringLiteral("titlesOnly"));
     m_pTitlesOnly->setChecked(titlesOnly);
 
-    auto* buttons = new QDialogButtonBox(Qt::Vertical);
-    m_pFindNext = buttons->addButton(tr("&Find Next"), QDialogButtonBox::AcceptRole);
-    m_pFindNext->setObjectName(QStringLiteral("findNext"));
+    auto button = [this](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    m_pFindNext = button(tr("&Find Next"), "findNext");
     m_pFindNext->setDefault(true);
-    m_pMarkAll = buttons->addButton(tr("Mark &All"), QDialogButtonBox::ActionRole);
-    m_pMarkAll->setObjectName(QStringLiteral("markAll"));
-    m_pMarkAll->setAutoDefault(false);
-    buttons->addButton(QDialogButtonBox::Cancel)->setAutoDefault(false);
-    buttons->addButton(tr("&Help"), QDialogButtonBox::HelpRole)->setAutoDefault(false);
+    m_pMarkAll = button(tr("Mark &All"), "markAll");
+    QPushButton* cancel = button(tr("Cancel"), "cancel");
+    QPushButton* help = button(tr("&Help"), "help");
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {m_pFindNext, m_pMarkAll, cancel, help})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
     connect(m_pFindNext, &QPushButton::clicked, this, [this] { Finish(false); });
     connect(m_pMarkAll, &QPushButton::clicked, this, [this] { Finish(true); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this,
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(help, &QPushButton::clicked, this,
             [this] { emit helpRequested(property("helpTopic").toString()); });
     connect(m_pCurrent, &QRadioButton::toggled, this, &CFindDlg::UpdateControls);
     connect(m_pEntire, &QRadioButton::toggled, this, &CFindDlg::UpdateControls);
@@ -98,7 +103,7 @@ CFindDlg::CFindDlg(CHistoryList& history, IUiServices& ui, int scope, bool match
     left->addWidget(m_pTitlesOnly, 3, 0, 1, 2);
     auto* top = new QHBoxLayout(this);
     top->addLayout(left, 1);
-    top->addWidget(buttons, 0, Qt::AlignTop);
+    top->addLayout(buttons);
     UpdateControls();
 }
 

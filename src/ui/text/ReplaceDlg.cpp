@@ -8,10 +8,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 CReplaceDlg::CReplaceDlg(CHistoryList& findHistory, CHistoryList& replaceHistory, IUiServices& ui,
                          IEditBuffer& buffer, bool matchCase, QWidget* parent)
@@ -35,9 +36,8 @@ CReplaceDlg::CReplaceDlg(CHistoryList& findHistory, CHistoryList& replaceHistory
     m_pMatchCase->setObjectName(QStringLiteral("matchCase"));
     m_pMatchCase->setChecked(matchCase);
 
-    auto* buttons = new QDialogButtonBox(Qt::Vertical);
-    auto add = [buttons](const QString& text, const char* name) {
-        QPushButton* b = buttons->addButton(text, QDialogButtonBox::ActionRole);
+    auto add = [this](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
         return b;
@@ -46,16 +46,18 @@ CReplaceDlg::CReplaceDlg(CHistoryList& findHistory, CHistoryList& replaceHistory
     m_pFindNext->setDefault(true);
     m_pReplace = add(tr("&Replace"), "replace");
     m_pReplaceAll = add(tr("Replace &All"), "replaceAll");
-    m_pCancel = buttons->addButton(QDialogButtonBox::Cancel);
-    m_pCancel->setObjectName(QStringLiteral("close"));
-    m_pCancel->setAutoDefault(false);
-    buttons->addButton(tr("&Help"), QDialogButtonBox::HelpRole)->setAutoDefault(false);
+    m_pCancel = add(tr("Cancel"), "close");
+    QPushButton* help = add(tr("&Help"), "help");
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {m_pFindNext, m_pReplace, m_pReplaceAll, m_pCancel, help})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
     connect(m_pFindNext, &QPushButton::clicked, this, [this] { OnButton(SEARCHSTEP::findNext); });
     connect(m_pReplace, &QPushButton::clicked, this, [this] { OnButton(SEARCHSTEP::replace); });
     connect(m_pReplaceAll, &QPushButton::clicked, this,
             [this] { OnButton(SEARCHSTEP::replaceAll); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &CReplaceDlg::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this,
+    connect(m_pCancel, &QPushButton::clicked, this, &CReplaceDlg::reject);
+    connect(help, &QPushButton::clicked, this,
             [this] { emit helpRequested(property("helpTopic").toString()); });
 
     auto* left = new QGridLayout;
@@ -67,7 +69,7 @@ CReplaceDlg::CReplaceDlg(CHistoryList& findHistory, CHistoryList& replaceHistory
     left->setRowStretch(3, 1);
     auto* top = new QHBoxLayout(this);
     top->addLayout(left, 1);
-    top->addWidget(buttons, 0, Qt::AlignTop);
+    top->addLayout(buttons);
 }
 
 void CReplaceDlg::OnButton(int step) {
