@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     }
     t0 = Clock::now();
     find.MarkAll("Item", true, true);
-    std::printf("Mark All of every textlet (titles):      %9.1f ms (%zu bookmarks)\n", MsSince(t0),
+    const double markMs = MsSince(t0);
+    std::printf("Mark All of every textlet (titles):      %9.1f ms (%zu bookmarks)\n", markMs,
                 bookmarks::Collect(tree).size());
     bookmarks::RemoveAll(tree);
     HTREEITEM first = tree.GetChildItem(tree.GetRootItem());

@@ -176,6 +176,8 @@ void CFindCommands::MarkAll(const std::string& text, bool matchCase, bool titles
         CStopCheck stop([&escape] { return escape.Poll(); });
         SearchContext ctx{m_doc.Tree(), pattern, reader, stop};
         try {
+            // One reset of the tree pane at the end instead of a notice per bookmark.
+            CTreeUpdateLock lock(m_doc.Tree());
             result = ::MarkAll(m_doc.Tree(), ctx, titlesOnly);
         } catch (const CFileException& e) {
             m_ui.ReportError(e);
