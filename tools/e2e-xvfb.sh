@@ -6,7 +6,8 @@
 # a file that is no data file shows message 1003; F1 in Add Item shows help that works while
 # the dialog is open; Edit > Undo from the menu bar acts on a title being edited; Shift+F10
 # opens the tree's context menu; Caps Lock shows in the status bar; Options (F12) changes the
-# editor font, File > Print Preview shows the page (screenshots).
+# editor font, File > Print Preview shows the page (screenshots); Find across items selects and
+# highlights the hit, Replace All reports its count, F4 goes between two bookmarks.
 # Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
 set -euo pipefail
 build="$(cd "${1:?usage: e2e-xvfb.sh BUILD_DIR [SCREENSHOT]}" && pwd)"
@@ -173,11 +174,43 @@ box=$(wait_window "Notarium"); focus "$box"; keys Return
 wait_gone "Notarium"
 focus "$main"
 xdotool search --name "^e2e.Nota - Notarium\$" >/dev/null || fail "current file closed"
+
+step "Ctrl+F, type, Entire File, Enter: the hit is selected in the tree and highlighted"
+focus "$main"; xdotool mousemove --window "$main" 60 57 click 1  # the root in the tree
+sleep 0.5
+keys ctrl+f
+dlg=$(wait_window "Find"); focus "$dlg"
+type_text "soon"; keys alt+e
+[ -n "$shot" ] && import -window root "${shot%.png}-find.png" && echo "screenshot: ${shot%.png}-find.png"
+keys Return
+wait_gone "Find"; focus "$main"; sleep 0.5
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-found.png" &&
+  echo "screenshot: ${shot%.png}-found.png"
+keys ctrl+F4                                       # bookmarks the hit: Draft
+
+step "Replace All in Memo with its count; F4 between the two bookmarks"
+xdotool mousemove --window "$main" 100 108 click 1 # Memo in the tree
+sleep 0.5; keys ctrl+F4                            # bookmarked
+click_text_pane; keys ctrl+r
+dlg=$(wait_window "Replace"); focus "$dlg"
+keys ctrl+a; type_text "Ann"; keys alt+c ctrl+a; type_text "Bob"; keys alt+a
+box=$(wait_window "Notarium"); focus "$box"
+[ -n "$shot" ] && import -window root "${shot%.png}-replaced.png" &&
+  echo "screenshot: ${shot%.png}-replaced.png"
+keys Return; wait_gone "Notarium"
+focus "$dlg"; keys Escape; wait_gone "Replace"; focus "$main"
+keys F4                                            # Memo -> Draft, round the end of the tree
+keys shift+F4 F4                                   # back to Memo and again to Draft
 keys alt+f x
 wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check at the end"
-[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Ann,\r\nsee you soon.' ] ||
-  fail "Memo after the paste: $("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")"
+[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Bob,\r\nsee you soon.' ] ||
+  fail "Memo after the paste and Replace All: $("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")"
+[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
+  fail "Replace reached another item"
+tree=$("$nota" tree "$work/e2e.Nota")
+grep -q '"title":"Draft","image":10,[^}]*"state":2' <<<"$tree" || fail "Draft not bookmarked and selected by F4: $tree"
+grep -q '"title":"Memo","image":10,' <<<"$tree" || fail "Memo not bookmarked: $tree"
 # The editor font of 20 points at 96 dots per inch: a height of -27 pixels, stored at OK.
 grep -qF 'Font=@ByteArray(\xe5\xff\xff\xff' "$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf" ||
   fail "the editor font from Options was not stored"

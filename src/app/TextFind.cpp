@@ -146,10 +146,8 @@ int CReplaceRun::SearchStep(const SEARCHSTEP& step) {
             equal = step.bMatchCase ? sel == std::u16string_view(step.strFind)
                                     : m_buf.Equal(sel, step.strFind, false);
         }
-        if (equal) {
-            ReplaceSelection(step);
-            ++m_nReplaceCount;
-        }
+        if (equal)
+            ReplaceSelection(step); // counted only by Replace All
         return FindNextStep(step);
     }
     case SEARCHSTEP::findNext:

@@ -61,7 +61,7 @@ public:
 
     int StartPos() const { return m_nSearchStart; } // -1 when no run
     bool Wrapped() const { return m_bSearchWrapped; }
-    int ReplaceCount() const { return m_nReplaceCount; }
+    int ReplaceCount() const { return m_nReplaceCount; } // Replace All's replacements
     const std::string& Message() const { return m_strMessage; }
 
     // The message at the end of a run with count replacements.

@@ -103,10 +103,10 @@ TEST_F(TextFindTest, ReplaceFromTheTopEndsAtTheEndWithoutWrapping) {
     EXPECT_EQ(Step(SEARCHSTEP::replace), 0); // the last one: the run is complete
     EXPECT_EQ(buf.text, u"dog dog dog");
     EXPECT_FALSE(run.Wrapped());
+    // Single replacements are not counted: the message counts Replace All's only.
+    EXPECT_EQ(run.ReplaceCount(), 0);
     EXPECT_EQ(Step(SEARCHSTEP::finish), 1);
-    EXPECT_EQ(run.Message(), CReplaceRun::FinishMessage(3));
-    EXPECT_EQ(run.Message(), "Notarium has finished searching the current textlet or folder. 3 "
-                             "replacement(s) made.");
+    EXPECT_EQ(run.Message(), "Notarium has finished searching the current textlet or folder.");
     EXPECT_EQ(run.StartPos(), -1);
 }
 
@@ -150,6 +150,9 @@ TEST_F(TextFindTest, ReplaceAllCountsAndMovesTheReturnPoint) {
     Step(SEARCHSTEP::replaceAll);
     EXPECT_EQ(buf.text, u"aa aa");
     EXPECT_EQ(run.ReplaceCount(), 2);
+    EXPECT_EQ(CReplaceRun::FinishMessage(3),
+              "Notarium has finished searching the current textlet or folder. 3 "
+              "replacement(s) made.");
     // Shorter replacements before the start move it back.
     buf.text = u"long long end";
     buf.SetSel(10, 10);

@@ -13,6 +13,8 @@
 #include "ui/frame/RecentFileList.h"
 #include "ui/frame/ToolIcons.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/BookmarkCommands.h"
+#include "ui/tree/FindCommands.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreePaneView.h"
@@ -95,6 +97,10 @@ void CMainFrame::CreateClient() {
     m_pItems =
         std::make_unique<CItemCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree, *m_pEdit);
     m_pItems->m_onHelp = [this](const QString& topic) { ShowHelp(topic); };
+    m_pBookmarks = std::make_unique<CBookmarkCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
+    m_pFind = std::make_unique<CFindCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree,
+                                              *m_pEdit, *m_pBookmarks);
+    m_pFind->m_onHelp = [this](const QString& topic) { ShowHelp(topic); };
     m_pSplitter->addWidget(m_pTree);
     m_pSplitter->addWidget(m_pEdit);
     m_pSplitter->setStretchFactor(0, 0);

@@ -21,6 +21,8 @@ class CEditPaneView;
 class CItemCommands;
 class CPrintCommands;
 class CExchangeCommands;
+class CFindCommands;
+class CBookmarkCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -39,6 +41,8 @@ public:
     CItemCommands& ItemCommands() { return *m_pItems; }
     CPrintCommands& PrintCommands() { return *m_pPrint; }
     CExchangeCommands& ExchangeCommands() { return *m_pExchange; }
+    CFindCommands& FindCommands() { return *m_pFind; }
+    CBookmarkCommands& BookmarkCommands() { return *m_pBookmarks; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -103,6 +107,8 @@ private:
     std::unique_ptr<CItemCommands> m_pItems;
     std::unique_ptr<CPrintCommands> m_pPrint;
     std::unique_ptr<CExchangeCommands> m_pExchange;
+    std::unique_ptr<CBookmarkCommands> m_pBookmarks;
+    std::unique_ptr<CFindCommands> m_pFind;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

@@ -6,6 +6,8 @@
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/PrintCommands.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/BookmarkCommands.h"
+#include "ui/tree/FindCommands.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreePaneView.h"
@@ -35,6 +37,8 @@ void CMainFrame::RegisterCommands() {
     m_pPrint->Register(r);
     m_pExchange = std::make_unique<CExchangeCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
     m_pExchange->Register(r);
+    m_pFind->Register(r);
+    m_pBookmarks->Register(r);
     frame(
         ID_EXPAND_ALL, [this] { ExpandAll(); }, fileOpen);
     frame(
