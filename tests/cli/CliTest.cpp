@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "support/RunNota.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -6,20 +7,6 @@
 #include <sstream>
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Nota(const std::vector<std::string>& words, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::Streams io{in, out, err};
-    int status = cli::Main(words, io);
-    return {status, out.str(), err.str()};
-}
 
 class CliTest : public ::testing::Test {
 protected:

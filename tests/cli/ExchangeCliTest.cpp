@@ -1,5 +1,6 @@
 // `nota export` and `nota import` as a user runs them, and `nota --version`.
 #include "cli/Commands.h"
+#include "support/RunNota.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Nota(const std::vector<std::string>& words, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::Streams io{in, out, err};
-    int status = cli::Main(words, io);
-    return {status, out.str(), err.str()};
-}
 
 class ExchangeCliTest : public ::testing::Test {
 protected:

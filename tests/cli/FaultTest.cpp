@@ -11,6 +11,7 @@
 #include "support/DataDump.h"
 #include "support/FileBuilder.h"
 #include "support/RecordingUi.h"
+#include "support/RunNota.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,20 +24,6 @@
 using namespace nota;
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Nota(const std::vector<std::string>& words, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::Streams io{in, out, err};
-    int status = cli::Main(words, io);
-    return {status, out.str(), err.str()};
-}
 
 // Stops the process's file work at the n-th change (write, length, flush, rename, remove) as
 // a kill does: that change and every later one (opening included) fail, so the disk stays
