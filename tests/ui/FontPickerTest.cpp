@@ -109,3 +109,23 @@ TEST(FontPickers, ScalableFacesOfferTheSixteenStandardSizesAndTypedSizesParse) {
     sample.SetLogFont(lf);
     EXPECT_EQ(sample.LogFont(), lf);
 }
+
+TEST(FontPickers, FacesAreFamilyNamesWithoutTheirFoundry) {
+    // The database calls a family that two foundries make "Family [Foundry]"; the stored face
+    // name must be the family, which is how a font is asked for again.
+    CFontNameCombo names;
+    names.FillFontList(false);
+    std::map<QString, int> listed;
+    for (int i = 0; i < names.count(); ++i) {
+        const CFontEntry* e = names.EntryAt(i);
+        ASSERT_NE(e, nullptr);
+        EXPECT_FALSE(e->strFace.contains(QStringLiteral(" ["))) << e->strFace.toStdString();
+        ++listed[e->strFace];
+    }
+    for (const QString& family : QFontDatabase::families()) {
+        if (family.startsWith(u'@') || QFontDatabase::isPrivateFamily(family))
+            continue;
+        const QString face = family.left(family.indexOf(QStringLiteral(" [")));
+        EXPECT_TRUE(listed.count(face)) << family.toStdString();
+    }
+}

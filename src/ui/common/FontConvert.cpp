@@ -119,8 +119,16 @@ LOGFONT QFontToLogFont(const QFont& font, int logPixelsY) {
     const bool fixed = font.fixedPitch() || QFontInfo(font).fixedPitch();
     lf.lfPitchAndFamily = static_cast<BYTE>((fixed ? kFixedPitch : kVariablePitch) |
                                             FamilyOf(fixed ? QFont::TypeWriter : font.styleHint()));
-    const std::string face = enc::CutToBytes(font.family().toStdString(), LF_FACESIZE - 1);
+    const std::string face =
+        enc::CutToBytes(FamilyName(font.family()).toStdString(), LF_FACESIZE - 1);
     std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
     std::memcpy(lf.lfFaceName, face.data(), face.size());
     return lf;
+}
+
+QString FamilyName(const QString& databaseName) {
+    const qsizetype bracket = databaseName.indexOf(QStringLiteral(" ["));
+    if (bracket > 0 && databaseName.endsWith(u']'))
+        return databaseName.left(bracket);
+    return databaseName;
 }

@@ -12,3 +12,8 @@ int ScreenLogPixelsY();
 
 QFont LogFontToQFont(const LOGFONT& lf, int logPixelsY);
 LOGFONT QFontToLogFont(const QFont& font, int logPixelsY);
+
+// The family of a font database name: where two foundries make one family the database
+// calls it "Family [Foundry]"; a face name stores the family alone, which is how a font is
+// asked for again.
+QString FamilyName(const QString& databaseName);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -127,14 +128,18 @@ void CFontNameCombo::FillFontList(bool fixedOnly) {
     m_entries.clear();
 
     std::vector<CFontEntry> found;
+    std::set<QString> seen;
     for (const QString& family : QFontDatabase::families()) {
         if (family.startsWith(u'@') || QFontDatabase::isPrivateFamily(family))
             continue;
         const bool fixed = QFontDatabase::isFixedPitch(family);
         if (fixedOnly && !fixed)
             continue;
+        const QString face = FamilyName(family);
+        if (!seen.insert(face).second)
+            continue;
         CFontEntry base;
-        base.strFace = family;
+        base.strFace = face;
         base.nPitchAndFamily = fixed ? (kFixedPitch | kFamilyModern) : kVariablePitch;
         base.nType = QFontDatabase::isSmoothlyScalable(family) ? CFontEntry::kTrueType : 0;
         const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);

@@ -198,7 +198,8 @@ void CEditorPageDlg::OnVarWidthClicked() {
     if (m_pName->FindExact(m_pName->GetBoxText()) < 0) {
         // A face this system does not have (a record made elsewhere, or the classic default
         // "Courier"): show the face the font really resolves to, which is what the pane shows.
-        const QString resolved = QFontInfo(LogFontToQFont(m_lf, m_nLogPixelsY)).family();
+        const QString resolved =
+            FamilyName(QFontInfo(LogFontToQFont(m_lf, m_nLogPixelsY)).family());
         m_pName->SelectFont(resolved, DEFAULT_CHARSET);
         if (m_pName->FindExact(m_pName->GetBoxText()) < 0)
             m_pName->SelectByText(face, true); // still unknown: the user must choose
