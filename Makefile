@@ -7,7 +7,7 @@ CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Debian packages the build and the tests need.
 PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
            libbenchmark-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth clang \
-           libclang-rt-14-dev poppler-utils
+           libclang-rt-14-dev poppler-utils libx11-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
