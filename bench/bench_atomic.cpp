@@ -18,12 +18,6 @@
 #include <string>
 #include <vector>
 
-#if __has_include("store/Journal.h")
-#define NOTA_HAS_JOURNAL 1
-#else
-#define NOTA_HAS_JOURNAL 0
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,24 +36,16 @@ struct Session {
     CNullUi ui;
     CAppSettings settings;
     CNotariumDoc doc{ui, settings};
-    CTreeCtrl tree;
+    CTreeCtrl& tree = doc.Tree();
     Session(const std::string& path, bool journaled) {
         doc.OnOpenDocument(path);
-        doc.ReloadTree(tree);
-#if NOTA_HAS_JOURNAL
+        doc.ReloadTree();
         doc.Store().SetJournaled(journaled);
-#else
-        (void)journaled;
-#endif
     }
     void Put(HTREEITEM h, const std::string& text) {
         CMemoryTextPane pane;
         pane.m_text = text;
-        TVITEM item;
-        item.mask = TVIF_PARAM | TVIF_IMAGE;
-        item.hItem = h;
-        tree.GetItem(item);
-        doc.SaveText(tree, item, pane);
+        doc.SaveText(h, pane);
     }
 };
 
@@ -77,8 +63,8 @@ void MakeMillionItemFile(const std::string& path) {
     CAppSettings settings;
     CNotariumDoc doc(ui, settings);
     doc.OnOpenDocument(path);
-    CTreeCtrl tree;
-    doc.ReloadTree(tree);
+    CTreeCtrl& tree = doc.Tree();
+    doc.ReloadTree();
     HTREEITEM root = tree.GetRootItem();
     char title[64];
     for (int f = 0; f < 1000; ++f) {
@@ -89,7 +75,7 @@ void MakeMillionItemFile(const std::string& path) {
             tree.InsertItem(title, 8, 8, folder, TVI_LAST);
         }
     }
-    doc.SaveTree(tree);
+    doc.SaveTree();
 }
 
 // A folder of 10,000 textlets with short texts, beside a text that must survive.
@@ -98,16 +84,12 @@ void MakeFolderFile(const std::string& path) {
     CNotariumDoc::PrepareDataFile(path, true, ui);
     Session s(path, false);
     HTREEITEM root = s.tree.GetRootItem();
-    s.Put(s.doc.InsertNewItem(s.tree, root, "Keep", false), std::string(10000, 'k'));
-    HTREEITEM folder = s.doc.InsertNewItem(s.tree, root, "Big folder", true);
+    s.Put(s.doc.InsertNewItem(root, "Keep", false), std::string(10000, 'k'));
+    HTREEITEM folder = s.doc.InsertNewItem(root, "Big folder", true);
     CTreeCtrl& tree = s.tree;
     CBlockFile& store = s.doc.Store();
     char title[64];
-#if NOTA_HAS_JOURNAL
     CStoreOperation op(store); // one commit for the whole build
-#else
-    store.m_bDeferHeader = true;
-#endif
     for (int i = 0; i < 10000; ++i) {
         DWORD chain = store.BeginNewChain();
         std::snprintf(title, sizeof title, "Note %05d", i);
@@ -119,13 +101,8 @@ void MakeFolderFile(const std::string& path) {
         tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM, title, 8, 8, 0, 0, chain, folder,
                         TVI_LAST);
     }
-#if NOTA_HAS_JOURNAL
     treestream::WriteTree(store, tree);
     op.Commit();
-#else
-    store.m_bDeferHeader = false;
-    s.doc.SaveTree(tree);
-#endif
     s.doc.DeleteContents();
 }
 
@@ -175,13 +152,13 @@ void TextCommit(const std::string& path, bool journaled, Figure& f) {
 void AddItem(const std::string& path, bool journaled, Figure& f) {
     Session s(path, journaled);
     // Sorts first among the root's children: the whole stream after it moves.
-    Measure(f, [&] { s.doc.InsertNewItem(s.tree, s.tree.GetRootItem(), "Added", false); });
+    Measure(f, [&] { s.doc.InsertNewItem(s.tree.GetRootItem(), "Added", false); });
 }
 
 void DeleteFolder(const std::string& path, bool journaled, Figure& f) {
     Session s(path, journaled);
     HTREEITEM folder = ChildNamed(s.tree, s.tree.GetRootItem(), "Big folder");
-    Measure(f, [&] { s.doc.DeleteItem(s.tree, folder); });
+    Measure(f, [&] { s.doc.DeleteItem(folder); });
 }
 
 } // namespace
@@ -202,10 +179,6 @@ int main(int argc, char** argv) {
         char a[48], b[48];
         std::snprintf(a, sizeof a, "%.1f/%.1f (%.0f)", Median(d.ms), Median(d.cpu),
                       double(d.flushes) / d.calls);
-        if (!NOTA_HAS_JOURNAL) {
-            std::printf("%-32s %22s %22s\n", what, a, "-");
-            return;
-        }
         std::snprintf(b, sizeof b, "%.1f/%.1f (%.0f)", Median(j.ms), Median(j.cpu),
                       double(j.flushes) / j.calls);
         std::printf("%-32s %22s %22s %6.2fx\n", what, a, b, Median(j.ms) / Median(d.ms));
@@ -220,26 +193,21 @@ int main(int argc, char** argv) {
     copy(folder, work2);
     for (int round = 0; round < 3; ++round) {
         TextCommit(work, false, td);
-        if (NOTA_HAS_JOURNAL)
-            TextCommit(work2, true, tj);
+        TextCommit(work2, true, tj);
     }
     row("commit of a 10 KB text", td, tj);
     for (int round = 0; round < 5; ++round) {
         copy(million, work);
         AddItem(work, false, ad);
-        if (NOTA_HAS_JOURNAL) {
-            copy(million, work);
-            AddItem(work, true, aj);
-        }
+        copy(million, work);
+        AddItem(work, true, aj);
     }
     row("Add Item, 1,000,000 items", ad, aj);
     for (int round = 0; round < 5; ++round) {
         copy(folder, work);
         DeleteFolder(work, false, dd);
-        if (NOTA_HAS_JOURNAL) {
-            copy(folder, work);
-            DeleteFolder(work, true, dj);
-        }
+        copy(folder, work);
+        DeleteFolder(work, true, dj);
     }
     row("delete of a 10,000-item folder", dd, dj);
     CFile::SetFaultHook(nullptr);

@@ -46,10 +46,11 @@ void MakeFile(const std::string& path, std::size_t megabytes) {
         textlets.push_back(tree.InsertItem(title, 8, 8, folder, TVI_LAST));
     }
     CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
+    file.SetJournaled(false); // made once for measuring: no crash to survive
+    CStoreOperation op(file);
     file.m_header.SetNew();
     file.WriteHeader();
     treestream::WriteTree(file, tree); // placeholder references; same length later
-    file.m_bDeferHeader = true;
     CChainWriter writer(file);
     std::string text(kTextBytes, 'x');
     for (std::size_t i = 0; i < text.size(); i += 64)
@@ -64,9 +65,8 @@ void MakeFile(const std::string& path, std::size_t megabytes) {
         writer.End();
     }
     writer.Flush();
-    file.SetHeaderDirty();
-    file.m_bDeferHeader = false;
     treestream::WriteTree(file, tree);
+    op.Commit();
     file.Close();
 }
 

@@ -116,10 +116,11 @@ void MakeTextFile(const std::string& path, std::size_t megabytes) {
     for (unsigned s = 0; s < 64; ++s)
         texts.push_back(MakeText(s));
     CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
+    file.SetJournaled(false); // made once for measuring: no crash to survive
+    CStoreOperation op(file);
     file.m_header.SetNew();
     file.WriteHeader();
     treestream::WriteTree(file, tree); // placeholder references; the same length later
-    file.m_bDeferHeader = true;
     CChainWriter writer(file);
     for (std::size_t i = 0; i < textlets.size(); ++i) {
         const std::string& text = texts[i % texts.size()];
@@ -131,9 +132,8 @@ void MakeTextFile(const std::string& path, std::size_t megabytes) {
         writer.End();
     }
     writer.Flush();
-    file.SetHeaderDirty();
-    file.m_bDeferHeader = false;
     treestream::WriteTree(file, tree);
+    op.Commit();
     file.Close();
     std::printf("made %s: %zu textlets, %.2f GB\n", path.c_str(), count,
                 std::filesystem::file_size(path) / 1e9);
