@@ -4,6 +4,7 @@
 # summary, exports the folder again; then checks the file and the export with `nota`.
 # Usage: tools/e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
 set -euo pipefail
+lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
 build="$(cd "${1:?usage: e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
 shot="${2:-}"
 if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
@@ -19,27 +20,9 @@ export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 cd "$work"
 
-step() { echo "== $*"; }
-fail() { echo "FAIL: $*" >&2; import -window root /tmp/e2e-exchange-fail.png 2>/dev/null || true; exit 1; }
-wait_window() {
-  local id
-  for _ in $(seq 1 100); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  fail "no window '$1'"
-}
-wait_gone() {
-  for _ in $(seq 1 100); do
-    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  fail "window '$1' stays"
-}
-keys() { xdotool key --delay 60 "$@"; sleep 0.3; }
-type_text() { xdotool type --delay 20 "$1"; sleep 0.3; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+fail_png=/tmp/e2e-exchange-fail.png
+# shellcheck source=tools/e2e-lib.sh
+source "$lib"
 snap() { [ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot-$1.png" && echo "screenshot: $shot-$1.png" || true; }
 
 step "a data file with a folder, and a folder of files to import"
