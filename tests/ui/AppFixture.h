@@ -112,3 +112,28 @@ protected:
     CTreeCtrl& Tree() { return Frame()->TreePane()->Tree(); }
     std::string OpenPath() { return app->Doc().IsOpen() ? app->Doc().GetPathName() : ""; }
 };
+
+// The window started on a new data file of its own, shown (and active when asked).
+class OpenWindowTest : public AppTest {
+protected:
+    std::string path;
+    void OpenWindow(const std::string& fileName, bool activate = false) {
+        path = NewDataFile(fileName);
+        Start({QString::fromStdString(path)});
+        ASSERT_NE(Frame(), nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
+        if (activate) {
+            Frame()->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+        }
+    }
+    HTREEITEM Root() { return Tree().GetRootItem(); }
+    // Adds through the document, as Add Item does; the idle step then shows the new item.
+    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
+        HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
+        return h;
+    }
+    CEditPaneView* Edit() { return Frame()->EditPane(); }
+    CTreePaneView* TreePane() { return Frame()->TreePane(); }
+};

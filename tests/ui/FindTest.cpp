@@ -31,20 +31,9 @@ const std::string kInvalid =
     "Invalid search string. Enter one or more non-space characters in the 'Find What' field.";
 } // namespace
 
-class FindTest : public AppTest {
+class FindTest : public OpenWindowTest {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = NewDataFile("find.Nota");
-        Start({QString::fromStdString(path)});
-        ASSERT_NE(Frame(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
-        Frame()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
-    }
-    HTREEITEM Root() { return Tree().GetRootItem(); }
-    CEditPaneView* Edit() { return Frame()->EditPane(); }
-    CTreePaneView* TreePane() { return Frame()->TreePane(); }
+    void SetUp() override { OpenWindow("find.Nota", true); }
     CFindCommands& Find() { return Frame()->FindCommands(); }
     CBookmarkCommands& Marks() { return Frame()->BookmarkCommands(); }
     CAppSettings& Settings() { return app->Settings(); }

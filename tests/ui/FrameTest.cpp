@@ -16,28 +16,13 @@
 #include <QToolBar>
 #include <QUrl>
 
-class FrameTest : public AppTest {
+class FrameTest : public OpenWindowTest {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = NewDataFile("frame.Nota");
-        Start({QString::fromStdString(path)});
-        ASSERT_NE(Frame(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
-    }
-    HTREEITEM Root() { return Tree().GetRootItem(); }
-    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
-        HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
-        // The idle step shows the new item.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
-        return h;
-    }
+    void SetUp() override { OpenWindow("frame.Nota"); }
     bool Enabled(UINT id) {
         Frame()->UpdateCommandStates();
         return Frame()->Action(id)->isEnabled();
     }
-    CEditPaneView* Edit() { return Frame()->EditPane(); }
-    CTreePaneView* TreePane() { return Frame()->TreePane(); }
 };
 
 TEST_F(FrameTest, ItemCommandsFollowTheSelection) {

@@ -77,23 +77,9 @@ QString PdfText(const QString& path) {
     return QString::fromUtf8(tool.readAllStandardOutput());
 }
 
-class WiringTest : public AppTest {
+class WiringTest : public OpenWindowTest {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = NewDataFile("wiring.Nota");
-        Start({QString::fromStdString(path)});
-        ASSERT_NE(Frame(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
-        Frame()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
-    }
-    HTREEITEM Root() { return Tree().GetRootItem(); }
-    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
-        HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
-        return h;
-    }
+    void SetUp() override { OpenWindow("wiring.Nota", true); }
     void Select(HTREEITEM h) {
         Tree().SelectItem(h);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
@@ -109,8 +95,6 @@ protected:
         Frame()->UpdateCommandStates();
         return Frame()->Action(id)->isEnabled();
     }
-    CEditPaneView* Edit() { return Frame()->EditPane(); }
-    CTreePaneView* TreePane() { return Frame()->TreePane(); }
     CPrintService& Service() { return Frame()->PrintCommands().Service(); }
 
     // The print dialog answers OK and sends the job to a PDF file.

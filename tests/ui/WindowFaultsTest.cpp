@@ -44,24 +44,9 @@ bool DropOn(QWidget* target, const QMimeData& data, QPoint pos = QPoint(10, 10))
 
 } // namespace
 
-class WindowTest : public AppTest {
+class WindowTest : public OpenWindowTest {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = NewDataFile("window.Nota");
-        Start({QString::fromStdString(path)});
-        ASSERT_NE(Frame(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
-    }
-    HTREEITEM Root() { return Tree().GetRootItem(); }
-    HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder) {
-        HTREEITEM h = app->Doc().InsertNewItem(parent, title, folder);
-        // The idle step shows the new item.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !TreePane()->IsSelChangePending(); }, 2000));
-        return h;
-    }
-    CEditPaneView* Edit() { return Frame()->EditPane(); }
-    CTreePaneView* TreePane() { return Frame()->TreePane(); }
+    void SetUp() override { OpenWindow("window.Nota"); }
     CTreePaneView* Pane() { return Frame()->TreePane(); }
 };
 
