@@ -9,9 +9,56 @@
 #include "store/Payload.h"
 #include "store/TreeStream.h"
 
+#include <algorithm>
 #include <deque>
+#include <memory>
 
 using namespace nota;
+
+namespace {
+
+// Transfers at least this big show the status bar's progress bar; smaller ones are over before
+// it could be read.
+constexpr std::size_t kProgressItems = 200;
+constexpr std::size_t kProgressBytes = 1u << 20;
+
+// The status text of a transfer, with the progress bar when the transfer is big; the bar
+// counts in percent and is moved only when the percentage changes.
+class CTransferStatus {
+public:
+    CTransferStatus(IUiServices& ui, const char* text, std::uint64_t total, bool bShowBar)
+        : m_total(total) {
+        if (bShowBar && total > 0)
+            m_status = std::make_unique<CStatusProgress>(ui, text, 0, 100);
+        else
+            m_status = std::make_unique<CStatusMessage>(ui, text);
+    }
+    void Set(std::uint64_t done) {
+        auto* bar = dynamic_cast<CStatusProgress*>(m_status.get());
+        if (!bar)
+            return;
+        const int percent =
+            static_cast<int>(std::min<std::uint64_t>(done, m_total) * 100 / m_total);
+        if (percent != m_nPercent) {
+            m_nPercent = percent;
+            bar->SetPos(percent);
+        }
+    }
+
+private:
+    std::unique_ptr<CStatusMessage> m_status;
+    std::uint64_t m_total;
+    int m_nPercent = 0;
+};
+
+std::size_t SubtreeSize(const CTreeCtrl& tree, HTREEITEM hItem) {
+    std::size_t n = 0;
+    treewalk::WalkNested(
+        tree, hItem, false, [&](HTREEITEM) { ++n; }, [] {}, [](HTREEITEM) {});
+    return n;
+}
+
+} // namespace
 
 HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder) {
     CTreeCtrl& tree = m_tree;
@@ -149,7 +196,9 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     CTreeCtrl& tree = m_tree;
     if (!hItem)
         return {};
-    CStatusMessage status(m_ui, str::kCopyingItem);
+    const std::size_t count = SubtreeSize(tree, hItem);
+    CTransferStatus status(m_ui, str::kCopyingItem, count, count >= kProgressItems);
+    std::size_t done = 0;
     payload::CPayloadWriter out;
     TVITEM item;
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
@@ -168,6 +217,7 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
             } else {
                 out.WriteNoText();
             }
+            status.Set(++done);
         },
         [&] { out.EndList(); }, [](HTREEITEM) {});
     return std::move(out.Data());
@@ -177,7 +227,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
     CTreeCtrl& tree = m_tree;
     if (!data)
         return nullptr;
-    CStatusMessage status(m_ui, str::kInsertingItem);
+    CTransferStatus status(m_ui, str::kInsertingItem, size, size >= kProgressBytes);
     HTREEITEM result = nullptr;
     std::vector<HTREEITEM> inserted; // the top-level items this call inserted
     try {
@@ -194,6 +244,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 parents.pop_back();
                 continue;
             }
+            status.Set(reader.Position());
             DWORD chain = 0;
             if (it.textLength != 0) {
                 chain = m_store.BeginNewChain();
@@ -203,8 +254,8 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 m_store.WriteData(it.text, it.textLength);
                 m_store.EndTransfer();
             }
-            // Only plain folders and textlets arrive, whatever code another program sent.
-            int kind = IsFolderImage(it.kind) ? KIND_FOLDER : KIND_TEXTLET;
+            // The reader passes only plain folders (4) and textlets (8).
+            const int kind = it.kind;
             HTREEITEM h =
                 tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, it.title,
                                 kind, kind, 0, 0, chain, parents.back(), TVI_SORT);

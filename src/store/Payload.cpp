@@ -42,6 +42,12 @@ bool CPayloadReader::NextItem(Item& item) {
     m_pos += 2;
     if (kind == 0xFFFF)
         return false;
+    // Only plain folders and textlets are ever written; any other code is not our payload.
+    if (kind != nota::KIND_FOLDER && kind != nota::KIND_TEXTLET) {
+        m_pos -= 2;
+        m_bFailed = true;
+        return false;
+    }
     item.kind = static_cast<std::int16_t>(kind);
     if (!Take(2))
         return false;

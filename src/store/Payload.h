@@ -46,7 +46,8 @@ public:
     };
 
     // Reads the next item of the current list. Returns false at the list's end mark
-    // (consumed) or on malformed data (then Failed() is true).
+    // (consumed) or on malformed data (then Failed() is true): a length past the end, a
+    // negative title length, or a kind other than 4 (folder) and 8 (textlet).
     bool NextItem(Item& item);
     bool Failed() const { return m_bFailed; }
     std::size_t Position() const { return m_pos; }

@@ -1,0 +1,103 @@
+#include "ui/tree/ItemMimeData.h"
+
+#include "app/NotariumDoc.h"
+#include "app/TreeWalk.h"
+#include "store/Payload.h"
+
+#include <new>
+
+namespace {
+
+constexpr const char* kOutOfMemory = "Out of memory.";
+const QString kPlainText = QStringLiteral("text/plain");
+
+QByteArray ToBytes(const std::vector<BYTE>& payload) {
+    return QByteArray(reinterpret_cast<const char*>(payload.data()),
+                      static_cast<qsizetype>(payload.size()));
+}
+
+} // namespace
+
+QString ItemFormatName() {
+#ifdef _WIN32
+    // Qt's Windows clipboard shows a registered format of another name this way; it needs a
+    // converter (QWindowsMimeConverter, Qt 6.5 or later) to offer it under its own name.
+    return QStringLiteral("application/x-qt-windows-mime;value=\"NotariumData\"");
+#else
+    return QString::fromLatin1(payload::kFormatName);
+#endif
+}
+
+CItemMimeData::CItemMimeData(std::vector<BYTE> payload, QString text)
+    : m_payload(ToBytes(payload)), m_nRenders(1), m_text(std::move(text)) {}
+
+CItemMimeData::CItemMimeData(Renderer render) : m_render(std::move(render)) {}
+
+void CItemMimeData::Detach(bool bRender) {
+    if (bRender)
+        Payload();
+    m_render = nullptr;
+}
+
+const QByteArray& CItemMimeData::Payload() const {
+    if (!m_payload) {
+        if (!m_render) {
+            static const QByteArray kNone;
+            return kNone;
+        }
+        Renderer render = std::move(m_render);
+        m_render = nullptr;
+        ++m_nRenders;
+        m_payload = ToBytes(render());
+    }
+    return *m_payload;
+}
+
+QStringList CItemMimeData::formats() const {
+    QStringList list{ItemFormatName()};
+    if (!m_text.isEmpty())
+        list << kPlainText;
+    return list;
+}
+
+bool CItemMimeData::hasFormat(const QString& mimeType) const {
+    return mimeType == ItemFormatName() || (!m_text.isEmpty() && mimeType == kPlainText);
+}
+
+QVariant CItemMimeData::retrieveData(const QString& mimeType, QMetaType /*type*/) const {
+    if (mimeType == ItemFormatName()) {
+        const QByteArray& bytes = Payload();
+        return bytes.isEmpty() ? QVariant() : QVariant(bytes);
+    }
+    if (mimeType == kPlainText && !m_text.isEmpty())
+        return m_text;
+    return {};
+}
+
+bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
+    if (!mime || !mime->hasFormat(ItemFormatName()))
+        return false;
+    IUiServices& ui = doc.Ui();
+    CTreeCtrl& tree = doc.Tree();
+    try {
+        const QByteArray data = mime->data(ItemFormatName());
+        if (data.isEmpty()) {
+            ui.ReportError(kOutOfMemory); // the data could not be had
+            return true;
+        }
+        HTREEITEM parent = target ? treewalk::GetFolderOf(tree, target) : tree.GetRootItem();
+        HTREEITEM h = doc.InsertItems(parent, reinterpret_cast<const BYTE*>(data.constData()),
+                                      static_cast<std::size_t>(data.size()));
+        if (h)
+            tree.SelectItem(h);
+        else
+            ui.Beep(); // nothing in it could be read
+    } catch (const CFileException& e) {
+        ui.ReportError(e);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ui.ReportError(kOutOfMemory);
+        return false;
+    }
+    return true;
+}
