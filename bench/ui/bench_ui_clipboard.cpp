@@ -176,7 +176,8 @@ int main(int argc, char** argv) {
             dir = argv[++i];
     }
     namespace fs = std::filesystem;
-    const fs::path work = dir.empty() ? fs::temp_directory_path() / "nota-bench-clipboard" : dir;
+    const fs::path work =
+        dir.empty() ? fs::temp_directory_path() / "nota-bench-clipboard" : fs::path(dir);
     fs::remove_all(work);
     fs::create_directories(work);
     const std::string a = (work / "a.Nota").string(), b = (work / "b.Nota").string();

@@ -6,6 +6,7 @@
 #include "app/TreeWalk.h"
 #include "platform/Encoding.h"
 #include "platform/Strings.h"
+#include "store/ChainWriter.h"
 #include "store/Payload.h"
 #include "store/TreeStream.h"
 
@@ -192,6 +193,32 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
     return true;
 }
 
+DWORD CNotariumDoc::ReadTextLength(DWORD offset) {
+    CTransferScope transfer(m_store);
+    m_store.BeginRead(offset);
+    BYTE len[4];
+    m_store.ReadData(len, 4);
+    m_store.EndTransfer();
+    const DWORD length = GetLE32(len);
+    if (length > m_store.MaxChainBytes())
+        throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
+    return length;
+}
+
+std::size_t CNotariumDoc::PayloadSize(HTREEITEM hItem) {
+    const CTreeCtrl& tree = m_tree;
+    std::size_t size = 0;
+    treewalk::WalkNested(
+        tree, hItem, false,
+        [&](HTREEITEM h) {
+            size += 8 + std::min<std::size_t>(tree.GetItemText(h).size(), MAX_TITLE) + 1;
+            if (DWORD chain = static_cast<DWORD>(tree.GetItemData(h)))
+                size += ReadTextLength(chain);
+        },
+        [&] { size += 2; }, [](HTREEITEM) {});
+    return size;
+}
+
 std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     CTreeCtrl& tree = m_tree;
     if (!hItem)
@@ -200,10 +227,10 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     CTransferStatus status(m_ui, str::kCopyingItem, count, count >= kProgressItems);
     std::size_t done = 0;
     payload::CPayloadWriter out;
+    out.Reserve(PayloadSize(hItem));
     TVITEM item;
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
     item.cchTextMax = TITLE_BUFFER;
-    std::vector<BYTE> text;
     // The top level holds only the copied item, not its siblings.
     treewalk::WalkNested(
         tree, hItem, false,
@@ -212,8 +239,16 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
             tree.GetItem(item);
             out.BeginItem(IsTextletImage(item.iImage) ? KIND_TEXTLET : KIND_FOLDER, item.strText);
             if (item.lParam != 0) {
-                DWORD length = ReadTextStream(m_store, static_cast<DWORD>(item.lParam), text);
-                out.WriteText(length, text.data());
+                // Straight from the file into the payload.
+                CTransferScope transfer(m_store);
+                m_store.BeginRead(static_cast<DWORD>(item.lParam));
+                BYTE len[4];
+                m_store.ReadData(len, 4);
+                const DWORD length = GetLE32(len);
+                if (length > m_store.MaxChainBytes())
+                    throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
+                m_store.ReadData(out.AddText(length), length);
+                m_store.EndTransfer();
             } else {
                 out.WriteNoText();
             }
@@ -234,6 +269,29 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);
         CTreeUpdateLock lock(tree);
+        // Texts fill free blocks first, one chain at a time; once none are left the rest goes
+        // to the end of the file in consecutive blocks, written in large pieces.
+        std::unique_ptr<CChainWriter> appender;
+        auto storeText = [&](DWORD length, const BYTE* text) -> DWORD {
+            BYTE len[4];
+            PutLE32(len, length);
+            if (!appender && m_store.GetFreeList() != 0) {
+                DWORD chain = m_store.BeginNewChain();
+                m_store.WriteData(len, 4);
+                m_store.WriteData(text, length);
+                m_store.EndTransfer();
+                return chain;
+            }
+            if (!appender) {
+                m_store.DropPartialBlock();
+                appender = std::make_unique<CChainWriter>(m_store);
+            }
+            DWORD chain = appender->Begin(4ull + length);
+            appender->Write(len, 4);
+            appender->Write(text, length);
+            appender->End();
+            return chain;
+        };
         payload::CPayloadReader reader(data, size);
         payload::CPayloadReader::Item it;
         std::vector<HTREEITEM> parents{hParent ? hParent : TVI_ROOT};
@@ -245,15 +303,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 continue;
             }
             status.Set(reader.Position());
-            DWORD chain = 0;
-            if (it.textLength != 0) {
-                chain = m_store.BeginNewChain();
-                BYTE len[4];
-                PutLE32(len, it.textLength);
-                m_store.WriteData(len, 4);
-                m_store.WriteData(it.text, it.textLength);
-                m_store.EndTransfer();
-            }
+            const DWORD chain = it.textLength != 0 ? storeText(it.textLength, it.text) : 0;
             // The reader passes only plain folders (4) and textlets (8).
             const int kind = it.kind;
             HTREEITEM h =
@@ -265,6 +315,8 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
             }
             parents.push_back(h);
         }
+        if (appender)
+            appender->Flush();
         treestream::WriteTree(m_store, tree);
         op.Commit();
     } catch (const CFileException&) {

@@ -27,6 +27,13 @@ void CPayloadWriter::WriteText(DWORD length, const BYTE* bytes) {
     m_data.insert(m_data.end(), bytes, bytes + length);
 }
 
+BYTE* CPayloadWriter::AddText(DWORD length) {
+    PutDword(length);
+    const std::size_t at = m_data.size();
+    m_data.resize(at + length);
+    return m_data.data() + at;
+}
+
 bool CPayloadReader::Take(std::size_t n) {
     if (m_bFailed || n > m_size - m_pos) {
         m_bFailed = true;

@@ -22,6 +22,9 @@ public:
     // The item's text stream after its length field: `length` bytes, text and NUL.
     void WriteText(DWORD length, const BYTE* bytes);
     void WriteNoText() { PutDword(0); }
+    // Writes the length field and returns room for the `length` bytes of the text stream,
+    // for the caller to fill (valid until the next write).
+    BYTE* AddText(DWORD length);
     void EndList() { PutWord(0xFFFF); }
     std::vector<BYTE>& Data() { return m_data; }
     void Reserve(std::size_t n) { m_data.reserve(n); }

@@ -47,7 +47,7 @@ void CItemDrag::End(Qt::DropAction result) {
     // A drop that took the items may still be reading them: they are made now, before
     // anything of this window changes, and the data no longer looks at the tree.
     data->Detach(result == Qt::CopyAction || result == Qt::MoveAction);
-    if (result == Qt::MoveAction && h && !data->Payload().isEmpty())
+    if (result == Qt::MoveAction && h && !data->Payload().empty())
         m_doc.DeleteItem(h);
 }
 

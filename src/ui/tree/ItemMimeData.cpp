@@ -11,11 +11,6 @@ namespace {
 constexpr const char* kOutOfMemory = "Out of memory.";
 const QString kPlainText = QStringLiteral("text/plain");
 
-QByteArray ToBytes(const std::vector<BYTE>& payload) {
-    return QByteArray(reinterpret_cast<const char*>(payload.data()),
-                      static_cast<qsizetype>(payload.size()));
-}
-
 } // namespace
 
 QString ItemFormatName() {
@@ -29,7 +24,7 @@ QString ItemFormatName() {
 }
 
 CItemMimeData::CItemMimeData(std::vector<BYTE> payload, QString text)
-    : m_payload(ToBytes(payload)), m_nRenders(1), m_text(std::move(text)) {}
+    : m_payload(std::move(payload)), m_nRenders(1), m_text(std::move(text)) {}
 
 CItemMimeData::CItemMimeData(Renderer render) : m_render(std::move(render)) {}
 
@@ -39,16 +34,16 @@ void CItemMimeData::Detach(bool bRender) {
     m_render = nullptr;
 }
 
-const QByteArray& CItemMimeData::Payload() const {
+const std::vector<BYTE>& CItemMimeData::Payload() const {
     if (!m_payload) {
         if (!m_render) {
-            static const QByteArray kNone;
+            static const std::vector<BYTE> kNone;
             return kNone;
         }
         Renderer render = std::move(m_render);
         m_render = nullptr;
         ++m_nRenders;
-        m_payload = ToBytes(render());
+        m_payload = render();
     }
     return *m_payload;
 }
@@ -66,8 +61,13 @@ bool CItemMimeData::hasFormat(const QString& mimeType) const {
 
 QVariant CItemMimeData::retrieveData(const QString& mimeType, QMetaType /*type*/) const {
     if (mimeType == ItemFormatName()) {
-        const QByteArray& bytes = Payload();
-        return bytes.isEmpty() ? QVariant() : QVariant(bytes);
+        const std::vector<BYTE>& payload = Payload();
+        if (payload.empty())
+            return {};
+        if (m_bytes.isEmpty())
+            m_bytes = QByteArray(reinterpret_cast<const char*>(payload.data()),
+                                 static_cast<qsizetype>(payload.size()));
+        return m_bytes;
     }
     if (mimeType == kPlainText && !m_text.isEmpty())
         return m_text;
@@ -80,14 +80,24 @@ bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
     IUiServices& ui = doc.Ui();
     CTreeCtrl& tree = doc.Tree();
     try {
-        const QByteArray data = mime->data(ItemFormatName());
-        if (data.isEmpty()) {
+        // Data of this process is read where it lies; other data comes as a copy.
+        QByteArray copy;
+        const BYTE* bytes = nullptr;
+        std::size_t size = 0;
+        if (const auto* own = qobject_cast<const CItemMimeData*>(mime)) {
+            bytes = own->Payload().data();
+            size = own->Payload().size();
+        } else {
+            copy = mime->data(ItemFormatName());
+            bytes = reinterpret_cast<const BYTE*>(copy.constData());
+            size = static_cast<std::size_t>(copy.size());
+        }
+        if (size == 0) {
             ui.ReportError(kOutOfMemory); // the data could not be had
-            return true;
+            return false;
         }
         HTREEITEM parent = target ? treewalk::GetFolderOf(tree, target) : tree.GetRootItem();
-        HTREEITEM h = doc.InsertItems(parent, reinterpret_cast<const BYTE*>(data.constData()),
-                                      static_cast<std::size_t>(data.size()));
+        HTREEITEM h = doc.InsertItems(parent, bytes, size);
         if (h)
             tree.SelectItem(h);
         else

@@ -40,8 +40,9 @@ public:
     bool IsRendered() const { return m_payload.has_value(); }
     // How often the payload was made (at most once).
     int RenderCount() const { return m_nRenders; }
-    // The payload, made now if need be; empty when it could not be made.
-    const QByteArray& Payload() const;
+    // The payload, made now if need be; empty when it could not be made. A paste or drop in
+    // this process reads it here, without a copy.
+    const std::vector<BYTE>& Payload() const;
 
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
@@ -50,7 +51,8 @@ protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
 private:
-    mutable std::optional<QByteArray> m_payload;
+    mutable std::optional<std::vector<BYTE>> m_payload;
+    mutable QByteArray m_bytes; // the payload as other processes get it, made when first asked
     mutable Renderer m_render;
     mutable int m_nRenders = 0;
     QString m_text;
