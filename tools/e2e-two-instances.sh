@@ -35,23 +35,43 @@ snap() { [ -n "$shot" ] && import -window root "$shot-$1.png" && echo "screensho
 # The y of the middle of the selected (highlighted) row in the tree pane of a window whose
 # left edge is at x0: the first run of the selection colour down the column x0 + 120 (right of
 # short titles).
-selected_row_y() {
-  local y
+selected_row() { # prints the row's middle y and its height
+  local y last=""
   for _ in $(seq 1 20); do # the window may not have painted the new selection yet
+    sleep 0.3
     import -window root "$work/screen.png"
     y=$(convert "$work/screen.png" -crop "1x720+$(($1 + 120))+0" +repage -depth 8 txt:- |
-      awk -F'[,:() ]+' 'NR > 1 { r = $3; g = $4; b = $5;
+      awk -F'[,:() ]+' 'NR > 1 && !done { r = $3; g = $4; b = $5;
           if (b > 150 && r < 120 && b - r > 60) { if (first == "") first = $2; last = $2 }
-          else if (first != "") exit }
-        END { if (first == "") exit 1; print int((first + last) / 2) }') && { echo "$y"; return 0; }
-    sleep 0.3
+          else if (first != "") done = 1 }
+        END { if (first == "") exit 1; print int((first + last) / 2), last - first + 1 }') ||
+      continue
+    [ "$y" = "$last" ] && { echo "$y"; return 0; } # the same twice: painted
+    last=$y
   done
   return 1
+}
+selected_row_y() { local r; r=$(selected_row "$1") || return 1; echo "${r% *}"; }
+
+# Drags with the mouse from (x1, y1) to (x2, y2) in steps, as a hand does; with "ctrl" the
+# Ctrl key is held once the drag is under way.
+drag() {
+  local x1=$1 y1=$2 x2=$3 y2=$4 ctrl=${5:-}
+  xdotool mousemove "$x1" "$y1" mousedown 1; sleep 0.3
+  for i in 1 2 3 4 5 6; do
+    xdotool mousemove $((x1 + (x2 - x1) * i / 6 + 3)) $((y1 + (y2 - y1) * i / 6)); sleep 0.15
+    [ "$i" = 2 ] && [ -n "$ctrl" ] && xdotool keydown ctrl
+  done
+  xdotool mousemove "$x2" "$y2"; sleep 0.5
+  xdotool mouseup 1; sleep 0.3
+  [ -n "$ctrl" ] && xdotool keyup ctrl
+  sleep 1
 }
 
 step "two files: a.Nota with Trip (three textlets), b.Nota with Home (one textlet)"
 "$nota" new "$work/a.Nota" >/dev/null
 "$nota" add "$work/a.Nota" "Notarium/Trip" --folder >/dev/null
+"$nota" add "$work/a.Nota" "Notarium/Trip/Maps" --folder >/dev/null
 for day in Monday Tuesday Wednesday; do
   "$nota" add "$work/a.Nota" "Notarium/Trip/$day" >/dev/null
   printf 'Plans for %s\r\nsecond line' "$day" | "$nota" put "$work/a.Nota" "Notarium/Trip/$day"
@@ -77,7 +97,7 @@ keys Home KP_Add Down                        # the root, opened; then Trip
 keys ctrl+c
 targets=$(xclip -o -selection clipboard -t TARGETS 2>/dev/null || true)
 echo "$targets" | grep -qx NotariumData || fail "the clipboard offers no NotariumData: $targets"
-[ "$(xclip -o -selection clipboard -t UTF8_STRING)" = $'Trip\n  Monday\n  Tuesday\n  Wednesday' ] ||
+[ "$(xclip -o -selection clipboard -t UTF8_STRING)" = $'Trip\n  Maps\n  Monday\n  Tuesday\n  Wednesday' ] ||
   fail "the clipboard's text is not Trip's outline"
 
 step "B: select the root, Ctrl+V"
@@ -113,6 +133,24 @@ xdotool mouseup 1
 sleep 1.5
 snap dropped
 
+# Rows of A's tree from here on are counted from the root's row (all of them fit).
+step "inside A: drag Monday onto Home (a move), Ctrl+drag Tuesday onto Home (a copy)"
+focus "$win_a"
+keys Home; r0=$(selected_row 0) || fail "no root row in A"
+y0=${r0% *}; row_h=${r0#* }
+row() { echo $((y0 + $1 * row_h)); }
+# Notarium, Home, Trip, Maps, Monday, Tuesday, Wednesday (Home closed, Trip open)
+drag 40 "$(row 4)" 40 "$(row 1)"
+# Notarium, Home, Monday, Note, Trip, Maps, Tuesday, Wednesday (Home opened to show Monday)
+drag 40 "$(row 6)" 40 "$(row 1)" ctrl
+
+step "inside A: drag Trip onto its own Maps folder: refused with a message"
+# Notarium, Home, Monday, Note, Tuesday, Trip, Maps, Tuesday, Wednesday
+drag 40 "$(row 5)" 40 "$(row 6)"
+box=$(wait_window "Notarium"); focus "$box"
+snap into-itself
+keys Return; wait_gone "Notarium"; focus "$win_a"
+
 step "quit both"
 focus "$win_a"; keys alt+f x
 wait "$pid_a" || fail "A ended with $?"
@@ -129,7 +167,14 @@ for day in Monday Tuesday Wednesday; do
   [ "$(text b "Notarium/Trip/$day")" = "Plans for $day"$'\r\nsecond line' ] || fail "B: pasted $day"
   [ "$(text b "Notarium/Trip/Trip/$day")" = "Plans for $day"$'\r\nsecond line' ] ||
     fail "B: dropped $day"
-  [ "$(text a "Notarium/Trip/$day")" = "Plans for $day"$'\r\nsecond line' ] || fail "A lost $day"
 done
+# In A: Monday moved to Home, Tuesday copied there, Wednesday untouched; Trip not in Maps.
+[ "$(text a "Notarium/Home/Monday")" = $'Plans for Monday\r\nsecond line' ] || fail "A: moved Monday"
+"$nota" cat "$work/a.Nota" "Notarium/Trip/Monday" >/dev/null 2>&1 && fail "A: Monday stayed in Trip"
+[ "$(text a "Notarium/Home/Tuesday")" = $'Plans for Tuesday\r\nsecond line' ] || fail "A: copied Tuesday"
+[ "$(text a "Notarium/Trip/Tuesday")" = $'Plans for Tuesday\r\nsecond line' ] || fail "A: Tuesday's source"
+[ "$(text a "Notarium/Trip/Wednesday")" = $'Plans for Wednesday\r\nsecond line' ] || fail "A: Wednesday"
+"$nota" tree "$work/a.Nota" | grep -q '"title":"Maps","image":4,"textData":0,"state":[0-9]*,"children":\[\]' ||
+  fail "A: something went into Maps"
 [ "$(text a "Notarium/Home/Note")" = "Water the plants" ] || fail "A: pasted Home/Note"
 echo "PASS"
