@@ -5,12 +5,12 @@
 # with the mouse from A's tree onto B's tree (a copy: A keeps it). After both have quit, the
 # files are checked with `nota check`, `nota tree` and `nota cat`.
 # Usage: tools/e2e-two-instances.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
-# Exits 77 (skipped) when Xvfb or xdotool is missing.
+# Exits 77 (skipped) when Xvfb, xdotool, xclip or ImageMagick is missing.
 set -euo pipefail
 lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
 build="$(cd "${1:?usage: e2e-two-instances.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
 shot="${2:-}"
-for tool in xvfb-run xdotool convert import; do
+for tool in xvfb-run xdotool xclip convert import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 if [ -z "${E2E_INSIDE_XVFB:-}" ]; then

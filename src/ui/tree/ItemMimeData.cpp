@@ -88,6 +88,7 @@ bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
             bytes = own->Payload().data();
             size = own->Payload().size();
         } else {
+            CWaitCursor wait(ui); // another process hands the data over, which takes a while
             copy = mime->data(ItemFormatName());
             bytes = reinterpret_cast<const BYTE*>(copy.constData());
             size = static_cast<std::size_t>(copy.size());
