@@ -7,11 +7,12 @@ CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Debian packages the build and the tests need.
 PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
            libbenchmark-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth clang \
-           libclang-rt-14-dev poppler-utils libx11-dev
+           libclang-rt-14-dev poppler-utils libx11-dev xdotool xclip imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange
+.PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange \
+        bench-clipboard
 
 all: build
 
@@ -60,6 +61,12 @@ bench-exchange: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
 	cmake --build build-release -j $(JOBS) --target nota_bench_exchange
 	./build-release/bench/nota_bench_exchange $(BENCH_ARGS)
+
+# Copy and paste of 10,000 textlets with 100 MB of text, in one window and between two
+# instances (under xvfb-run), against cp of 100 MB.
+bench-clipboard: build
+	cmake --build $(BUILD) -j $(JOBS) --target bench_ui_clipboard
+	xvfb-run -a -s "-screen 0 1024x720x24" $(BUILD)/bench/ui/bench_ui_clipboard $(BENCH_ARGS)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNOTA_FUZZ=ON -DNOTA_GUI=OFF

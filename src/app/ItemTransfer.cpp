@@ -6,12 +6,60 @@
 #include "app/TreeWalk.h"
 #include "platform/Encoding.h"
 #include "platform/Strings.h"
+#include "store/ChainWriter.h"
 #include "store/Payload.h"
 #include "store/TreeStream.h"
 
+#include <algorithm>
 #include <deque>
+#include <memory>
 
 using namespace nota;
+
+namespace {
+
+// Transfers at least this big show the status bar's progress bar; smaller ones are over before
+// it could be read.
+constexpr std::size_t kProgressItems = 200;
+constexpr std::size_t kProgressBytes = 1u << 20;
+
+// The status text of a transfer, with the progress bar when the transfer is big; the bar
+// counts in percent and is moved only when the percentage changes.
+class CTransferStatus {
+public:
+    CTransferStatus(IUiServices& ui, const char* text, std::uint64_t total, bool bShowBar)
+        : m_total(total) {
+        if (bShowBar && total > 0)
+            m_status = std::make_unique<CStatusProgress>(ui, text, 0, 100);
+        else
+            m_status = std::make_unique<CStatusMessage>(ui, text);
+    }
+    void Set(std::uint64_t done) {
+        auto* bar = dynamic_cast<CStatusProgress*>(m_status.get());
+        if (!bar)
+            return;
+        const int percent =
+            static_cast<int>(std::min<std::uint64_t>(done, m_total) * 100 / m_total);
+        if (percent != m_nPercent) {
+            m_nPercent = percent;
+            bar->SetPos(percent);
+        }
+    }
+
+private:
+    std::unique_ptr<CStatusMessage> m_status;
+    std::uint64_t m_total;
+    int m_nPercent = 0;
+};
+
+std::size_t SubtreeSize(const CTreeCtrl& tree, HTREEITEM hItem) {
+    std::size_t n = 0;
+    treewalk::WalkNested(
+        tree, hItem, false, [&](HTREEITEM) { ++n; }, [] {}, [](HTREEITEM) {});
+    return n;
+}
+
+} // namespace
 
 HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder) {
     CTreeCtrl& tree = m_tree;
@@ -145,16 +193,44 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
     return true;
 }
 
+DWORD CNotariumDoc::ReadTextLength(DWORD offset) {
+    CTransferScope transfer(m_store);
+    m_store.BeginRead(offset);
+    BYTE len[4];
+    m_store.ReadData(len, 4);
+    m_store.EndTransfer();
+    const DWORD length = GetLE32(len);
+    if (length > m_store.MaxChainBytes())
+        throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
+    return length;
+}
+
+std::size_t CNotariumDoc::PayloadSize(HTREEITEM hItem) {
+    const CTreeCtrl& tree = m_tree;
+    std::size_t size = 0;
+    treewalk::WalkNested(
+        tree, hItem, false,
+        [&](HTREEITEM h) {
+            size += 8 + std::min<std::size_t>(tree.GetItemText(h).size(), MAX_TITLE) + 1;
+            if (DWORD chain = static_cast<DWORD>(tree.GetItemData(h)))
+                size += ReadTextLength(chain);
+        },
+        [&] { size += 2; }, [](HTREEITEM) {});
+    return size;
+}
+
 std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     CTreeCtrl& tree = m_tree;
     if (!hItem)
         return {};
-    CStatusMessage status(m_ui, str::kCopyingItem);
+    const std::size_t count = SubtreeSize(tree, hItem);
+    CTransferStatus status(m_ui, str::kCopyingItem, count, count >= kProgressItems);
+    std::size_t done = 0;
     payload::CPayloadWriter out;
+    out.Reserve(PayloadSize(hItem));
     TVITEM item;
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM;
     item.cchTextMax = TITLE_BUFFER;
-    std::vector<BYTE> text;
     // The top level holds only the copied item, not its siblings.
     treewalk::WalkNested(
         tree, hItem, false,
@@ -163,11 +239,20 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
             tree.GetItem(item);
             out.BeginItem(IsTextletImage(item.iImage) ? KIND_TEXTLET : KIND_FOLDER, item.strText);
             if (item.lParam != 0) {
-                DWORD length = ReadTextStream(m_store, static_cast<DWORD>(item.lParam), text);
-                out.WriteText(length, text.data());
+                // Straight from the file into the payload.
+                CTransferScope transfer(m_store);
+                m_store.BeginRead(static_cast<DWORD>(item.lParam));
+                BYTE len[4];
+                m_store.ReadData(len, 4);
+                const DWORD length = GetLE32(len);
+                if (length > m_store.MaxChainBytes())
+                    throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
+                m_store.ReadData(out.AddText(length), length);
+                m_store.EndTransfer();
             } else {
                 out.WriteNoText();
             }
+            status.Set(++done);
         },
         [&] { out.EndList(); }, [](HTREEITEM) {});
     return std::move(out.Data());
@@ -177,13 +262,36 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
     CTreeCtrl& tree = m_tree;
     if (!data)
         return nullptr;
-    CStatusMessage status(m_ui, str::kInsertingItem);
+    CTransferStatus status(m_ui, str::kInsertingItem, size, size >= kProgressBytes);
     HTREEITEM result = nullptr;
     std::vector<HTREEITEM> inserted; // the top-level items this call inserted
     try {
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);
         CTreeUpdateLock lock(tree);
+        // Texts fill free blocks first, one chain at a time; once none are left the rest goes
+        // to the end of the file in consecutive blocks, written in large pieces.
+        std::unique_ptr<CChainWriter> appender;
+        auto storeText = [&](DWORD length, const BYTE* text) -> DWORD {
+            BYTE len[4];
+            PutLE32(len, length);
+            if (!appender && m_store.GetFreeList() != 0) {
+                DWORD chain = m_store.BeginNewChain();
+                m_store.WriteData(len, 4);
+                m_store.WriteData(text, length);
+                m_store.EndTransfer();
+                return chain;
+            }
+            if (!appender) {
+                m_store.DropPartialBlock();
+                appender = std::make_unique<CChainWriter>(m_store);
+            }
+            DWORD chain = appender->Begin(4ull + length);
+            appender->Write(len, 4);
+            appender->Write(text, length);
+            appender->End();
+            return chain;
+        };
         payload::CPayloadReader reader(data, size);
         payload::CPayloadReader::Item it;
         std::vector<HTREEITEM> parents{hParent ? hParent : TVI_ROOT};
@@ -194,17 +302,10 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 parents.pop_back();
                 continue;
             }
-            DWORD chain = 0;
-            if (it.textLength != 0) {
-                chain = m_store.BeginNewChain();
-                BYTE len[4];
-                PutLE32(len, it.textLength);
-                m_store.WriteData(len, 4);
-                m_store.WriteData(it.text, it.textLength);
-                m_store.EndTransfer();
-            }
-            // Only plain folders and textlets arrive, whatever code another program sent.
-            int kind = IsFolderImage(it.kind) ? KIND_FOLDER : KIND_TEXTLET;
+            status.Set(reader.Position());
+            const DWORD chain = it.textLength != 0 ? storeText(it.textLength, it.text) : 0;
+            // The reader passes only plain folders (4) and textlets (8).
+            const int kind = it.kind;
             HTREEITEM h =
                 tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, it.title,
                                 kind, kind, 0, 0, chain, parents.back(), TVI_SORT);
@@ -214,6 +315,8 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
             }
             parents.push_back(h);
         }
+        if (appender)
+            appender->Flush();
         treestream::WriteTree(m_store, tree);
         op.Commit();
     } catch (const CFileException&) {

@@ -84,6 +84,10 @@ private:
     void CheckFileIdentity() noexcept;
     void AdjustParent(HTREEITEM hItem);
     HTREEITEM CopySubtree(HTREEITEM hSource, HTREEITEM hNewParent);
+    // The stored length of the text chain at offset (its dwTextLength); throws on damage.
+    DWORD ReadTextLength(DWORD offset);
+    // The bytes CopyItems makes of hItem's subtree, so that the payload is allocated once.
+    std::size_t PayloadSize(HTREEITEM hItem);
     static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
                                    std::vector<DWORD>& chains);
 };

@@ -27,6 +27,13 @@ void CPayloadWriter::WriteText(DWORD length, const BYTE* bytes) {
     m_data.insert(m_data.end(), bytes, bytes + length);
 }
 
+BYTE* CPayloadWriter::AddText(DWORD length) {
+    PutDword(length);
+    const std::size_t at = m_data.size();
+    m_data.resize(at + length);
+    return m_data.data() + at;
+}
+
 bool CPayloadReader::Take(std::size_t n) {
     if (m_bFailed || n > m_size - m_pos) {
         m_bFailed = true;
@@ -42,6 +49,12 @@ bool CPayloadReader::NextItem(Item& item) {
     m_pos += 2;
     if (kind == 0xFFFF)
         return false;
+    // Only plain folders and textlets are ever written; any other code is not our payload.
+    if (kind != nota::KIND_FOLDER && kind != nota::KIND_TEXTLET) {
+        m_pos -= 2;
+        m_bFailed = true;
+        return false;
+    }
     item.kind = static_cast<std::int16_t>(kind);
     if (!Take(2))
         return false;

@@ -22,6 +22,9 @@ public:
     // The item's text stream after its length field: `length` bytes, text and NUL.
     void WriteText(DWORD length, const BYTE* bytes);
     void WriteNoText() { PutDword(0); }
+    // Writes the length field and returns room for the `length` bytes of the text stream,
+    // for the caller to fill (valid until the next write).
+    BYTE* AddText(DWORD length);
     void EndList() { PutWord(0xFFFF); }
     std::vector<BYTE>& Data() { return m_data; }
     void Reserve(std::size_t n) { m_data.reserve(n); }
@@ -46,7 +49,8 @@ public:
     };
 
     // Reads the next item of the current list. Returns false at the list's end mark
-    // (consumed) or on malformed data (then Failed() is true).
+    // (consumed) or on malformed data (then Failed() is true): a length past the end, a
+    // negative title length, or a kind other than 4 (folder) and 8 (textlet).
     bool NextItem(Item& item);
     bool Failed() const { return m_bFailed; }
     std::size_t Position() const { return m_pos; }

@@ -124,17 +124,66 @@ TEST_F(ItemTransferTest, CopyAndInsertCarryTitlesTextsAndPlainKinds) {
 
 TEST_F(ItemTransferTest, ADamagedPayloadInsertsWhatItCanAndNeverMakesARoot) {
     payload::CPayloadWriter w;
-    w.BeginItem(0, "claims to be a root"); // another program's odd kind code
+    w.BeginItem(KIND_FOLDER, "sound");
     const BYTE text[] = {'o', 'k', 0};
     w.WriteText(3, text);
-    w.BeginItem(8, "child");
+    w.BeginItem(0, "claims to be a root"); // another program's odd kind code: not ours
+    w.WriteNoText();
+    w.EndList();
+    w.EndList();
     std::vector<BYTE> data = w.Data();
-    data.push_back(0x00); // cut off in the middle of the child's text length
     HTREEITEM h = doc.InsertItems(folder, data.data(), data.size());
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(treewalk::GetImage(tree, h), 4);
     EXPECT_EQ(GetText(h), "ok");
+    EXPECT_EQ(tree.GetChildItem(h), nullptr); // reading stopped at the odd kind
+
+    payload::CPayloadWriter cut;
+    cut.BeginItem(KIND_TEXTLET, "cut short");
+    cut.WriteText(3, text);
+    cut.BeginItem(KIND_TEXTLET, "child");
+    data = cut.Data();
+    data.push_back(0x00); // cut off in the middle of the child's text length
+    EXPECT_NE(doc.InsertItems(folder, data.data(), data.size()), nullptr);
     EXPECT_EQ(doc.Store().GetMode(), CBlockFile::modeIdle);
     Reopen();
-    EXPECT_NE(Child(Child(Root(), "Folder"), "claims to be a root"), nullptr);
+    HTREEITEM f = Child(Root(), "Folder");
+    EXPECT_NE(Child(f, "sound"), nullptr);
+    EXPECT_NE(Child(f, "cut short"), nullptr);
+    EXPECT_EQ(Child(f, "claims to be a root"), nullptr);
+}
+
+TEST_F(ItemTransferTest, BigTransfersShowOneProgressBarSmallOnesNone) {
+    ui.progressBegun = 0;
+    std::vector<BYTE> small = doc.CopyItems(folder);
+    doc.InsertItems(Root(), small.data(), small.size());
+    EXPECT_EQ(ui.progressBegun, 0);
+
+    for (int i = 0; i < 200; ++i)
+        tree.InsertItem(("n" + std::to_string(i)).c_str(), IMAGE_TEXTLET, IMAGE_TEXTLET, folder,
+                        TVI_LAST);
+    ASSERT_TRUE(doc.SaveTree());
+    ui.progressPositions.clear();
+    std::vector<BYTE> big = doc.CopyItems(folder);
+    EXPECT_EQ(ui.progressBegun, 1);
+    EXPECT_EQ(ui.progressEnded, 1);
+    ASSERT_FALSE(ui.progressPositions.empty());
+    EXPECT_EQ(ui.progressPositions.back(), 100);
+    EXPECT_LE(ui.progressPositions.size(), 100u); // moved by the percent, not by the item
+    EXPECT_EQ(ui.statusTexts.front(), "Copying item...");
+
+    // An insertion counts the payload's bytes.
+    payload::CPayloadWriter w;
+    w.BeginItem(KIND_TEXTLET, "large");
+    std::vector<BYTE> text(2u << 20, 'x');
+    text.back() = 0;
+    w.WriteText(static_cast<DWORD>(text.size()), text.data());
+    w.EndList();
+    w.EndList();
+    ui.statusTexts.clear();
+    ASSERT_NE(doc.InsertItems(Root(), w.Data().data(), w.Data().size()), nullptr);
+    EXPECT_EQ(ui.progressBegun, 2);
+    EXPECT_EQ(ui.progressEnded, 2);
+    EXPECT_EQ(ui.statusTexts.front(), "Inserting item...");
+    EXPECT_EQ(GetText(Child(Root(), "large")).size(), text.size() - 1);
 }

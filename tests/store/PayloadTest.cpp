@@ -36,6 +36,9 @@ TEST(PayloadTest, MalformedPayloadsFailWithoutReadingPastTheEnd) {
         {8, 0, 0xF0, 0xFF},                                // negative title length
         {8, 0, 2, 0, 'a', 0, 0xFF, 0xFF, 0xFF, 0x7F, 'x'}, // text length far past the end
         {8, 0, 2, 0, 'a', 0, 0, 0},                        // text length cut short
+        {0, 0, 2, 0, 'a', 0, 0, 0, 0, 0, 0xFF, 0xFF},      // a kind that is not ours
+        {1, 0, 2, 0, 'a', 0, 0, 0, 0, 0, 0xFF, 0xFF},      // the root's own image code
+        {4, 0, 2, 0, 'a', 0, 0, 0, 0, 0, 12, 0},           // a child of kind 12
     };
     for (const auto& bytes : bad) {
         CPayloadReader r(bytes.data(), bytes.size());

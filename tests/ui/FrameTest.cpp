@@ -5,6 +5,7 @@
 #include "ui/frame/CommandTable.h"
 #include "ui/text/EditPaneView.h"
 
+#include <QClipboard>
 #include <QDialog>
 #include <QDropEvent>
 #include <QMenu>
@@ -67,9 +68,11 @@ TEST_F(FrameTest, EditCommandsGoToTheFocusedPane) {
     EXPECT_TRUE(Enabled(ID_EDIT_COPY));
     EXPECT_TRUE(Enabled(ID_EDIT_CUT));
 
-    // In the tree, with no label being edited and no item clipboard yet, Cut is off, and
+    // In the tree, with no label being edited, Cut takes items (off for the root), and
     // Select All belongs to the text pane only.
     Frame()->TreePane()->setFocus();
+    QApplication::processEvents();
+    Tree().SelectItem(Root());
     QApplication::processEvents();
     EXPECT_FALSE(Enabled(ID_EDIT_CUT));
     EXPECT_FALSE(Enabled(ID_EDIT_SELECT_ALL));
@@ -78,6 +81,38 @@ TEST_F(FrameTest, EditCommandsGoToTheFocusedPane) {
     EXPECT_TRUE(Enabled(ID_EDIT_CUT));
     Frame()->Action(ID_EDIT_CUT)->trigger();
     EXPECT_TRUE(cut);
+}
+
+TEST_F(FrameTest, TheTreePanesCutCopyAndPasteMoveItemsThroughTheClipboard) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("not items"));
+    HTREEITEM box = Add(Root(), "Box", true);
+    Add(box, "Inside", false);
+    Frame()->TreePane()->setFocus();
+    QApplication::processEvents();
+    Tree().SelectItem(box);
+    EXPECT_TRUE(Enabled(ID_EDIT_CUT));
+    EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+    EXPECT_FALSE(Enabled(ID_EDIT_PASTE));
+    EXPECT_FALSE(
+        Frame()->MainToolBar()->widgetForAction(Frame()->Action(ID_EDIT_PASTE))->isEnabled());
+
+    Frame()->Action(ID_EDIT_CUT)->trigger(); // Ctrl+X: no question, the item goes
+    EXPECT_EQ(ui.boxes.size(), 0u);
+    EXPECT_EQ(Tree().GetChildItem(Root()), nullptr);
+    EXPECT_TRUE(Enabled(ID_EDIT_PASTE));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Box\n  Inside\n"));
+
+    Tree().SelectItem(Root());
+    Frame()->Action(ID_EDIT_PASTE)->trigger();
+    HTREEITEM back = Tree().GetSelectedItem();
+    ASSERT_NE(back, Root());
+    EXPECT_EQ(Tree().GetItemText(back), "Box");
+    EXPECT_EQ(Tree().GetItemText(Tree().GetChildItem(back)), "Inside");
+
+    // With the text pane focused, Copy is the text's again.
+    Edit()->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(Enabled(ID_EDIT_COPY));
 }
 
 TEST_F(FrameTest, WindowAcceleratorsComeBeforeTheTextPanesKeys) {

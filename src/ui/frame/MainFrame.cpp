@@ -14,6 +14,7 @@
 #include "ui/frame/ToolIcons.h"
 #include "ui/text/EditPaneView.h"
 #include "ui/tree/BookmarkCommands.h"
+#include "ui/tree/ClipboardCommands.h"
 #include "ui/tree/FindCommands.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/LabelEditor.h"
@@ -97,6 +98,8 @@ void CMainFrame::CreateClient() {
     m_pItems =
         std::make_unique<CItemCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree, *m_pEdit);
     m_pItems->m_onHelp = [this](const QString& topic) { ShowHelp(topic); };
+    m_pClipboard = std::make_unique<CClipboardCommands>(m_ctx.doc, *m_pTree);
+    m_pClipboard->Register(*m_pItems);
     m_pBookmarks = std::make_unique<CBookmarkCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
     m_pFind = std::make_unique<CFindCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree,
                                               *m_pEdit, *m_pBookmarks);

@@ -19,6 +19,7 @@
 class CTreePaneView;
 class CEditPaneView;
 class CItemCommands;
+class CClipboardCommands;
 class CPrintCommands;
 class CExchangeCommands;
 class CFindCommands;
@@ -39,6 +40,7 @@ public:
     CTreePaneView* TreePane() const { return m_pTree; }
     CEditPaneView* EditPane() const { return m_pEdit; }
     CItemCommands& ItemCommands() { return *m_pItems; }
+    CClipboardCommands& ClipboardCommands() { return *m_pClipboard; }
     CPrintCommands& PrintCommands() { return *m_pPrint; }
     CExchangeCommands& ExchangeCommands() { return *m_pExchange; }
     CFindCommands& FindCommands() { return *m_pFind; }
@@ -105,6 +107,7 @@ private:
     CTreePaneView* m_pTree = nullptr;
     CEditPaneView* m_pEdit = nullptr;
     std::unique_ptr<CItemCommands> m_pItems;
+    std::unique_ptr<CClipboardCommands> m_pClipboard;
     std::unique_ptr<CPrintCommands> m_pPrint;
     std::unique_ptr<CExchangeCommands> m_pExchange;
     std::unique_ptr<CBookmarkCommands> m_pBookmarks;

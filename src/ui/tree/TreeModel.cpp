@@ -88,8 +88,8 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    // Drag and drop of items hooks in here (ItemIsDragEnabled / ItemIsDropEnabled).
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    // Drops are the pane's own business (CItemDrag); the model only lets a drag start.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
 }
 
 // The control tells us after an insertion has happened; rows after it shift by one, which is

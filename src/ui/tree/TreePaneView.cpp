@@ -8,13 +8,18 @@
 #include "ui/common/DroppedFiles.h"
 #include "ui/common/QtText.h"
 #include "ui/text/EditPaneView.h"
+#include "ui/tree/DragScroller.h"
+#include "ui/tree/ItemDrag.h"
 #include "ui/tree/ItemImages.h"
+#include "ui/tree/ItemMimeData.h"
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreeLineStyle.h"
 #include "ui/tree/TreeModel.h"
 
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QDragEnterEvent>
+#include <QDragLeaveEvent>
 #include <QDropEvent>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -49,7 +54,12 @@ CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServi
     connect(this, &QTreeView::expanded, this, &CTreePaneView::OnViewExpanded);
     connect(this, &QTreeView::collapsed, this, &CTreePaneView::OnViewCollapsed);
     setAcceptDrops(true);
-    viewport()->setAcceptDrops(true); // files; items come with drag and drop of items
+    viewport()->setAcceptDrops(true); // files, and items
+    setDragEnabled(true);
+    setDropIndicatorShown(false); // the drop target is highlighted as a whole row instead
+    setAutoScroll(false);         // CDragScroller: only while more items lie that way
+    m_pDrag = std::make_unique<CItemDrag>(doc, *this);
+    m_pScroller = new CDragScroller(this);
     ApplySettings();
     m_doc.SetTreePane(this);
 }
@@ -175,6 +185,8 @@ bool CTreePaneView::SaveItemText(HTREEITEM hItem) {
 
 void CTreePaneView::AfterModelChange(bool reset) {
     if (reset) {
+        m_hDropHilite = nullptr; // the rows are new
+
         if (m_hSortParent && *m_hSortParent && !ContainsItem(*m_hSortParent))
             m_hSortParent.reset();
         ShowExpansionBelow(nullptr);
@@ -183,6 +195,8 @@ void CTreePaneView::AfterModelChange(bool reset) {
 }
 
 void CTreePaneView::OnItemDeleting(HTREEITEM hItem) {
+    if (m_hDropHilite && treewalk::IsSameOrAncestor(m_tree, m_hDropHilite, hItem))
+        SetDropHighlight(nullptr);
     if (m_hSortParent && *m_hSortParent &&
         treewalk::IsSameOrAncestor(m_tree, *m_hSortParent, hItem))
         m_hSortParent.reset();
@@ -357,28 +371,116 @@ bool CTreePaneView::ShowTitleTip(QHelpEvent* event) {
     return true;
 }
 
-// ---- dropped files --------------------------------------------------------------------------
+// ---- drag and drop -------------------------------------------------------------------------
+// Files dropped on the pane open as the data file; items are moved or copied (CItemDrag).
 
 void CTreePaneView::dragEnterEvent(QDragEnterEvent* event) {
-    if (DroppedFile(event->mimeData()).isEmpty())
-        QTreeView::dragEnterEvent(event);
-    else
+    if (!DroppedFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
+        return;
+    }
+    ItemDragOver(event);
 }
 
 void CTreePaneView::dragMoveEvent(QDragMoveEvent* event) {
-    if (DroppedFile(event->mimeData()).isEmpty())
-        QTreeView::dragMoveEvent(event);
-    else
+    if (!DroppedFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
+        return;
+    }
+    ItemDragOver(event);
+}
+
+void CTreePaneView::ItemDragOver(QDropEvent* event) {
+    const Qt::DropAction effect = m_pDrag->Effect(event->mimeData(), event->modifiers());
+    if (effect == Qt::IgnoreAction || !(event->possibleActions() & effect)) {
+        SetDropHighlight(nullptr);
+        m_pScroller->Stop();
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    SetDropHighlight(CTreeModel::ItemOf(indexAt(pos))); // none over empty space
+    m_pScroller->Hover(pos);
+    // The action is set on every move: it is what the source's drag reports at its end.
+    event->setDropAction(effect);
+    event->accept();
+}
+
+void CTreePaneView::dragLeaveEvent(QDragLeaveEvent* event) {
+    SetDropHighlight(nullptr);
+    m_pScroller->Stop();
+    event->accept();
 }
 
 void CTreePaneView::dropEvent(QDropEvent* event) {
+    SetDropHighlight(nullptr);
+    m_pScroller->Stop();
     const QString file = DroppedFile(event->mimeData());
-    if (file.isEmpty()) {
-        QTreeView::dropEvent(event);
+    if (!file.isEmpty()) {
+        event->acceptProposedAction();
+        emit fileDropped(file);
         return;
     }
-    event->acceptProposedAction();
-    emit fileDropped(file);
+    const Qt::DropAction effect = m_pDrag->Effect(event->mimeData(), event->modifiers());
+    HTREEITEM target = CTreeModel::ItemOf(indexAt(event->position().toPoint()));
+    if (effect != Qt::IgnoreAction && (event->possibleActions() & effect) &&
+        m_pDrag->Drop(event->mimeData(), target, effect)) {
+        event->setDropAction(effect);
+        event->accept();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
+}
+
+void CTreePaneView::SetDropHighlight(HTREEITEM h) {
+    if (h == m_hDropHilite)
+        return;
+    const QModelIndex old = m_model->IndexOf(m_hDropHilite);
+    m_hDropHilite = h;
+    if (old.isValid())
+        viewport()->update(visualRect(old));
+    if (h)
+        viewport()->update(visualRect(m_model->IndexOf(h)));
+}
+
+void CTreePaneView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    if (m_hDropHilite && CTreeModel::ItemOf(index) == m_hDropHilite) {
+        QStyleOptionViewItem opt(option);
+        opt.state |= QStyle::State_Selected | QStyle::State_Active;
+        QTreeView::drawRow(painter, opt, index);
+        return;
+    }
+    QTreeView::drawRow(painter, option, index);
+}
+
+QPixmap CTreePaneView::DragPicture(HTREEITEM h) {
+    const QModelIndex index = m_model->IndexOf(h);
+    QRect rect = visualRect(index);
+    if (!index.isValid() || rect.isEmpty())
+        return {};
+    rect.setWidth(std::min(rect.width(), sizeHintForIndex(index).width()));
+    return viewport()->grab(rect);
+}
+
+void CTreePaneView::startDrag(Qt::DropActions /*supportedActions*/) {
+    HTREEITEM h = CTreeModel::ItemOf(currentIndex());
+    if (!h || IsLabelEditing())
+        return;
+    CItemMimeData* data = m_pDrag->Begin(h);
+    if (!data)
+        return;
+    const QPixmap picture = DragPicture(h);
+    if (picture.isNull()) { // nothing to show: no drag
+        delete data;
+        m_pDrag->End(Qt::IgnoreAction);
+        return;
+    }
+    auto* drag = new QDrag(this); // Qt deletes it, and the data with it
+    drag->setMimeData(data);
+    drag->setPixmap(picture);
+    drag->setHotSpot(QPoint(0, 0));
+    const Qt::DropAction result = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+    m_pDrag->End(result);
 }

@@ -19,6 +19,8 @@
 
 class CTreeModel;
 class CLabelEditor;
+class CItemDrag;
+class CDragScroller;
 struct CAppSettings;
 class IUiServices;
 
@@ -37,6 +39,13 @@ public:
     const CTreeCtrl& Tree() const { return m_tree; }
     CTreeModel& Model() { return *m_model; }
     CLabelEditor& LabelEditor() { return *m_pLabelEditor; }
+    // Drag and drop of items, both sides.
+    CItemDrag& ItemDrag() { return *m_pDrag; }
+    CDragScroller& DragScroller() { return *m_pScroller; }
+    // The item shown as the drop target while a drag hovers over it (null: none).
+    HTREEITEM DropHighlight() const { return m_hDropHilite; }
+    // The picture that follows the cursor while h is dragged: its row as the pane shows it.
+    QPixmap DragPicture(HTREEITEM h);
 
     // After every open: the pictures once, then the file's tree.
     void OnInitialUpdate();
@@ -77,6 +86,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
 
 private:
     CNotariumDoc& m_doc;
@@ -91,6 +104,9 @@ private:
     // (a null item means the top level, so renaming the root still counts).
     std::optional<HTREEITEM> m_hSortParent;
     int m_nMirroring = 0; // the view is being made to show the control's state
+    std::unique_ptr<CItemDrag> m_pDrag;
+    CDragScroller* m_pScroller = nullptr;
+    HTREEITEM m_hDropHilite = nullptr;
 
     void OnSelChanging(HTREEITEM hOld, HTREEITEM hNew) override;
     void OnSelChanged(HTREEITEM hOld, HTREEITEM hNew) override;
@@ -106,4 +122,8 @@ private:
     void SortPending();
     bool ContainsItem(HTREEITEM h) const;
     bool ShowTitleTip(QHelpEvent* event);
+    // An item drag hovers at pos: highlight the item there, scroll near the edges, and say
+    // which effect a drop would have.
+    void ItemDragOver(QDropEvent* event);
+    void SetDropHighlight(HTREEITEM h);
 };

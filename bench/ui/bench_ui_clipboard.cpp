@@ -1,0 +1,264 @@
+// Copy and paste of a folder of 10,000 textlets holding 100 MB of text through the clipboard:
+// within one window (Copy, then Paste into the same file) and between two instances (this
+// process copies; a second process, started from this program, pastes into its own file
+// through the X server's clipboard). Prints each time beside `cp` of a 100 MB file, and `cp`
+// followed by `sync`, measured in the same run; also how many progress bars each step showed.
+//
+//   bench_ui_clipboard [--items N] [--kb K] [--dir DIR]
+//
+// The two-instance part needs a real or virtual X server (run under xvfb-run; the make target
+// does); on the offscreen platform the clipboard is in-process only and that part is skipped.
+
+#include "app/NotariumDoc.h"
+#include "app/Settings.h"
+#include "store/ChainWriter.h"
+#include "ui/text/EditPaneView.h"
+#include "ui/tree/ClipboardCommands.h"
+#include "ui/tree/ItemMimeData.h"
+#include "ui/tree/TreePaneView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QProcess>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+class CCountingUi : public IUiServices {
+public:
+    int bars = 0;
+    int messages = 0;
+    int MessageBox(const std::string& text, UINT type) override {
+        ++messages;
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    }
+    void SetStatusText(const std::string&) override {}
+    void BeginProgress(int, int) override { ++bars; }
+    void SetProgressPos(int) override {}
+    void EndProgress() override {}
+};
+
+// A root with one folder "Big" of `items` textlets of `bytes` bytes of text each.
+void BuildFile(const std::string& path, int items, std::size_t bytes) {
+    CCountingUi ui;
+    CAppSettings settings;
+    if (!CNotariumDoc::PrepareDataFile(path, true, ui))
+        throw std::runtime_error("cannot create " + path);
+    CNotariumDoc doc(ui, settings);
+    if (!doc.OnOpenDocument(path) || !doc.ReloadTree())
+        throw std::runtime_error("cannot open " + path);
+    CTreeCtrl& tree = doc.Tree();
+    HTREEITEM big = tree.InsertItem("Big", 4, 4, tree.GetRootItem(), TVI_LAST);
+    std::vector<HTREEITEM> handles;
+    char title[32];
+    for (int i = 0; i < items; ++i) {
+        std::snprintf(title, sizeof title, "Item %06d", i);
+        handles.push_back(tree.InsertItem(title, 8, 8, big, TVI_LAST));
+    }
+    doc.SaveTree();
+    CChainWriter writer(doc.Store());
+    std::string text;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        text = "Text " + std::to_string(i) + "\r\n";
+        while (text.size() < bytes - 1)
+            text += "the quick brown fox jumps over the lazy dog, ";
+        text.resize(bytes - 1);
+        const DWORD length = static_cast<DWORD>(text.size() + 1);
+        const DWORD chain = writer.Begin(4 + length);
+        writer.Write(&length, 4);
+        writer.Write(text.c_str(), length);
+        writer.End();
+        tree.SetItemData(handles[i], chain);
+    }
+    writer.Flush();
+    doc.SaveTree();
+    doc.DeleteContents();
+}
+
+double TimeShell(const std::string& command) {
+    const auto t0 = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+    return MsSince(t0);
+}
+
+// A document with the panes, as the window has them.
+struct CWindowParts {
+    CCountingUi ui;
+    CAppSettings settings;
+    CNotariumDoc doc{ui, settings};
+    std::unique_ptr<CEditPaneView> edit;
+    std::unique_ptr<CTreePaneView> pane;
+    std::unique_ptr<CClipboardCommands> clip;
+
+    explicit CWindowParts(const std::string& path) {
+        if (!doc.OnOpenDocument(path))
+            throw std::runtime_error("cannot open " + path);
+        edit = std::make_unique<CEditPaneView>(settings, ui);
+        pane = std::make_unique<CTreePaneView>(doc, settings, ui);
+        pane->SetEditPane(edit.get());
+        clip = std::make_unique<CClipboardCommands>(doc, *pane);
+        pane->OnInitialUpdate();
+        pane->SyncSelection();
+    }
+    ~CWindowParts() {
+        clip.reset();
+        pane.reset();
+        doc.DeleteContents();
+    }
+    HTREEITEM Child(HTREEITEM parent, const char* title) {
+        CTreeCtrl& tree = doc.Tree();
+        for (HTREEITEM h = tree.GetChildItem(parent); h; h = tree.GetNextSiblingItem(h))
+            if (tree.GetItemText(h) == title)
+                return h;
+        return nullptr;
+    }
+    void Select(HTREEITEM h) {
+        doc.Tree().SelectItem(h);
+        pane->SyncSelection();
+    }
+};
+
+// The second instance: pastes what the clipboard holds into the root of its own file.
+int PasteChild(const std::string& path) {
+    CWindowParts w(path);
+    w.Select(w.doc.Tree().GetRootItem());
+    const auto t0 = Clock::now();
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime || !mime->hasFormat(ItemFormatName())) {
+        std::printf("no items on the clipboard\n");
+        return 1;
+    }
+    const QByteArray data = mime->data(ItemFormatName());
+    const double fetch = MsSince(t0);
+    const auto t1 = Clock::now();
+    HTREEITEM h = w.doc.InsertItems(w.doc.Tree().GetRootItem(),
+                                    reinterpret_cast<const BYTE*>(data.constData()),
+                                    static_cast<std::size_t>(data.size()));
+    const double insert = MsSince(t1);
+    std::printf("%.1f %.1f %d %lld %d\n", fetch, insert, w.ui.bars,
+                static_cast<long long>(data.size()), h ? 1 : 0);
+    return h ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    int items = 10000;
+    std::size_t kb = 10;
+    std::string dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--paste-child" && i + 1 < argc)
+            return PasteChild(argv[i + 1]);
+        if (a == "--items" && i + 1 < argc)
+            items = std::atoi(argv[++i]);
+        else if (a == "--kb" && i + 1 < argc)
+            kb = static_cast<std::size_t>(std::atoi(argv[++i]));
+        else if (a == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+    }
+    namespace fs = std::filesystem;
+    const fs::path work =
+        dir.empty() ? fs::temp_directory_path() / "nota-bench-clipboard" : fs::path(dir);
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const std::string a = (work / "a.Nota").string(), b = (work / "b.Nota").string();
+    const std::size_t bytes = kb * 1000; // 10,000 x 10 kB = 100 MB
+    const double mb = static_cast<double>(bytes) * items / 1e6;
+
+    std::printf("building %d textlets, %.0f MB of text...\n", items, mb);
+    BuildFile(a, items, bytes);
+    {
+        CCountingUi ui;
+        if (!CNotariumDoc::PrepareDataFile(b, true, ui))
+            return 1;
+    }
+    // The reference: cp of a file of the same size, with and without sync.
+    const std::string ref = (work / "ref.bin").string();
+    TimeShell("head -c " + std::to_string(static_cast<long long>(mb * 1e6)) + " /dev/urandom > '" +
+              ref + "' && sync");
+    const double cp = TimeShell("cp '" + ref + "' '" + ref + ".1'");
+    const double cpSync = TimeShell("cp '" + ref + "' '" + ref + ".2' && sync");
+    std::printf("reference: cp %.0f MB: %.0f ms; cp + sync: %.0f ms\n", mb, cp, cpSync);
+
+    double copy = 0, paste = 0;
+    int bars = 0;
+    {
+        CWindowParts w(a);
+        HTREEITEM big = w.Child(w.doc.Tree().GetRootItem(), "Big");
+        w.Select(big);
+        const auto t0 = Clock::now();
+        if (!w.clip->Copy())
+            return 1;
+        copy = MsSince(t0);
+        const int copyBars = w.ui.bars;
+        w.Select(w.doc.Tree().GetRootItem());
+        const auto t1 = Clock::now();
+        w.clip->Paste();
+        paste = MsSince(t1);
+        bars = w.ui.bars - copyBars;
+        std::printf("one window: Copy %.0f ms (%d progress bar), Paste %.0f ms (%d progress bar); "
+                    "together %.0f ms = %.2f x cp, %.2f x cp + sync\n",
+                    copy, copyBars, paste, bars, copy + paste, (copy + paste) / cp,
+                    (copy + paste) / cpSync);
+    }
+
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        std::printf("two instances: skipped (needs an X server; platform %s)\n",
+                    qPrintable(QGuiApplication::platformName()));
+        return 0;
+    }
+    {
+        CWindowParts w(a);
+        w.Select(w.Child(w.doc.Tree().GetRootItem(), "Big"));
+        const auto t0 = Clock::now();
+        if (!w.clip->Copy())
+            return 1;
+        copy = MsSince(t0);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--paste-child"), QString::fromStdString(b)});
+        const auto t1 = Clock::now();
+        // This process serves the clipboard while the other one reads it.
+        child.waitForStarted();
+        while (child.state() != QProcess::NotRunning)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double wall = MsSince(t1);
+        double fetch = 0, insert = 0;
+        int childBars = 0, ok = 0;
+        long long size = 0;
+        const QByteArray out = child.readAllStandardOutput();
+        if (std::sscanf(out.constData(), "%lf %lf %d %lld %d", &fetch, &insert, &childBars, &size,
+                        &ok) != 5 ||
+            !ok) {
+            std::printf("two instances: the paste failed: %s\n", out.constData());
+            return 1;
+        }
+        std::printf("two instances: Copy in A %.0f ms; B fetches %lld bytes in %.0f ms, inserts "
+                    "in %.0f ms (%d progress bar); B's whole run %.0f ms\n",
+                    copy, size, fetch, insert, childBars, wall);
+        const double total = copy + fetch + insert;
+        std::printf("two instances: copy + fetch + insert %.0f ms = %.2f x cp, %.2f x cp + sync\n",
+                    total, total / cp, total / cpSync);
+    }
+    fs::remove_all(work);
+    return 0;
+}
