@@ -1,9 +1,15 @@
 #include "store/Payload.h"
 
 #include "platform/Encoding.h"
+#include "platform/LargeBuffer.h"
 #include "store/DataFormat.h"
 
 namespace payload {
+
+void CPayloadWriter::Reserve(std::size_t n) {
+    m_data.reserve(n);
+    membuf::AdviseLargeBuffer(m_data.data(), m_data.capacity());
+}
 
 void CPayloadWriter::PutWord(WORD w) {
     m_data.push_back(static_cast<BYTE>(w));

@@ -27,7 +27,8 @@ public:
     BYTE* AddText(DWORD length);
     void EndList() { PutWord(0xFFFF); }
     std::vector<BYTE>& Data() { return m_data; }
-    void Reserve(std::size_t n) { m_data.reserve(n); }
+    // Room for n bytes; a large payload asks for huge pages before it is filled.
+    void Reserve(std::size_t n);
 
 private:
     std::vector<BYTE> m_data;

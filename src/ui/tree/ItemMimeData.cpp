@@ -2,8 +2,10 @@
 
 #include "app/NotariumDoc.h"
 #include "app/TreeWalk.h"
+#include "platform/LargeBuffer.h"
 #include "store/Payload.h"
 
+#include <cstring>
 #include <new>
 
 namespace {
@@ -64,9 +66,11 @@ QVariant CItemMimeData::retrieveData(const QString& mimeType, QMetaType /*type*/
         const std::vector<BYTE>& payload = Payload();
         if (payload.empty())
             return {};
-        if (m_bytes.isEmpty())
-            m_bytes = QByteArray(reinterpret_cast<const char*>(payload.data()),
-                                 static_cast<qsizetype>(payload.size()));
+        if (m_bytes.isEmpty()) {
+            m_bytes = QByteArray(static_cast<qsizetype>(payload.size()), Qt::Uninitialized);
+            membuf::AdviseLargeBuffer(m_bytes.data(), payload.size());
+            std::memcpy(m_bytes.data(), payload.data(), payload.size());
+        }
         return m_bytes;
     }
     if (mimeType == kPlainText && !m_text.isEmpty())
