@@ -16,6 +16,17 @@
 // A freed chain therefore never reaches the disk before the tree that drops its reference:
 // both belong to the same commit.
 //
+// Reading. Blocks come from the operation's own pages first, then from a read-only view of
+// the file in memory (platform/FileMap.h), so that following a chain whose blocks lie all
+// over the file costs no system call per block. Without a view (the system refused one) a
+// read takes 64 KiB of the file at a time around the block. A file that shrinks under the
+// view (another program truncating it) ends the read with a CFileException (end of file),
+// never with a signal.
+//
+// Writing an unjournaled file gathers consecutive writes in memory and writes them in runs
+// of up to 1 MiB, so that a file built afresh grows in few large steps; the file's length
+// grows with those writes (no set-length call per block). Reads see what is gathered.
+//
 // Damaged files are met safely: a chain link that is not a block of the file, a block
 // length over 506, or a chain longer than the file has blocks (a loop) ends the transfer
 // with a CFileException (end of file) instead of reading or writing outside the file. A
@@ -23,6 +34,7 @@
 // the block grid: a partial block at the end of the file is overwritten, never named.
 
 #include "platform/File.h"
+#include "platform/FileMap.h"
 #include "store/DataFormat.h"
 #include "store/Journal.h"
 
@@ -141,10 +153,12 @@ private:
     DWORD m_nBlocksVisited = 0;          // blocks loaded or written by this transfer: stops loops
     std::unordered_set<DWORD> m_written; // blocks of the chain being rewritten
 
-    // Read-ahead for chains laid out in consecutive blocks (a compacted file).
-    std::vector<BYTE> m_readAhead;
-    DWORD m_dwReadAheadStart = 0;
-    DWORD m_dwLastLoaded = 0;
+    // The file's bytes in memory; m_bNoMap once the system refused a view of this file.
+    CFileMap m_map;
+    bool m_bNoMap = false;
+    // Unjournaled files: bytes written but not yet passed to the file, from m_nRunStart on.
+    std::vector<BYTE> m_run;
+    std::uint64_t m_nRunStart = 0;
 
     bool m_bJournaled = true;
     int m_nDepth = 0;
@@ -166,7 +180,16 @@ private:
     bool HeaderDiffers() const;
     void SyncLengthFromFile();
     void ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count);
+    bool ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count);
+    void ReadPositional(std::uint64_t offset, BYTE* out, std::size_t count);
     void InvalidateClean() { m_clean.clear(); }
+    void DropMap() noexcept {
+        m_map.Unmap();
+        m_bNoMap = false;
+    }
+    void WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count);
+    void FlushRun(std::size_t keep = 0);
+    void OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const;
     void Touch(); // starts an implicit operation when none is open
     Page& PageAt(DWORD offset);
     const Page* FindPage(DWORD offset) const {
@@ -186,7 +209,6 @@ private:
     void CheckLink(DWORD offset);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);
-    void InvalidateReadAhead() { m_readAhead.clear(); }
     [[noreturn]] void ThrowCorrupt() const;
     void CountVisit();
 };
