@@ -11,7 +11,8 @@ PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-de
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange
+.PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange \
+        bench-fragmented
 
 all: build
 
@@ -60,6 +61,13 @@ bench-exchange: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
 	cmake --build build-release -j $(JOBS) --target nota_bench_exchange
 	./build-release/bench/nota_bench_exchange $(BENCH_ARGS)
+
+# Compaction, repair, check and find on a file of interleaved chains and on it compacted,
+# against dd and grep (DIR, TEXTS and BLOCKS: make bench-fragmented BENCH_ARGS="/tmp/x 10000 50").
+bench-fragmented: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
+	cmake --build build-release -j $(JOBS) --target nota_bench_fragmented
+	./build-release/bench/nota_bench_fragmented $(BENCH_ARGS)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNOTA_FUZZ=ON -DNOTA_GUI=OFF
