@@ -8,6 +8,7 @@
 // and the peak memory of the repair process.
 //
 //   nota_bench_fragmented [DIR [TEXTS [BLOCKS]]]   files in DIR (default /tmp/nota-bench-frag)
+//   nota_bench_fragmented make DIR [TEXTS [BLOCKS]] only make the two files (and keep them)
 
 #include "BenchFiles.h"
 
@@ -138,6 +139,11 @@ void Measure(const std::string& file, const std::string& dir) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool onlyMake = argc > 2 && std::string(argv[1]) == "make";
+    if (onlyMake) {
+        --argc;
+        ++argv;
+    }
     std::string dir = argc > 1 ? argv[1] : "/tmp/nota-bench-frag";
     std::size_t count = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 10000;
     std::size_t blocks = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 50;
@@ -162,6 +168,8 @@ int main(int argc, char** argv) {
         return 1;
     std::printf("made %zu texts of %zu interleaved blocks and the file compacted: %.1f s\n", count,
                 blocks, Seconds(start));
+    if (onlyMake)
+        return 0;
 
     Measure(fragmented, dir);
     Measure(compacted, dir);

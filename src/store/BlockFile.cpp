@@ -195,15 +195,21 @@ void CBlockFile::ClearPages() noexcept {
         m_pageChunks.clear(); // but not a big operation's
 }
 
-// Reads the disk's bytes (zeros past its end) as this object wrote them: from the view when
-// there is one, else positionally; then what an unjournaled file still gathers in memory.
+// Reads the disk's bytes (zeros past its end) as this object wrote them, then what an
+// unjournaled file still gathers in memory. Small reads (blocks, links) go through the
+// windows, or the view when the windows decline; larger ones straight to the file.
 void CBlockFile::ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count) {
     const std::uint64_t onDisk = CFile::GetLength();
     std::size_t have = 0;
     if (offset < onDisk)
         have = static_cast<std::size_t>(std::min<std::uint64_t>(count, onDisk - offset));
-    if (have > 0 && !ReadMapped(offset, out, have))
-        ReadPositional(offset, out, have);
+    if (have > 0 && count <= BLOCK_SIZE && offset >= HEADER_SIZE) {
+        if (!m_windows.Read(*this, offset, out, have, !m_bNoMap) && !ReadMapped(offset, out, have))
+            m_windows.Read(*this, offset, out, have, false);
+    } else if (have > 0) {
+        CFile::Seek(static_cast<std::int64_t>(offset), begin);
+        have = CFile::Read(out, static_cast<UINT>(have));
+    }
     std::memset(out + have, 0, count - have);
     if (!m_run.empty())
         OverlayRun(offset, out, count);
@@ -223,29 +229,6 @@ bool CBlockFile::ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count) 
     if (!m_map.Copy(offset, out, count))
         ThrowCorrupt(); // the file is shorter than it was: another program cut it
     return true;
-}
-
-// Without a view: small reads through the 64 KiB window m_clean, larger ones straight.
-void CBlockFile::ReadPositional(std::uint64_t offset, BYTE* out, std::size_t count) {
-    constexpr std::size_t kWindow = 64 * 1024;
-    if (count <= BLOCK_SIZE) {
-        if (m_clean.empty() || offset < m_nCleanStart ||
-            offset + count > m_nCleanStart + m_clean.size()) {
-            m_nCleanStart = offset;
-            m_clean.resize(kWindow);
-            CFile::Seek(static_cast<std::int64_t>(offset), begin);
-            m_clean.resize(CFile::Read(m_clean.data(), static_cast<UINT>(kWindow)));
-        }
-        std::size_t have = 0;
-        if (offset < m_nCleanStart + m_clean.size())
-            have = std::min<std::size_t>(count, m_nCleanStart + m_clean.size() - offset);
-        std::memcpy(out, m_clean.data() + (offset - m_nCleanStart), have);
-        std::memset(out + have, 0, count - have);
-        return;
-    }
-    CFile::Seek(static_cast<std::int64_t>(offset), begin);
-    UINT got = CFile::Read(out, static_cast<UINT>(count));
-    std::memset(out + got, 0, count - got);
 }
 
 void CBlockFile::OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const {
@@ -305,9 +288,7 @@ void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::siz
     if (!joins) {
         FlushRun();
         if (count >= kWriteRun) {
-            if (!m_clean.empty() && offset < m_nCleanStart + m_clean.size() &&
-                offset + count > m_nCleanStart)
-                InvalidateClean();
+            m_windows.Update(offset, in, count);
             CFile::Seek(static_cast<std::int64_t>(offset), begin);
             CFile::Write(in, static_cast<UINT>(count));
             m_nCommittedLength = CFile::GetLength();
@@ -325,19 +306,14 @@ void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::siz
         FlushRun(2 * BLOCK_SIZE);
 }
 
-// Passes the gathered run but its last `keep` bytes to the file (one write). The window of
-// the disk's bytes keeps up.
+// Passes the gathered run but its last `keep` bytes to the file (one write). The windows of
+// the disk's bytes keep up.
 void CBlockFile::FlushRun(std::size_t keep) {
     if (m_run.size() <= keep)
         return;
     const std::uint64_t offset = m_nRunStart;
     const std::size_t n = m_run.size() - keep;
-    if (!m_clean.empty() && offset < m_nCleanStart + m_clean.size() && offset + n > m_nCleanStart) {
-        std::uint64_t from = std::max(offset, m_nCleanStart);
-        std::uint64_t to = std::min<std::uint64_t>(offset + n, m_nCleanStart + m_clean.size());
-        std::memcpy(m_clean.data() + (from - m_nCleanStart), m_run.data() + (from - offset),
-                    static_cast<std::size_t>(to - from));
-    }
+    m_windows.Update(offset, m_run.data(), n);
     try {
         CFile::Seek(static_cast<std::int64_t>(offset), begin);
         CFile::Write(m_run.data(), static_cast<UINT>(n));

@@ -16,12 +16,13 @@
 // A freed chain therefore never reaches the disk before the tree that drops its reference:
 // both belong to the same commit.
 //
-// Reading. Blocks come from the operation's own pages first, then from a read-only view of
-// the file in memory (platform/FileMap.h), so that following a chain whose blocks lie all
-// over the file costs no system call per block. Without a view (the system refused one) a
-// read takes 64 KiB of the file at a time around the block. A file that shrinks under the
-// view (another program truncating it) ends the read with a CFileException (end of file),
-// never with a signal.
+// Reading. Blocks come from the operation's own pages first, then from windows of 64 KiB of
+// the file kept in memory (store/ReadWindows.h: one positional read per window), so that a
+// walk along consecutive or interleaved chains reads each window once. A walk that jumps
+// all over a large file reads its blocks from a read-only view of the file in memory instead
+// (platform/FileMap.h): no system call per block on any layout. A file that shrinks under
+// the store (another program truncating it) ends the read with a CFileException (end of
+// file), never with a signal.
 //
 // Writing an unjournaled file gathers consecutive writes in memory and writes them in runs
 // of up to 1 MiB, so that a file built afresh grows in few large steps; the file's length
@@ -37,6 +38,7 @@
 #include "platform/FileMap.h"
 #include "store/DataFormat.h"
 #include "store/Journal.h"
+#include "store/ReadWindows.h"
 
 #include <array>
 #include <cstdint>
@@ -169,10 +171,8 @@ private:
     std::unordered_map<DWORD, Page*> m_pages;
     std::vector<std::unique_ptr<Page[]>> m_pageChunks; // where the pages live
     std::size_t m_nChunkUsed = 0;
-    // The disk's bytes around the last small read: a rewrite reads each block's link and
-    // then its original bytes, block after block.
-    std::vector<BYTE> m_clean;
-    std::uint64_t m_nCleanStart = 0;
+    // The disk's bytes around recent small reads.
+    CReadWindows m_windows;
     CFile m_journal; // kept open while the data file is: created once, rewritten per commit
     bool m_bHotJournal = false; // a failed rollback left a valid journal on the disk
     bool m_bRolledBack = false;
@@ -181,8 +181,7 @@ private:
     void SyncLengthFromFile();
     void ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count);
     bool ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count);
-    void ReadPositional(std::uint64_t offset, BYTE* out, std::size_t count);
-    void InvalidateClean() { m_clean.clear(); }
+    void InvalidateClean() { m_windows.Invalidate(); }
     void DropMap() noexcept {
         m_map.Unmap();
         m_bNoMap = false;
