@@ -670,15 +670,18 @@ void CBlockFile::BeginRead(DWORD first) {
     m_nMode = modeReading;
 }
 
-void CBlockFile::LoadBlock(DWORD offset) {
-    CheckLink(offset);
-    CountVisit();
+// The block's bytes as the operation sees them: its page, its window (both valid until the
+// next read), or m_buffer, read into.
+const BYTE* CBlockFile::BlockBytes(DWORD offset) {
     if (const Page* page = FindPage(offset))
-        std::memcpy(m_buffer, page->now.data(), BLOCK_SIZE);
-    else
-        ReadDisk(offset, m_buffer, BLOCK_SIZE);
-    if (GetLE16(m_buffer + 4) > BLOCK_DATA)
-        ThrowCorrupt();
+        return page->now.data();
+    const bool inRun = !m_run.empty() && offset < m_nRunStart + m_run.size() &&
+                       std::uint64_t{offset} + BLOCK_SIZE > m_nRunStart;
+    if (!inRun && std::uint64_t{offset} + BLOCK_SIZE <= CFile::GetLength())
+        if (const BYTE* p = m_windows.Peek(*this, offset, BLOCK_SIZE, !m_bNoMap))
+            return p;
+    ReadDisk(offset, m_buffer, BLOCK_SIZE);
+    return m_buffer;
 }
 
 void CBlockFile::ReadData(void* buffer, std::size_t count) {
@@ -687,7 +690,24 @@ void CBlockFile::ReadData(void* buffer, std::size_t count) {
         if (m_nPosition >= GetLE16(m_buffer + 4)) {
             if (m_dwCurBlock == 0)
                 ThrowCorrupt(); // the chain ended before the data did
-            LoadBlock(m_dwCurBlock);
+            CheckLink(m_dwCurBlock);
+            CountVisit();
+            const BYTE* block = BlockBytes(m_dwCurBlock);
+            const WORD length = GetLE16(block + 4);
+            if (length > BLOCK_DATA)
+                ThrowCorrupt();
+            if (block != m_buffer && length > 0 && count >= length) {
+                // All of the block's data goes out: copied once, from where it lies.
+                std::memcpy(out, block + BLOCK_HEADER, length);
+                std::memcpy(m_buffer, block, BLOCK_HEADER);
+                m_dwCurBlock = GetLE32(block);
+                m_nPosition = length;
+                out += length;
+                count -= length;
+                continue;
+            }
+            if (block != m_buffer)
+                std::memcpy(m_buffer, block, BLOCK_SIZE);
             m_dwCurBlock = GetLE32(m_buffer);
             m_nPosition = 0;
             continue;

@@ -204,7 +204,7 @@ private:
 
     void ResetBuffer();
     void FlushBlock(bool more);
-    void LoadBlock(DWORD offset);
+    const BYTE* BlockBytes(DWORD offset);
     void CheckLink(DWORD offset);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);

@@ -63,6 +63,25 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
     return *w;
 }
 
+const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t count,
+                               bool mayDecline) {
+    if (++m_nEpochReads >= kEpoch)
+        m_nEpochReads = m_nEpochLoads = 0;
+    const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
+    const std::size_t at = static_cast<std::size_t>(offset - Start(index));
+    Window* w = Find(index);
+    if (w == nullptr || w->valid < at + count) {
+        if (w == nullptr && mayDecline &&
+            m_nEpochLoads >= g_nAllowance.load(std::memory_order_relaxed))
+            return nullptr;
+        w = &Load(file, index);
+        if (w->valid < at + count) // within the length the caller knows, yet not in the file
+            throw CFileException(CFileException::endOfFile, file.GetFilePath());
+    }
+    w->lastUse = ++m_nClock;
+    return w->bytes.get() + at;
+}
+
 bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count,
                         bool mayDecline) {
     if (++m_nEpochReads >= kEpoch)

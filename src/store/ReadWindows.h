@@ -33,6 +33,10 @@ public:
     // fails.
     bool Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count, bool mayDecline);
 
+    // As Read, for count bytes that lie in one window: a pointer to them in the window,
+    // valid until the next call on this object; null when it declines.
+    const BYTE* Peek(CFile& file, std::uint64_t offset, std::size_t count, bool mayDecline);
+
     // Bytes written to the file at offset: loaded windows take them over.
     void Update(std::uint64_t offset, const BYTE* in, std::size_t count) noexcept;
     void Invalidate() noexcept;
