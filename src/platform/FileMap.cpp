@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,9 +80,26 @@ bool CFileMap::Map(int fd, std::uint64_t length) noexcept {
     if (!g_bEnabled || fd < 0 || length == 0 || length > SIZE_MAX)
         return false;
     InstallHandler();
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED, fd, 0);
-    if (p == MAP_FAILED)
+    // At an address on a 64 KiB boundary, so that the pages one fault brings in (the kernel's
+    // fault-around, 64 KiB aligned) are the unit Touch counts.
+    const std::size_t size = static_cast<std::size_t>(length);
+    const std::size_t unit = std::size_t{1} << kUnitShift;
+    void* area = ::mmap(nullptr, size + unit, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
         return false;
+    auto* start = static_cast<BYTE*>(area);
+    BYTE* aligned = start + (unit - reinterpret_cast<std::uintptr_t>(start) % unit) % unit;
+    void* p = ::mmap(aligned, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0);
+    if (p == MAP_FAILED) {
+        ::munmap(area, size + unit);
+        return false;
+    }
+    if (aligned > start)
+        ::munmap(start, static_cast<std::size_t>(aligned - start));
+    const std::size_t pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    BYTE* tail = aligned + (size + pageSize - 1) / pageSize * pageSize;
+    if (tail < start + size + unit)
+        ::munmap(tail, static_cast<std::size_t>(start + size + unit - tail));
     m_pBase = static_cast<const BYTE*>(p);
     m_nLength = length;
     m_touched.assign(static_cast<std::size_t>(((length - 1) >> kUnitShift) / 64 + 1), 0);

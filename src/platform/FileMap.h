@@ -11,7 +11,8 @@
 // goes on to the handler that was there before (or ends the process, as it would have).
 //
 // Memory: the view's pages are the page cache's, but those the process has touched count in
-// its resident size. Once the copies have touched kResidentBudget bytes (in 64 KiB units),
+// its resident size. Once the copies have touched kResidentBudget bytes (in 64 KiB units,
+// the pages a fault brings in: the view starts on such a boundary),
 // the view gives its pages back (MADV_DONTNEED; the page cache keeps them) and counts again,
 // so the resident size of a walk over a file of any size stays near that budget.
 
@@ -24,7 +25,7 @@
 class CFileMap {
 public:
     static constexpr std::size_t kUnitShift = 16; // 64 KiB: what one page fault maps
-    static constexpr std::size_t kResidentBudget = std::size_t{8} << 20;
+    static constexpr std::size_t kResidentBudget = std::size_t{2} << 20;
 
     CFileMap() = default;
     ~CFileMap() { Unmap(); }

@@ -22,7 +22,7 @@ class CReadWindows {
 public:
     static constexpr std::size_t kWindowShift = 16;
     static constexpr std::size_t kWindowSize = std::size_t{1} << kWindowShift;
-    static constexpr std::size_t kWindows = 128; // 8 MiB
+    static constexpr std::size_t kWindows = 64; // 4 MiB
     static constexpr unsigned kEpoch = 4096;     // reads per stretch
     static constexpr unsigned kAllowance = 64;   // window loads per stretch before declining
 
