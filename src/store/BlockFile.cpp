@@ -31,7 +31,7 @@ void CBlockFile::OnOpened(UINT flags) {
     m_written.clear();
     m_nDepth = 0;
     m_bImplicit = false;
-    m_bJournaled = true;
+    SetJournaled(true);
     m_bHotJournal = false;
     m_bRolledBack = false;
     m_nMode = modeIdle;
@@ -283,11 +283,16 @@ void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t c
 // file first. A run that reached 1 MiB is written but for its last blocks, which a chain
 // being written comes back to (its current block is written after the next is allocated).
 void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count) {
-    const bool joins =
-        !m_run.empty() && offset >= m_nRunStart && offset <= m_nRunStart + m_run.size();
+    bool joins = !m_run.empty() && offset >= m_nRunStart && offset <= m_nRunStart + m_run.size();
+    // A large write that would carry the run past its size goes by itself: the run stays
+    // within about 1 MiB of memory.
+    if (joins && count >= kWriteRun / 2 && offset + count - m_nRunStart > kWriteRun) {
+        FlushRun();
+        joins = false;
+    }
     if (!joins) {
         FlushRun();
-        if (count >= kWriteRun) {
+        if (count >= kWriteRun / 2) {
             m_windows.Update(offset, in, count);
             CFile::Seek(static_cast<std::int64_t>(offset), begin);
             CFile::Write(in, static_cast<UINT>(count));
@@ -296,6 +301,7 @@ void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::siz
             return;
         }
         m_nRunStart = offset;
+        m_run.reserve(kWriteRun + 4 * BLOCK_SIZE);
     }
     const std::size_t at = static_cast<std::size_t>(offset - m_nRunStart);
     if (at + count > m_run.size())
@@ -786,7 +792,7 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     m_nChunkUsed = other.m_nChunkUsed;
     m_nDepth = other.m_nDepth;
     m_bImplicit = other.m_bImplicit;
-    m_bJournaled = other.m_bJournaled;
+    SetJournaled(other.m_bJournaled);
     m_bHotJournal = other.m_bHotJournal;
     m_bRolledBack = other.m_bRolledBack;
     other.m_pages.clear();

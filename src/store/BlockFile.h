@@ -77,8 +77,12 @@ public:
     void WriteHeader();
 
     // Journaling is on for every file opened; a file built afresh turns it off before its
-    // first write.
-    void SetJournaled(bool bJournaled) { m_bJournaled = bJournaled; }
+    // first write. Such a file is written front to back and read back little (links of a
+    // chain it rewrites): two windows do for its reads.
+    void SetJournaled(bool bJournaled) {
+        m_bJournaled = bJournaled;
+        m_windows.SetCapacity(bJournaled ? CReadWindows::kWindows : 2);
+    }
     bool IsJournaled() const { return m_bJournaled; }
 
     // Rolls back or discards a journal left by a process that stopped in the middle of an

@@ -38,7 +38,7 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
         for (std::size_t i = 1; i < m_windows.size(); ++i)
             if (m_windows[i].lastUse < m_windows[slot].lastUse)
                 slot = i;
-        if (m_windows.size() < kWindows && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
+        if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
             slot = m_windows.size();
             m_windows.emplace_back();
             m_windows.back().bytes = std::make_unique<BYTE[]>(kWindowSize);
@@ -133,6 +133,13 @@ void CReadWindows::Update(std::uint64_t offset, const BYTE* in, std::size_t coun
     for (std::uint64_t index = first; index <= last && index < m_slotOf.size(); ++index)
         if (m_slotOf[index] != 0)
             update(index, m_windows[m_slotOf[index] - 1]);
+}
+
+void CReadWindows::SetCapacity(std::size_t n) noexcept {
+    Invalidate();
+    m_nCapacity = std::max<std::size_t>(n, 1);
+    if (m_windows.size() > m_nCapacity)
+        m_windows.resize(m_nCapacity);
 }
 
 void CReadWindows::Invalidate() noexcept {

@@ -23,8 +23,8 @@ public:
     static constexpr std::size_t kWindowShift = 16;
     static constexpr std::size_t kWindowSize = std::size_t{1} << kWindowShift;
     static constexpr std::size_t kWindows = 64; // 4 MiB
-    static constexpr unsigned kEpoch = 4096;     // reads per stretch
-    static constexpr unsigned kAllowance = 64;   // window loads per stretch before declining
+    static constexpr unsigned kEpoch = 4096;    // reads per stretch
+    static constexpr unsigned kAllowance = 64;  // window loads per stretch before declining
 
     // Copies count bytes (count <= 512, offset >= 32) from offset, all within the file's
     // length as its holder knows it. Returns false, having read nothing, when it declines to
@@ -40,6 +40,9 @@ public:
     // Bytes written to the file at offset: loaded windows take them over.
     void Update(std::uint64_t offset, const BYTE* in, std::size_t count) noexcept;
     void Invalidate() noexcept;
+
+    // At most n windows from now on (kWindows unless set; at least 1). Forgets them all.
+    void SetCapacity(std::size_t n) noexcept;
 
     // Window loads per stretch before Read declines (kAllowance unless set; 0 declines every
     // load that may be declined: the reads go to the view, for tests of that path). Returns
@@ -57,6 +60,7 @@ private:
         std::unique_ptr<BYTE[]> bytes;
     };
     std::vector<Window> m_windows;
+    std::size_t m_nCapacity = kWindows;
     // Window index -> its slot in m_windows + 1 (0: not loaded); grows with the indexes used.
     std::vector<std::uint32_t> m_slotOf;
     std::size_t m_nLoaded = 0; // windows loaded and not forgotten
