@@ -12,7 +12,7 @@ PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-de
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build test test-core-sanitized run bench fuzz format clean package bench-exchange \
-        bench-clipboard
+        bench-clipboard bench-fragmented
 
 all: build
 
@@ -67,6 +67,13 @@ bench-exchange: deps
 bench-clipboard: build
 	cmake --build $(BUILD) -j $(JOBS) --target bench_ui_clipboard
 	xvfb-run -a -s "-screen 0 1024x720x24" $(BUILD)/bench/ui/bench_ui_clipboard $(BENCH_ARGS)
+
+# Compaction, repair, check and find on a file of interleaved chains and on it compacted,
+# against dd and grep (DIR, TEXTS and BLOCKS: make bench-fragmented BENCH_ARGS="/tmp/x 10000 50").
+bench-fragmented: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTA_GUI=OFF
+	cmake --build build-release -j $(JOBS) --target nota_bench_fragmented
+	./build-release/bench/nota_bench_fragmented $(BENCH_ARGS)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNOTA_FUZZ=ON -DNOTA_GUI=OFF

@@ -6,10 +6,10 @@
 //                                     in DIR (default /tmp/nota-bench-exchange) and measure;
 //                                     DIR is emptied at the end
 
+#include "BenchFiles.h"
+
 #include "app/Export.h"
 #include "app/Import.h"
-#include "store/ChainWriter.h"
-#include "store/TreeStream.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,43 +31,15 @@ constexpr std::size_t kTextBytes = 10000;
 // The root, a folder per 1,000 textlets of 10,000 bytes each, the texts in the tree's order
 // (as a compaction or an import leaves them).
 void MakeFile(const std::string& path, std::size_t megabytes) {
-    std::size_t texts = megabytes * 1024 * 1024 / kTextBytes;
-    CTreeCtrl tree;
-    HTREEITEM root = tree.InsertItem("Notarium", 1, 1);
-    HTREEITEM folder = nullptr;
-    std::vector<HTREEITEM> textlets;
-    char title[64];
-    for (std::size_t i = 0; i < texts; ++i) {
-        if (i % 1000 == 0) {
-            std::snprintf(title, sizeof title, "Folder %04zu", i / 1000);
-            folder = tree.InsertItem(title, 4, 4, root, TVI_LAST);
-        }
-        std::snprintf(title, sizeof title, "Textlet %07zu", i);
-        textlets.push_back(tree.InsertItem(title, 8, 8, folder, TVI_LAST));
-    }
-    CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
-    file.SetJournaled(false); // made once for measuring: no crash to survive
-    CStoreOperation op(file);
-    file.m_header.SetNew();
-    file.WriteHeader();
-    treestream::WriteTree(file, tree); // placeholder references; same length later
-    CChainWriter writer(file);
+    benchfiles::Tree tree;
+    benchfiles::MakeTree(tree, megabytes * 1024 * 1024 / kTextBytes);
     std::string text(kTextBytes, 'x');
     for (std::size_t i = 0; i < text.size(); i += 64)
         text.replace(i, 2, "\r\n");
     text.back() = 0;
-    BYTE field[4];
-    nota::PutLE32(field, static_cast<DWORD>(text.size()));
-    for (HTREEITEM h : textlets) {
-        tree.SetItemData(h, writer.Begin(4 + text.size()));
-        writer.Write(field, 4);
-        writer.Write(text.data(), text.size());
-        writer.End();
-    }
-    writer.Flush();
-    treestream::WriteTree(file, tree);
-    op.Commit();
-    file.Close();
+    benchfiles::WriteFile(
+        path, tree, [&](std::size_t) -> const std::string& { return text; },
+        benchfiles::Layout::InOrder);
 }
 
 double TimeShell(const std::string& command) {

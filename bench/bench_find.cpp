@@ -7,12 +7,12 @@
 //                                         (default /tmp/nota-bench-find); trees of ITEMS
 //                                         items (default 1000000)
 
+#include "BenchFiles.h"
+
 #include "app/Bookmarks.h"
 #include "app/NotariumDoc.h"
 #include "app/SearchWalk.h"
 #include "app/TreeWalk.h"
-#include "store/ChainWriter.h"
-#include "store/TreeStream.h"
 
 #include <algorithm>
 #include <chrono>
@@ -67,31 +67,10 @@ double Median(const std::function<void()>& run) {
     return times[kRuns / 2];
 }
 
-// Prose of common words in lines of about 60 characters with CR LF, different per seed.
+// Prose of common words, different per seed, kTextBytes - 1 bytes (without the NUL).
 std::string MakeText(unsigned seed) {
-    static const char* const words[] = {
-        "the",    "of",     "and",    "to",    "in",     "a",      "is",      "that",   "for",
-        "it",     "as",     "was",    "with",  "be",     "by",     "on",      "not",    "he",
-        "I",      "this",   "are",    "or",    "his",    "from",   "at",      "which",  "but",
-        "have",   "an",     "had",    "they",  "you",    "were",   "their",   "one",    "all",
-        "we",     "can",    "her",    "has",   "there",  "been",   "if",      "more",   "when",
-        "will",   "would",  "who",    "so",    "no",     "Notes",  "meeting", "Monday", "list",
-        "recipe", "garden", "letter", "Paris", "budget", "travel", "ideas",   "book",   "call"};
-    std::mt19937 rng(seed);
-    std::string text;
-    std::size_t line = 0;
-    while (text.size() < kTextBytes) {
-        const char* w = words[rng() % std::size(words)];
-        text += w;
-        line += std::strlen(w);
-        if (line > 60) {
-            text += "\r\n";
-            line = 0;
-        } else {
-            text += rng() % 12 == 0 ? ", " : " ";
-        }
-    }
-    text.resize(kTextBytes - 1);
+    std::string text = benchfiles::Prose(seed, kTextBytes);
+    text.pop_back();
     return text;
 }
 
@@ -99,42 +78,14 @@ std::string MakeText(unsigned seed) {
 // after the other as a compacted file has them.
 void MakeTextFile(const std::string& path, std::size_t megabytes) {
     std::size_t count = megabytes * 1000 * 1000 / kTextBytes;
-    CTreeCtrl tree;
-    HTREEITEM root = tree.InsertItem("Notarium", 1, 1);
-    HTREEITEM folder = nullptr;
-    std::vector<HTREEITEM> textlets;
-    char title[64];
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i % 1000 == 0) {
-            std::snprintf(title, sizeof title, "Folder %04zu", i / 1000);
-            folder = tree.InsertItem(title, 4, 4, root, TVI_LAST);
-        }
-        std::snprintf(title, sizeof title, "Textlet %07zu", i);
-        textlets.push_back(tree.InsertItem(title, 8, 8, folder, TVI_LAST));
-    }
+    benchfiles::Tree tree;
+    benchfiles::MakeTree(tree, count);
     std::vector<std::string> texts;
     for (unsigned s = 0; s < 64; ++s)
-        texts.push_back(MakeText(s));
-    CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
-    file.SetJournaled(false); // made once for measuring: no crash to survive
-    CStoreOperation op(file);
-    file.m_header.SetNew();
-    file.WriteHeader();
-    treestream::WriteTree(file, tree); // placeholder references; the same length later
-    CChainWriter writer(file);
-    for (std::size_t i = 0; i < textlets.size(); ++i) {
-        const std::string& text = texts[i % texts.size()];
-        BYTE field[4];
-        nota::PutLE32(field, static_cast<DWORD>(text.size() + 1));
-        tree.SetItemData(textlets[i], writer.Begin(4 + text.size() + 1));
-        writer.Write(field, 4);
-        writer.Write(text.c_str(), text.size() + 1);
-        writer.End();
-    }
-    writer.Flush();
-    treestream::WriteTree(file, tree);
-    op.Commit();
-    file.Close();
+        texts.push_back(benchfiles::Prose(s, kTextBytes));
+    benchfiles::WriteFile(
+        path, tree, [&](std::size_t i) -> const std::string& { return texts[i % texts.size()]; },
+        benchfiles::Layout::InOrder);
     std::printf("made %s: %zu textlets, %.2f GB\n", path.c_str(), count,
                 std::filesystem::file_size(path) / 1e9);
 }

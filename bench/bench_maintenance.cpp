@@ -8,10 +8,10 @@
 //   nota_bench_maintenance make FILE MB     only make the file
 //   nota_bench_maintenance compact FILE     one compaction
 
+#include "BenchFiles.h"
+
 #include "app/NotariumDoc.h"
 #include "repair/RepairEngine.h"
-#include "store/ChainWriter.h"
-#include "store/TreeStream.h"
 
 #include <chrono>
 #include <cstdio>
@@ -64,59 +64,18 @@ public:
 
 constexpr std::size_t kTextBytes = 10000;
 
-// The root, 100 folders and 10,000-byte textlets, the texts written in the reverse of the
-// tree's order and with a free block after every tenth, so compaction has to move them.
+// The root, a folder per 1,000 textlets of 10,000 bytes, the texts written in the reverse of
+// the tree's order and with a free block after every tenth, so compaction has to move them.
 void MakeFile(const std::string& path, std::size_t megabytes) {
-    std::size_t texts = megabytes * 1024 * 1024 / kTextBytes;
-    CTreeCtrl tree;
-    HTREEITEM root = tree.InsertItem("Notarium", 1, 1);
-    HTREEITEM folder = nullptr;
-    std::vector<HTREEITEM> textlets;
-    char title[64];
-    for (std::size_t i = 0; i < texts; ++i) {
-        if (i % 1000 == 0) {
-            std::snprintf(title, sizeof title, "Folder %04zu", i / 1000);
-            folder = tree.InsertItem(title, 4, 4, root, TVI_LAST);
-        }
-        std::snprintf(title, sizeof title, "Textlet %07zu", i);
-        textlets.push_back(tree.InsertItem(title, 8, 8, folder, TVI_LAST));
-    }
-    CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
-    file.SetJournaled(false); // made once for measuring: no crash to survive
-    CStoreOperation op(file);
-    file.m_header.SetNew();
-    file.WriteHeader();
-    treestream::WriteTree(file, tree); // placeholder references; same length later
-    CChainWriter writer(file);
+    benchfiles::Tree tree;
+    benchfiles::MakeTree(tree, megabytes * 1024 * 1024 / kTextBytes);
     std::string text(kTextBytes, 'x');
     for (std::size_t i = 0; i < text.size(); i += 64)
         text.replace(i, 2, "\r\n");
     text.back() = 0;
-    BYTE field[4];
-    nota::PutLE32(field, static_cast<DWORD>(text.size()));
-    DWORD freeList = 0;
-    int n = 0;
-    for (auto it = textlets.rbegin(); it != textlets.rend(); ++it) {
-        tree.SetItemData(*it, writer.Begin(4 + text.size()));
-        writer.Write(field, 4);
-        writer.Write(text.data(), text.size());
-        writer.End();
-        if (++n % 10 == 0) { // a free block between chains
-            DWORD block = writer.Begin(1);
-            writer.Write("", 1);
-            writer.End();
-            writer.Flush();
-            nota::PutLE32(field, freeList);
-            file.WriteAt(block, field, 4);
-            freeList = block;
-            nota::PutLE32(field, static_cast<DWORD>(text.size()));
-        }
-    }
-    writer.Flush();
-    file.m_header.SetFreeList(freeList);
-    treestream::WriteTree(file, tree);
-    op.Commit();
-    file.Close();
+    benchfiles::WriteFile(
+        path, tree, [&](std::size_t) -> const std::string& { return text; },
+        benchfiles::Layout::Reversed);
 }
 
 // Processor time (user + system) of this process or of its finished children.

@@ -30,12 +30,14 @@ int Usage(const char* line) {
     return 2;
 }
 
-// One repair run; the exit status by its outcome.
-int RepairTo(const std::string& source, const std::string& target) {
+// One repair run (or a check: the same run without writing the copy); the exit status by its
+// outcome.
+int RepairTo(const std::string& source, const std::string& target, bool bCheckOnly = false) {
     CConsoleUi ui(std::cerr);
     CConsoleLog log;
     CNoProgress progress;
     CRepairEngine engine(ui, log, progress);
+    engine.SetCheckOnly(bCheckOnly);
     try {
         engine.Run(source, target);
     } catch (const CRepairAbort&) {
@@ -67,8 +69,8 @@ int RunCompact(const std::vector<std::string>& args) {
 int RunCheck(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return Usage("nota check FILE");
-    // The repaired copy goes to a scratch file that is thrown away. Its name is fixed per
-    // source, so that a check that was killed leaves one file, which the next one reuses.
+    // A check is a repair whose copy is never written. The log names a scratch file as its
+    // target, as it always has; an older version's check may have left that file behind.
     std::string dir;
     if (!fs_util::GetTempPath(dir)) {
         std::cerr << "Error creating temporary file." << std::endl;
@@ -79,7 +81,7 @@ int RunCheck(const std::vector<std::string>& args) {
         if (c == '/')
             c = '_';
     const std::string scratch = fs_util::WorkFilePath(dir + flat, "NOTACHK");
-    int status = RepairTo(args[0], scratch);
+    int status = RepairTo(args[0], scratch, true);
     fs_util::DeleteFile(scratch);
     return status;
 }

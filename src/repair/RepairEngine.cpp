@@ -18,9 +18,6 @@ namespace {
 
 // Offsets are 32-bit: blocks beyond the last one a DWORD can name are never part of a chain.
 constexpr std::uint64_t kMaxBlocks = (0xFFFFFFFFull - HEADER_SIZE) / BLOCK_SIZE + 1;
-// Blocks per read of the source: after a jump, and at most while reading in file order.
-constexpr std::size_t kMinReadAhead = 32;
-constexpr std::size_t kMaxReadAhead = 2048;
 constexpr DWORD kTextSignatureLimit = 0x0A000000;
 constexpr const char* kUntitled = "Untitled";
 
@@ -93,7 +90,8 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
     ShowStatus(true, "Scanning source file for unused blocks");
     m_progress.SetRange(0, ClampToInt(m_nBlocks));
     ScanUnclaimedBlocks();
-    m_writer->Flush();
+    if (m_writer)
+        m_writer->Flush();
     WriteTree("Error writing updated tree data to temporary file");
 
     FinishTemp();
@@ -182,30 +180,11 @@ bool CRepairEngine::CheckBlock(DWORD offset, Block& block, std::string& reason) 
     return true;
 }
 
-// One block of the source, from a window read ahead: a few blocks after a jump (a system call
-// costs more than copying them), and doubling runs while blocks are asked for in file order,
-// so a compacted file is read in large pieces.
+// One block of the source. The store reads it from its view of the file in memory, so
+// following a chain costs no system call per block, wherever its blocks lie.
 const BYTE* CRepairEngine::ReadBlock(DWORD offset) {
-    if (m_nWindow > 0 && offset >= m_dwWindowStart &&
-        offset - m_dwWindowStart + BLOCK_SIZE <= m_nWindow)
-        return m_window.data() + (offset - m_dwWindowStart);
-
-    bool inOrder = m_nWindow > 0 && offset == m_dwWindowStart + m_nWindow;
-    std::size_t want =
-        inOrder ? std::clamp<std::size_t>(m_nWindow / BLOCK_SIZE * 2, kMinReadAhead, kMaxReadAhead)
-                : kMinReadAhead;
-    std::size_t left = m_nBlocks - (offset - HEADER_SIZE) / BLOCK_SIZE;
-    want = std::min(want, left);
-    if (m_window.size() < want * BLOCK_SIZE)
-        m_window.resize(want * BLOCK_SIZE);
-    m_nWindow = 0;
-    m_source.Seek(offset, CFile::begin);
-    UINT got = m_source.Read(m_window.data(), static_cast<UINT>(want * BLOCK_SIZE));
-    if (got < BLOCK_SIZE)
-        throw CFileException(CFileException::endOfFile, m_source.GetFilePath());
-    m_nWindow = got / BLOCK_SIZE * BLOCK_SIZE;
-    m_dwWindowStart = offset;
-    return m_window.data();
+    m_source.ReadAt(offset, m_block, BLOCK_SIZE);
+    return m_block;
 }
 
 bool CRepairEngine::ReadChain(DWORD start, std::string& reason) {
@@ -280,6 +259,10 @@ bool CRepairEngine::ReadItemList() {
 }
 
 void CRepairEngine::CreateTempFile(const std::string& target) {
+    if (m_bCheckOnly) {
+        m_nCheckEnd = HEADER_SIZE;
+        return;
+    }
     // Built beside the target (one file system, so putting it in place is a rename), under
     // a name fixed per target: a run that was killed leaves one file that the next reuses.
     m_replacement = std::make_unique<CFileReplacement>(target, "FIX");
@@ -298,6 +281,8 @@ void CRepairEngine::CreateTempFile(const std::string& target) {
 }
 
 void CRepairEngine::WriteTree(const char* failure) {
+    if (m_bCheckOnly)
+        return;
     try {
         CTransferScope transfer(m_temp);
         treestream::WriteTree(m_temp, *m_tree);
@@ -308,6 +293,12 @@ void CRepairEngine::WriteTree(const char* failure) {
 }
 
 DWORD CRepairEngine::WriteChain(const BYTE* data, DWORD length) {
+    if (m_bCheckOnly) { // where the chain would go, so that it gets a reference all the same
+        DWORD first = static_cast<DWORD>(m_nCheckEnd);
+        m_nCheckEnd += (std::uint64_t{4} + length + BLOCK_DATA - 1) / BLOCK_DATA * BLOCK_SIZE;
+        m_nCheckEnd = std::min<std::uint64_t>(m_nCheckEnd, 0xFFFFFE00u);
+        return first;
+    }
     BYTE field[4];
     PutLE32(field, length);
     DWORD first = m_writer->Begin(std::uint64_t{4} + length);
@@ -420,6 +411,8 @@ void CRepairEngine::RecoverBlock(DWORD index, int& n, HTREEITEM& hFolder) {
 }
 
 void CRepairEngine::FinishTemp() {
+    if (m_bCheckOnly)
+        return;
     m_temp.CommitOperation();
 }
 
@@ -428,6 +421,8 @@ void CRepairEngine::FinishTemp() {
 // is not replaced (its holder would write on into the old file and lose it); the source, when
 // it is the target, is held by this run.
 void CRepairEngine::CopyToTarget() {
+    if (m_bCheckOnly)
+        return;
     try {
         m_replacement->Commit(&m_source);
     } catch (const CFileException& e) {

@@ -56,6 +56,10 @@ public:
     // failures (a file exception, lack of memory) pass to the caller.
     void Run(const std::string& source, const std::string& target);
 
+    // Makes Run a check: every read, check and log line of a repair, but no copy is written
+    // and the target is never created or replaced (the log still names it).
+    void SetCheckOnly(bool bCheckOnly) { m_bCheckOnly = bCheckOnly; }
+
     const std::string& GetStatusText() const { return m_strStatus; }
     int GetErrorCount() const { return m_nErrors; }
 
@@ -84,10 +88,9 @@ private:
     CIndexBuffer m_index;
     std::unique_ptr<CChainWriter> m_writer; // appends chains to the working file
 
-    // Read-ahead over the source for blocks read in file order.
-    std::vector<BYTE> m_window;
-    std::size_t m_nWindow = 0; // bytes of m_window read
-    DWORD m_dwWindowStart = 0;
+    BYTE m_block[nota::BLOCK_SIZE] = {}; // the source's block last read
+    bool m_bCheckOnly = false;
+    std::uint64_t m_nCheckEnd = 0; // check only: where the next chain of the copy would start
 
     struct Block {
         DWORD dwNext = 0;

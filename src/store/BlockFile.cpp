@@ -9,7 +9,6 @@
 using namespace nota;
 
 namespace {
-constexpr DWORD kReadAheadBlocks = 128;    // 64 KiB at a time along consecutive blocks
 constexpr std::size_t kWriteRun = 1 << 20; // bytes per write when a commit writes blocks
 
 DWORD PageOf(std::uint64_t offset) {
@@ -32,16 +31,16 @@ void CBlockFile::OnOpened(UINT flags) {
     m_written.clear();
     m_nDepth = 0;
     m_bImplicit = false;
-    m_bJournaled = true;
+    SetJournaled(true);
     m_bHotJournal = false;
     m_bRolledBack = false;
     m_nMode = modeIdle;
     m_header = {};
     m_committedHeader = {};
     m_journal.Abort();
-    InvalidateReadAhead();
+    DropMap();
+    m_run.clear();
     InvalidateClean();
-    m_dwLastLoaded = 0;
     SyncLengthFromFile();
     // Whoever holds a data file exclusively for writing first finishes what a stopped
     // process left: an operation cut short is rolled back before anything reads the file.
@@ -78,13 +77,14 @@ void CBlockFile::Close() {
         Commit();
     }
     DropJournal();
-    InvalidateReadAhead();
+    DropMap();
     CFile::Close();
 }
 
 void CBlockFile::Abort() noexcept {
     Discard();
     InvalidateClean();
+    DropMap();
     m_nDepth = 0;
     DropJournal();
     CFile::Abort();
@@ -195,27 +195,48 @@ void CBlockFile::ClearPages() noexcept {
         m_pageChunks.clear(); // but not a big operation's
 }
 
-// Reads the disk's bytes (zeros past its end), small reads through m_clean.
+// Reads the disk's bytes (zeros past its end) as this object wrote them, then what an
+// unjournaled file still gathers in memory. Small reads (blocks, links) go through the
+// windows, or the view when the windows decline; larger ones straight to the file.
 void CBlockFile::ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count) {
-    constexpr std::size_t kWindow = 64 * 1024;
-    if (count <= BLOCK_SIZE) {
-        if (m_clean.empty() || offset < m_nCleanStart ||
-            offset + count > m_nCleanStart + m_clean.size()) {
-            m_nCleanStart = offset;
-            m_clean.resize(kWindow);
-            CFile::Seek(static_cast<std::int64_t>(offset), begin);
-            m_clean.resize(CFile::Read(m_clean.data(), static_cast<UINT>(kWindow)));
-        }
-        std::size_t have = 0;
-        if (offset < m_nCleanStart + m_clean.size())
-            have = std::min<std::size_t>(count, m_nCleanStart + m_clean.size() - offset);
-        std::memcpy(out, m_clean.data() + (offset - m_nCleanStart), have);
-        std::memset(out + have, 0, count - have);
-        return;
+    const std::uint64_t onDisk = CFile::GetLength();
+    std::size_t have = 0;
+    if (offset < onDisk)
+        have = static_cast<std::size_t>(std::min<std::uint64_t>(count, onDisk - offset));
+    if (have > 0 && count <= BLOCK_SIZE && offset >= HEADER_SIZE) {
+        if (!m_windows.Read(*this, offset, out, have, !m_bNoMap) && !ReadMapped(offset, out, have))
+            m_windows.Read(*this, offset, out, have, false);
+    } else if (have > 0) {
+        CFile::Seek(static_cast<std::int64_t>(offset), begin);
+        have = CFile::Read(out, static_cast<UINT>(have));
     }
-    CFile::Seek(static_cast<std::int64_t>(offset), begin);
-    UINT got = CFile::Read(out, static_cast<UINT>(count));
-    std::memset(out + got, 0, count - got);
+    std::memset(out + have, 0, count - have);
+    if (!m_run.empty())
+        OverlayRun(offset, out, count);
+}
+
+// Copies from the view, mapping the file (again, when it grew) as needed. False when there is
+// no view to read from; throws when the file shrank under it.
+bool CBlockFile::ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count) {
+    if (offset + count > m_map.Length()) {
+        if (m_bNoMap)
+            return false;
+        if (!m_map.Map(m_hFile, CFile::GetLength())) {
+            m_bNoMap = true;
+            return false;
+        }
+    }
+    if (!m_map.Copy(offset, out, count))
+        ThrowCorrupt(); // the file is shorter than it was: another program cut it
+    return true;
+}
+
+void CBlockFile::OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const {
+    const std::uint64_t from = std::max(offset, m_nRunStart);
+    const std::uint64_t to = std::min<std::uint64_t>(offset + count, m_nRunStart + m_run.size());
+    if (from < to)
+        std::memcpy(out + (from - offset), m_run.data() + (from - m_nRunStart),
+                    static_cast<std::size_t>(to - from));
 }
 
 void CBlockFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
@@ -239,21 +260,9 @@ void CBlockFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
 
 void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
     Touch();
-    InvalidateReadAhead();
     const auto* in = static_cast<const BYTE*>(buffer);
     if (!m_bJournaled) {
-        // The window of the disk's bytes keeps up with what is written straight to it.
-        if (!m_clean.empty() && offset < m_nCleanStart + m_clean.size() &&
-            offset + count > m_nCleanStart) {
-            std::uint64_t from = std::max(offset, m_nCleanStart);
-            std::uint64_t to =
-                std::min<std::uint64_t>(offset + count, m_nCleanStart + m_clean.size());
-            std::memcpy(m_clean.data() + (from - m_nCleanStart), in + (from - offset), to - from);
-        }
-        CFile::Seek(static_cast<std::int64_t>(offset), begin);
-        CFile::Write(in, static_cast<UINT>(count));
-        m_nDataLength = std::max(m_nDataLength, CFile::GetLength());
-        m_nCommittedLength = m_nDataLength;
+        WriteUnjournaled(offset, in, count);
         return;
     }
     if (offset < HEADER_SIZE)
@@ -268,6 +277,60 @@ void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t c
         offset = to;
     }
     m_nDataLength = std::max(m_nDataLength, end);
+}
+
+// Gathers a write that continues (or overlaps) the run in memory; anything else goes to the
+// file first. A run that reached 1 MiB is written but for its last blocks, which a chain
+// being written comes back to (its current block is written after the next is allocated).
+void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count) {
+    bool joins = !m_run.empty() && offset >= m_nRunStart && offset <= m_nRunStart + m_run.size();
+    // A large write that would carry the run past its size goes by itself: the run stays
+    // within about 1 MiB of memory.
+    if (joins && count >= kWriteRun / 2 && offset + count - m_nRunStart > kWriteRun) {
+        FlushRun();
+        joins = false;
+    }
+    if (!joins) {
+        FlushRun();
+        if (count >= kWriteRun / 2) {
+            m_windows.Update(offset, in, count);
+            CFile::Seek(static_cast<std::int64_t>(offset), begin);
+            CFile::Write(in, static_cast<UINT>(count));
+            m_nCommittedLength = CFile::GetLength();
+            m_nDataLength = std::max(m_nDataLength, m_nCommittedLength);
+            return;
+        }
+        m_nRunStart = offset;
+        m_run.reserve(kWriteRun + 4 * BLOCK_SIZE);
+    }
+    const std::size_t at = static_cast<std::size_t>(offset - m_nRunStart);
+    if (at + count > m_run.size())
+        m_run.resize(at + count);
+    std::memcpy(m_run.data() + at, in, count);
+    m_nDataLength = std::max<std::uint64_t>(m_nDataLength, offset + count);
+    if (m_run.size() >= kWriteRun)
+        FlushRun(2 * BLOCK_SIZE);
+}
+
+// Passes the gathered run but its last `keep` bytes to the file (one write). The windows of
+// the disk's bytes keep up.
+void CBlockFile::FlushRun(std::size_t keep) {
+    if (m_run.size() <= keep)
+        return;
+    const std::uint64_t offset = m_nRunStart;
+    const std::size_t n = m_run.size() - keep;
+    m_windows.Update(offset, m_run.data(), n);
+    try {
+        CFile::Seek(static_cast<std::int64_t>(offset), begin);
+        CFile::Write(m_run.data(), static_cast<UINT>(n));
+    } catch (...) {
+        m_run.clear(); // the operation fails as a whole: its bytes are dropped
+        throw;
+    }
+    std::memmove(m_run.data(), m_run.data() + n, keep);
+    m_run.resize(keep);
+    m_nRunStart += n;
+    m_nCommittedLength = CFile::GetLength();
 }
 
 // ---- operations ----------------------------------------------------------------------------
@@ -309,6 +372,7 @@ void CBlockFile::RollbackOperation() noexcept {
 void CBlockFile::Discard() noexcept {
     ClearPages();
     InvalidateClean();
+    m_run.clear();
     m_written.clear();
     m_header = m_committedHeader;
     if (!m_bJournaled && IsOpen() && CFile::GetLength() != m_nCommittedLength) {
@@ -320,13 +384,13 @@ void CBlockFile::Discard() noexcept {
     m_nDataLength = m_bJournaled ? m_nCommittedLength : CFile::GetLength();
     m_bImplicit = false;
     m_nMode = modeIdle;
-    InvalidateReadAhead();
 }
 
 void CBlockFile::Commit() {
     m_bImplicit = false;
     InvalidateClean();
     if (!m_bJournaled) {
+        FlushRun();
         if (HeaderDiffers()) {
             CFile::Seek(0, begin);
             CFile::Write(m_header.bytes, HEADER_SIZE);
@@ -537,6 +601,7 @@ void CBlockFile::DropPartialBlock() {
         return;
     Touch();
     if (!m_bJournaled) {
+        FlushRun();
         CFile::SetLength(grid);
         m_nDataLength = m_nCommittedLength = grid;
     } else {
@@ -556,12 +621,9 @@ DWORD CBlockFile::AllocBlock() {
         if (grid + BLOCK_SIZE > 0xFFFFFFFFull)
             throw CFileException(CFileException::diskFull, GetFilePath());
         result = static_cast<DWORD>(grid);
-        if (!m_bJournaled) {
-            CFile::SetLength(grid + BLOCK_SIZE);
-            m_nDataLength = m_nCommittedLength = grid + BLOCK_SIZE;
-        } else {
-            m_nDataLength = grid + BLOCK_SIZE;
-        }
+        // The file itself grows with the write of the empty block below (a partial block at
+        // the end is overwritten by it).
+        m_nDataLength = grid + BLOCK_SIZE;
     }
     // The block starts empty: no stale bytes of another chain remain in it.
     static const BYTE empty[BLOCK_SIZE] = {};
@@ -614,38 +676,18 @@ void CBlockFile::BeginRead(DWORD first) {
     m_nMode = modeReading;
 }
 
-void CBlockFile::LoadBlock(DWORD offset) {
-    CheckLink(offset);
-    CountVisit();
-    const BYTE* src = nullptr;
-    const std::uint64_t onDisk = CFile::GetLength();
-    if (const Page* page = FindPage(offset)) {
-        src = page->now.data();
-    } else if (!m_readAhead.empty() && offset >= m_dwReadAheadStart &&
-               offset - m_dwReadAheadStart + BLOCK_SIZE <= m_readAhead.size()) {
-        src = m_readAhead.data() + (offset - m_dwReadAheadStart);
-    } else if (m_dwLastLoaded != 0 && offset == m_dwLastLoaded + BLOCK_SIZE &&
-               std::uint64_t{offset} + BLOCK_SIZE <= onDisk) {
-        // Consecutive blocks: read a run of them in one call.
-        std::uint64_t avail = (onDisk - offset) / BLOCK_SIZE;
-        DWORD n = static_cast<DWORD>(std::min<std::uint64_t>(avail, kReadAheadBlocks));
-        m_readAhead.resize(static_cast<std::size_t>(n) * BLOCK_SIZE);
-        CFile::Seek(offset, begin);
-        if (CFile::Read(m_readAhead.data(), static_cast<UINT>(m_readAhead.size())) !=
-            m_readAhead.size()) {
-            InvalidateReadAhead();
-            ThrowCorrupt();
-        }
-        m_dwReadAheadStart = offset;
-        src = m_readAhead.data();
-    }
-    if (src)
-        std::memcpy(m_buffer, src, BLOCK_SIZE);
-    else
-        ReadAt(offset, m_buffer, BLOCK_SIZE);
-    m_dwLastLoaded = offset;
-    if (GetLE16(m_buffer + 4) > BLOCK_DATA)
-        ThrowCorrupt();
+// The block's bytes as the operation sees them: its page, its window (both valid until the
+// next read), or m_buffer, read into.
+const BYTE* CBlockFile::BlockBytes(DWORD offset) {
+    if (const Page* page = FindPage(offset))
+        return page->now.data();
+    const bool inRun = !m_run.empty() && offset < m_nRunStart + m_run.size() &&
+                       std::uint64_t{offset} + BLOCK_SIZE > m_nRunStart;
+    if (!inRun && std::uint64_t{offset} + BLOCK_SIZE <= CFile::GetLength())
+        if (const BYTE* p = m_windows.Peek(*this, offset, BLOCK_SIZE, !m_bNoMap))
+            return p;
+    ReadDisk(offset, m_buffer, BLOCK_SIZE);
+    return m_buffer;
 }
 
 void CBlockFile::ReadData(void* buffer, std::size_t count) {
@@ -654,7 +696,24 @@ void CBlockFile::ReadData(void* buffer, std::size_t count) {
         if (m_nPosition >= GetLE16(m_buffer + 4)) {
             if (m_dwCurBlock == 0)
                 ThrowCorrupt(); // the chain ended before the data did
-            LoadBlock(m_dwCurBlock);
+            CheckLink(m_dwCurBlock);
+            CountVisit();
+            const BYTE* block = BlockBytes(m_dwCurBlock);
+            const WORD length = GetLE16(block + 4);
+            if (length > BLOCK_DATA)
+                ThrowCorrupt();
+            if (block != m_buffer && length > 0 && count >= length) {
+                // All of the block's data goes out: copied once, from where it lies.
+                std::memcpy(out, block + BLOCK_HEADER, length);
+                std::memcpy(m_buffer, block, BLOCK_HEADER);
+                m_dwCurBlock = GetLE32(block);
+                m_nPosition = length;
+                out += length;
+                count -= length;
+                continue;
+            }
+            if (block != m_buffer)
+                std::memcpy(m_buffer, block, BLOCK_SIZE);
             m_dwCurBlock = GetLE32(m_buffer);
             m_nPosition = 0;
             continue;
@@ -733,7 +792,7 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     m_nChunkUsed = other.m_nChunkUsed;
     m_nDepth = other.m_nDepth;
     m_bImplicit = other.m_bImplicit;
-    m_bJournaled = other.m_bJournaled;
+    SetJournaled(other.m_bJournaled);
     m_bHotJournal = other.m_bHotJournal;
     m_bRolledBack = other.m_bRolledBack;
     other.m_pages.clear();
@@ -741,7 +800,10 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     other.m_nChunkUsed = 0;
     other.m_nDepth = 0;
     other.m_bImplicit = false;
-    InvalidateReadAhead();
+    m_run.swap(other.m_run);
+    m_nRunStart = other.m_nRunStart;
+    other.m_run.clear();
+    other.DropMap();
+    DropMap();
     InvalidateClean();
-    m_dwLastLoaded = 0;
 }

@@ -16,6 +16,18 @@
 // A freed chain therefore never reaches the disk before the tree that drops its reference:
 // both belong to the same commit.
 //
+// Reading. Blocks come from the operation's own pages first, then from windows of 64 KiB of
+// the file kept in memory (store/ReadWindows.h: one positional read per window), so that a
+// walk along consecutive or interleaved chains reads each window once. A walk that jumps
+// all over a large file reads its blocks from a read-only view of the file in memory instead
+// (platform/FileMap.h): no system call per block on any layout. A file that shrinks under
+// the store (another program truncating it) ends the read with a CFileException (end of
+// file), never with a signal.
+//
+// Writing an unjournaled file gathers consecutive writes in memory and writes them in runs
+// of up to 1 MiB, so that a file built afresh grows in few large steps; the file's length
+// grows with those writes (no set-length call per block). Reads see what is gathered.
+//
 // Damaged files are met safely: a chain link that is not a block of the file, a block
 // length over 506, or a chain longer than the file has blocks (a loop) ends the transfer
 // with a CFileException (end of file) instead of reading or writing outside the file. A
@@ -23,8 +35,10 @@
 // the block grid: a partial block at the end of the file is overwritten, never named.
 
 #include "platform/File.h"
+#include "platform/FileMap.h"
 #include "store/DataFormat.h"
 #include "store/Journal.h"
+#include "store/ReadWindows.h"
 
 #include <array>
 #include <cstdint>
@@ -63,8 +77,12 @@ public:
     void WriteHeader();
 
     // Journaling is on for every file opened; a file built afresh turns it off before its
-    // first write.
-    void SetJournaled(bool bJournaled) { m_bJournaled = bJournaled; }
+    // first write. Such a file is written front to back and read back little (links of a
+    // chain it rewrites): two windows do for its reads.
+    void SetJournaled(bool bJournaled) {
+        m_bJournaled = bJournaled;
+        m_windows.SetCapacity(bJournaled ? CReadWindows::kWindows : 2);
+    }
     bool IsJournaled() const { return m_bJournaled; }
 
     // Rolls back or discards a journal left by a process that stopped in the middle of an
@@ -141,10 +159,12 @@ private:
     DWORD m_nBlocksVisited = 0;          // blocks loaded or written by this transfer: stops loops
     std::unordered_set<DWORD> m_written; // blocks of the chain being rewritten
 
-    // Read-ahead for chains laid out in consecutive blocks (a compacted file).
-    std::vector<BYTE> m_readAhead;
-    DWORD m_dwReadAheadStart = 0;
-    DWORD m_dwLastLoaded = 0;
+    // The file's bytes in memory; m_bNoMap once the system refused a view of this file.
+    CFileMap m_map;
+    bool m_bNoMap = false;
+    // Unjournaled files: bytes written but not yet passed to the file, from m_nRunStart on.
+    std::vector<BYTE> m_run;
+    std::uint64_t m_nRunStart = 0;
 
     bool m_bJournaled = true;
     int m_nDepth = 0;
@@ -155,10 +175,8 @@ private:
     std::unordered_map<DWORD, Page*> m_pages;
     std::vector<std::unique_ptr<Page[]>> m_pageChunks; // where the pages live
     std::size_t m_nChunkUsed = 0;
-    // The disk's bytes around the last small read: a rewrite reads each block's link and
-    // then its original bytes, block after block.
-    std::vector<BYTE> m_clean;
-    std::uint64_t m_nCleanStart = 0;
+    // The disk's bytes around recent small reads.
+    CReadWindows m_windows;
     CFile m_journal; // kept open while the data file is: created once, rewritten per commit
     bool m_bHotJournal = false; // a failed rollback left a valid journal on the disk
     bool m_bRolledBack = false;
@@ -166,7 +184,15 @@ private:
     bool HeaderDiffers() const;
     void SyncLengthFromFile();
     void ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count);
-    void InvalidateClean() { m_clean.clear(); }
+    bool ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count);
+    void InvalidateClean() { m_windows.Invalidate(); }
+    void DropMap() noexcept {
+        m_map.Unmap();
+        m_bNoMap = false;
+    }
+    void WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count);
+    void FlushRun(std::size_t keep = 0);
+    void OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const;
     void Touch(); // starts an implicit operation when none is open
     Page& PageAt(DWORD offset);
     const Page* FindPage(DWORD offset) const {
@@ -182,11 +208,10 @@ private:
 
     void ResetBuffer();
     void FlushBlock(bool more);
-    void LoadBlock(DWORD offset);
+    const BYTE* BlockBytes(DWORD offset);
     void CheckLink(DWORD offset);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);
-    void InvalidateReadAhead() { m_readAhead.clear(); }
     [[noreturn]] void ThrowCorrupt() const;
     void CountVisit();
 };

@@ -28,7 +28,8 @@ DWORD CChainWriter::Begin(std::uint64_t total) {
     return static_cast<DWORD>(end);
 }
 
-// Opens a new, zeroed block at the end of the buffer, first making room.
+// Opens a new block at the end of the buffer, first making room. CloseBlock fills in its
+// header and zeroes what its data leave unused.
 void CChainWriter::AddBlock() {
     if (m_nBuffered == m_buffer.size()) {
         if (m_buffer.size() < m_nMaxBuffer) // grows with the work, up to its limit
@@ -36,7 +37,6 @@ void CChainWriter::AddBlock() {
         else
             WriteOut(m_nBuffered); // every buffered block is complete here
     }
-    std::memset(m_buffer.data() + m_nBuffered, 0, BLOCK_SIZE);
     m_nBuffered += BLOCK_SIZE;
     m_nInBlock = 0;
 }
@@ -65,6 +65,7 @@ void CChainWriter::CloseBlock() {
     BYTE* block = m_buffer.data() + m_nBuffered - BLOCK_SIZE;
     PutLE32(block, m_nRemaining > 0 ? static_cast<DWORD>(EndOffset()) : 0);
     PutLE16(block + 4, static_cast<WORD>(m_nInBlock));
+    std::memset(block + BLOCK_HEADER + m_nInBlock, 0, BLOCK_DATA - m_nInBlock);
 }
 
 void CChainWriter::End() {

@@ -55,6 +55,33 @@ DWORD CFileBuilder::AddText(const std::string& text) {
     return AddChain(stream);
 }
 
+std::vector<DWORD> CFileBuilder::AddInterleavedTexts(const std::vector<std::string>& texts) {
+    std::vector<std::vector<BYTE>> streams;
+    std::vector<std::vector<DWORD>> blocks(texts.size());
+    std::size_t rounds = 0;
+    for (const std::string& text : texts) {
+        std::vector<BYTE> stream(4);
+        PutLE32(stream.data(), static_cast<DWORD>(text.size() + 1));
+        stream.insert(stream.end(), text.begin(), text.end());
+        stream.push_back(0);
+        rounds = std::max<std::size_t>(rounds, (stream.size() + BLOCK_DATA - 1) / BLOCK_DATA);
+        streams.push_back(std::move(stream));
+    }
+    DWORD next = static_cast<DWORD>(bytes.size());
+    for (std::size_t round = 0; round < rounds; ++round)
+        for (std::size_t i = 0; i < streams.size(); ++i)
+            if (round * BLOCK_DATA < streams[i].size()) {
+                blocks[i].push_back(next);
+                next += BLOCK_SIZE;
+            }
+    std::vector<DWORD> firsts;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        PutChain(blocks[i], streams[i]);
+        firsts.push_back(blocks[i].front());
+    }
+    return firsts;
+}
+
 void CFileBuilder::WriteTo(const std::string& path) const {
     WriteFileBytes(path, bytes);
 }

@@ -33,6 +33,10 @@ public:
     void PutChain(const std::vector<DWORD>& blocks, const std::vector<BYTE>& data);
     // A text stream: uint32 length (text + NUL) then text and NUL.
     DWORD AddText(const std::string& text);
+    // Text streams whose chains interleave, as years of editing leave them: the first blocks
+    // of all texts, then the second blocks of those that have one, and so on. Returns the
+    // first block of each.
+    std::vector<DWORD> AddInterleavedTexts(const std::vector<std::string>& texts);
 
     void SetNext(DWORD block, DWORD next) { nota::PutLE32(bytes.data() + block, next); }
     void SetLength(DWORD block, WORD length) { nota::PutLE16(bytes.data() + block + 4, length); }

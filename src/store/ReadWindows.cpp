@@ -1,0 +1,157 @@
+#include "store/ReadWindows.h"
+
+#include "store/DataFormat.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+using namespace nota;
+
+namespace {
+std::atomic<unsigned> g_nAllowance{CReadWindows::kAllowance};
+} // namespace
+
+unsigned CReadWindows::SetAllowance(unsigned allowance) noexcept {
+    return g_nAllowance.exchange(allowance);
+}
+
+std::uint64_t CReadWindows::Start(std::uint64_t index) {
+    return HEADER_SIZE + (index << kWindowShift);
+}
+
+CReadWindows::Window* CReadWindows::Find(std::uint64_t index) {
+    if (m_nLastSlot < m_windows.size() && m_windows[m_nLastSlot].index == index)
+        return &m_windows[m_nLastSlot];
+    if (index >= m_slotOf.size() || m_slotOf[index] == 0)
+        return nullptr;
+    m_nLastSlot = m_slotOf[index] - 1;
+    return &m_windows[m_nLastSlot];
+}
+
+CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
+    Window* w = Find(index);
+    if (w == nullptr) {
+        // A new buffer while there are fewer than kWindows, else the least recently used
+        // (a forgotten one first).
+        std::size_t slot = 0;
+        for (std::size_t i = 1; i < m_windows.size(); ++i)
+            if (m_windows[i].lastUse < m_windows[slot].lastUse)
+                slot = i;
+        if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
+            slot = m_windows.size();
+            m_windows.emplace_back();
+            m_windows.back().bytes = std::make_unique<BYTE[]>(kWindowSize);
+        } else if (m_windows[slot].index < m_slotOf.size()) {
+            m_slotOf[m_windows[slot].index] = 0;
+            --m_nLoaded;
+        }
+        w = &m_windows[slot];
+        w->index = index;
+        w->valid = 0;
+        if (index >= m_slotOf.size())
+            m_slotOf.resize(static_cast<std::size_t>(index) + 1, 0);
+        m_slotOf[index] = static_cast<std::uint32_t>(slot + 1);
+        ++m_nLoaded;
+        m_nLastSlot = slot;
+    }
+    ++m_nLoads;
+    ++m_nEpochLoads;
+    w->valid = 0; // a failed read leaves it empty
+    file.Seek(static_cast<std::int64_t>(Start(index)), CFile::begin);
+    w->valid = file.Read(w->bytes.get(), static_cast<UINT>(kWindowSize));
+    return *w;
+}
+
+const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t count,
+                               bool mayDecline) {
+    if (++m_nEpochReads >= kEpoch)
+        m_nEpochReads = m_nEpochLoads = 0;
+    const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
+    const std::size_t at = static_cast<std::size_t>(offset - Start(index));
+    Window* w = Find(index);
+    if (w == nullptr || w->valid < at + count) {
+        if (w == nullptr && mayDecline &&
+            m_nEpochLoads >= g_nAllowance.load(std::memory_order_relaxed))
+            return nullptr;
+        w = &Load(file, index);
+        if (w->valid < at + count) // within the length the caller knows, yet not in the file
+            throw CFileException(CFileException::endOfFile, file.GetFilePath());
+    }
+    w->lastUse = ++m_nClock;
+    return w->bytes.get() + at;
+}
+
+bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count,
+                        bool mayDecline) {
+    if (++m_nEpochReads >= kEpoch)
+        m_nEpochReads = m_nEpochLoads = 0;
+    while (count > 0) {
+        const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
+        const std::size_t at = static_cast<std::size_t>(offset - Start(index));
+        const std::size_t n = std::min(count, kWindowSize - at);
+        Window* w = Find(index);
+        if (w == nullptr || w->valid < at + n) {
+            // Not loaded, or loaded while the file was shorter than it is now.
+            if (w == nullptr && mayDecline &&
+                m_nEpochLoads >= g_nAllowance.load(std::memory_order_relaxed))
+                return false;
+            w = &Load(file, index);
+            if (w->valid < at + n) // within the length the caller knows, yet not in the file
+                throw CFileException(CFileException::endOfFile, file.GetFilePath());
+        }
+        w->lastUse = ++m_nClock;
+        std::memcpy(out, w->bytes.get() + at, n);
+        out += n;
+        offset += n;
+        count -= n;
+        mayDecline = false; // part of the bytes are copied: the rest come from here too
+    }
+    return true;
+}
+
+void CReadWindows::Update(std::uint64_t offset, const BYTE* in, std::size_t count) noexcept {
+    const std::uint64_t end = offset + count;
+    if (m_nLoaded == 0 || end <= HEADER_SIZE)
+        return;
+    const std::uint64_t from = std::max<std::uint64_t>(offset, HEADER_SIZE);
+    auto update = [&](std::uint64_t index, Window& w) {
+        const std::uint64_t a = std::max(from, Start(index));
+        const std::uint64_t b = std::min<std::uint64_t>(end, Start(index) + w.valid);
+        if (a < b)
+            std::memcpy(w.bytes.get() + (a - Start(index)), in + (a - offset),
+                        static_cast<std::size_t>(b - a));
+    };
+    const std::uint64_t first = (from - HEADER_SIZE) >> kWindowShift;
+    const std::uint64_t last = (end - 1 - HEADER_SIZE) >> kWindowShift;
+    if (last - first >= m_windows.size()) { // a large write: look at the loaded windows
+        for (Window& w : m_windows)
+            if (w.index >= first && w.index <= last)
+                update(w.index, w);
+        return;
+    }
+    for (std::uint64_t index = first; index <= last && index < m_slotOf.size(); ++index)
+        if (m_slotOf[index] != 0)
+            update(index, m_windows[m_slotOf[index] - 1]);
+}
+
+void CReadWindows::SetCapacity(std::size_t n) noexcept {
+    Invalidate();
+    m_nCapacity = std::max<std::size_t>(n, 1);
+    if (m_windows.size() > m_nCapacity)
+        m_windows.resize(m_nCapacity);
+}
+
+void CReadWindows::Invalidate() noexcept {
+    // The buffers stay for the next walk; only what they hold is forgotten.
+    for (Window& w : m_windows) {
+        if (w.index < m_slotOf.size())
+            m_slotOf[w.index] = 0;
+        w.index = UINT64_MAX;
+        w.valid = 0;
+        w.lastUse = 0;
+    }
+    m_nLastSlot = SIZE_MAX;
+    m_nLoads = 0;
+    m_nLoaded = 0;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The data file's bytes in windows of 64 KiB on the block grid (from offset 32), each read
+// with one positional read and kept, up to kWindows of them (the least recently used goes),
+// for the block reads that come back to them: a walk along chains laid out in consecutive
+// blocks, or interleaved with a few others, reads each window once.
+//
+// A walk that jumps all over a large file would load a window for nearly every block. Once
+// a stretch of kEpoch reads has loaded kAllowance windows, Read declines further loads until
+// the stretch ends (when the caller has another way to the bytes: the file's view in memory).
+//
+// The windows hold the disk's bytes. Whoever writes the file through its handle calls
+// Update (or Invalidate) so that they stay true.
+
+#include "platform/File.h"
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CReadWindows {
+public:
+    static constexpr std::size_t kWindowShift = 16;
+    static constexpr std::size_t kWindowSize = std::size_t{1} << kWindowShift;
+    static constexpr std::size_t kWindows = 64; // 4 MiB
+    static constexpr unsigned kEpoch = 4096;    // reads per stretch
+    static constexpr unsigned kAllowance = 64;  // window loads per stretch before declining
+
+    // Copies count bytes (count <= 512, offset >= 32) from offset, all within the file's
+    // length as its holder knows it. Returns false, having read nothing, when it declines to
+    // load a window (only when mayDecline). Throws CFileException (end of file) when the file
+    // turns out shorter (another program cut it), and the file's own exceptions when a read
+    // fails.
+    bool Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count, bool mayDecline);
+
+    // As Read, for count bytes that lie in one window: a pointer to them in the window,
+    // valid until the next call on this object; null when it declines.
+    const BYTE* Peek(CFile& file, std::uint64_t offset, std::size_t count, bool mayDecline);
+
+    // Bytes written to the file at offset: loaded windows take them over.
+    void Update(std::uint64_t offset, const BYTE* in, std::size_t count) noexcept;
+    void Invalidate() noexcept;
+
+    // At most n windows from now on (kWindows unless set; at least 1). Forgets them all.
+    void SetCapacity(std::size_t n) noexcept;
+
+    // Window loads per stretch before Read declines (kAllowance unless set; 0 declines every
+    // load that may be declined: the reads go to the view, for tests of that path). Returns
+    // the previous setting.
+    static unsigned SetAllowance(unsigned allowance) noexcept;
+
+    // Windows loaded since the last Invalidate (for tests).
+    std::size_t Loads() const { return m_nLoads; }
+
+private:
+    struct Window {
+        std::uint64_t index = UINT64_MAX;
+        std::size_t valid = 0; // bytes read into it
+        std::uint64_t lastUse = 0;
+        std::unique_ptr<BYTE[]> bytes;
+    };
+    std::vector<Window> m_windows;
+    std::size_t m_nCapacity = kWindows;
+    // Window index -> its slot in m_windows + 1 (0: not loaded); grows with the indexes used.
+    std::vector<std::uint32_t> m_slotOf;
+    std::size_t m_nLoaded = 0; // windows loaded and not forgotten
+    std::uint64_t m_nClock = 0;
+    unsigned m_nEpochReads = 0;
+    unsigned m_nEpochLoads = 0;
+    std::size_t m_nLoads = 0;
+    std::size_t m_nLastSlot = SIZE_MAX; // the window of the last read (most reads stay in it)
+
+    static std::uint64_t Start(std::uint64_t index);
+    Window* Find(std::uint64_t index);
+    Window& Load(CFile& file, std::uint64_t index);
+};
