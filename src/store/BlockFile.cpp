@@ -1,6 +1,7 @@
 #include "store/BlockFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/LargeBuffer.h"
 #include "store/Journal.h"
 
 #include <algorithm>
@@ -168,13 +169,7 @@ CBlockFile::Page& CBlockFile::PageAt(DWORD offset) {
     auto it = m_pages.find(offset);
     if (it != m_pages.end())
         return *it->second;
-    constexpr std::size_t kChunk = 256; // pages per allocation
-    if (m_pageChunks.empty() || m_nChunkUsed == kChunk) {
-        if (m_pages.size() >= m_pageChunks.size() * kChunk)
-            m_pageChunks.push_back(std::make_unique<Page[]>(kChunk));
-        m_nChunkUsed = 0;
-    }
-    Page& page = m_pageChunks[m_pages.size() / kChunk][m_nChunkUsed++];
+    Page& page = NewPage();
     m_pages.emplace(offset, &page);
     page.nOriginal = 0;
     if (offset < m_nCommittedLength) {
@@ -188,11 +183,33 @@ CBlockFile::Page& CBlockFile::PageAt(DWORD offset) {
     return page;
 }
 
+// The first chunk is small and stays for the next operation; a large operation (a paste of
+// 100 MB changes 200,000 blocks) goes on in chunks of 4 MB, which ask for huge pages before
+// they are touched, since a page fault per 4 KiB would cost more than the copying.
+std::size_t CBlockFile::ChunkPages(std::size_t chunk) {
+    return chunk == 0 ? 256 : 8192;
+}
+
+CBlockFile::Page& CBlockFile::NewPage() {
+    if (m_nChunk < m_pageChunks.size() && m_nChunkUsed == ChunkPages(m_nChunk)) {
+        ++m_nChunk;
+        m_nChunkUsed = 0;
+    }
+    if (m_nChunk == m_pageChunks.size()) {
+        const std::size_t n = ChunkPages(m_nChunk);
+        auto chunk = std::make_unique_for_overwrite<Page[]>(n);
+        membuf::AdviseLargeBuffer(chunk.get(), n * sizeof(Page));
+        m_pageChunks.push_back(std::move(chunk));
+    }
+    return m_pageChunks[m_nChunk][m_nChunkUsed++];
+}
+
 void CBlockFile::ClearPages() noexcept {
     m_pages.clear();
-    m_nChunkUsed = 0; // the chunks stay for the next operation
-    if (m_pageChunks.size() > 64)
-        m_pageChunks.clear(); // but not a big operation's
+    m_nChunk = 0;
+    m_nChunkUsed = 0;
+    if (m_pageChunks.size() > 1)
+        m_pageChunks.resize(1); // a large operation's memory goes back
 }
 
 // Reads the disk's bytes (zeros past its end) as this object wrote them, then what an
@@ -789,6 +806,7 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     m_nCommittedLength = other.m_nCommittedLength;
     m_pages = std::move(other.m_pages);
     m_pageChunks = std::move(other.m_pageChunks);
+    m_nChunk = other.m_nChunk;
     m_nChunkUsed = other.m_nChunkUsed;
     m_nDepth = other.m_nDepth;
     m_bImplicit = other.m_bImplicit;
@@ -797,6 +815,7 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     m_bRolledBack = other.m_bRolledBack;
     other.m_pages.clear();
     other.m_pageChunks.clear();
+    other.m_nChunk = 0;
     other.m_nChunkUsed = 0;
     other.m_nDepth = 0;
     other.m_bImplicit = false;

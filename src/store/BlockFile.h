@@ -174,7 +174,8 @@ private:
     nota::FileHeader m_committedHeader;   // on the disk
     std::unordered_map<DWORD, Page*> m_pages;
     std::vector<std::unique_ptr<Page[]>> m_pageChunks; // where the pages live
-    std::size_t m_nChunkUsed = 0;
+    std::size_t m_nChunk = 0;                          // the chunk new pages come from
+    std::size_t m_nChunkUsed = 0;                      // its pages in use
     // The disk's bytes around recent small reads.
     CReadWindows m_windows;
     CFile m_journal; // kept open while the data file is: created once, rewritten per commit
@@ -199,6 +200,8 @@ private:
         auto it = m_pages.find(offset);
         return it == m_pages.end() ? nullptr : it->second;
     }
+    static std::size_t ChunkPages(std::size_t chunk);
+    Page& NewPage(); // uninitialised
     void ClearPages() noexcept;
     void Commit();
     void CommitJournaled();

@@ -136,6 +136,36 @@ TEST_F(BlockFileTest, AnOperationWritesNothingBeforeItsCommit) {
     EXPECT_EQ(file.GetLength(), Bytes().size());
 }
 
+// A large operation keeps its blocks in several allocations of different sizes; each block
+// must stay its own, across a rollback, a commit and the small operation after it.
+TEST_F(BlockFileTest, ALargeOperationKeepsEveryBlockApartAcrossRollbackAndCommit) {
+    OpenBuilt(CFileBuilder());
+    const std::size_t kBytes = 20000 * 506; // 20,000 blocks: more than two allocations
+    std::vector<BYTE> data(kBytes);
+    for (std::size_t i = 0; i < kBytes; ++i)
+        data[i] = static_cast<BYTE>(i * 7 + i / 506);
+    const std::vector<BYTE> before = Bytes();
+    {
+        CStoreOperation op(file); // rolled back
+        file.SetTreeData(WriteChain(kBytes, 'r'));
+    }
+    EXPECT_EQ(Bytes(), before);
+    DWORD first = 0;
+    {
+        CStoreOperation op(file);
+        first = file.BeginNewChain();
+        file.WriteData(data.data(), data.size());
+        file.EndTransfer();
+        file.SetTreeData(first);
+        EXPECT_EQ(ReadChain(first, kBytes), data); // from the operation's own blocks
+        op.Commit();
+    }
+    EXPECT_EQ(ReadChain(first, kBytes), data); // from the file
+    const DWORD small = WriteChain(600, 's');
+    EXPECT_EQ(ReadChain(small, 600), std::vector<BYTE>(600, 's'));
+    EXPECT_EQ(ReadChain(first, kBytes), data);
+}
+
 TEST_F(BlockFileTest, SignatureNeedsThirtyTwoBytesAndLowerCaseNota) {
     WriteFileBytes(path, {'n', 'o', 't', 'a'});
     file.Open(path, CFile::modeReadWrite);
