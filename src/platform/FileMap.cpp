@@ -129,14 +129,13 @@ bool CFileMap::Copy(std::uint64_t offset, void* out, std::size_t count) noexcept
 }
 
 void CFileMap::Touch(std::uint64_t offset, std::size_t count) noexcept {
-    constexpr std::size_t kBudgetUnits = kResidentBudget >> kUnitShift;
     const std::uint64_t last = (offset + count - 1) >> kUnitShift;
     for (std::uint64_t unit = offset >> kUnitShift; unit <= last; ++unit) {
         std::uint64_t& word = m_touched[static_cast<std::size_t>(unit / 64)];
         const std::uint64_t bit = std::uint64_t{1} << (unit % 64);
         if (word & bit)
             continue;
-        if (m_nTouched >= kBudgetUnits)
+        if (m_nTouched >= m_nBudgetUnits)
             GiveBackPages();
         word |= bit;
         ++m_nTouched;

@@ -10,11 +10,13 @@
 // process's SIGBUS handler from the first mapping on; a SIGBUS that is not one of these copies
 // goes on to the handler that was there before (or ends the process, as it would have).
 //
-// Memory: the view's pages are the page cache's, but those the process has touched count in
-// its resident size. Once the copies have touched kResidentBudget bytes (in 64 KiB units,
-// the pages a fault brings in: the view starts on such a boundary),
-// the view gives its pages back (MADV_DONTNEED; the page cache keeps them) and counts again,
-// so the resident size of a walk over a file of any size stays near that budget.
+// Memory: the view's pages are the page cache's, not the process's own, but those the process
+// has touched count in its resident size. Once the copies have touched the view's budget
+// (kResidentBudget unless set, in 64 KiB units, the pages a fault brings in: the view starts
+// on such a boundary), the view gives its pages back (MADV_DONTNEED; the page cache keeps
+// them) and counts again. The budget must hold what a walk comes back to: a walk along chains
+// that jump all over the file touches a unit for each block of a chain, and a budget smaller
+// than that maps every block anew.
 
 #include "platform/Types.h"
 
@@ -25,7 +27,10 @@
 class CFileMap {
 public:
     static constexpr std::size_t kUnitShift = 16; // 64 KiB: what one page fault maps
-    static constexpr std::size_t kResidentBudget = std::size_t{2} << 20;
+    // Large enough that a walk whose chains jump all over a file of hundreds of megabytes does
+    // not give back pages it is about to touch again (with a small budget such a walk maps
+    // every block anew); the pages are the page cache's, which the system may reclaim anyway.
+    static constexpr std::size_t kResidentBudget = std::size_t{64} << 20;
 
     CFileMap() = default;
     ~CFileMap() { Unmap(); }
@@ -49,6 +54,11 @@ public:
     // (for tests of the readers' other path). Returns the previous setting.
     static bool SetEnabled(bool bEnabled) noexcept;
 
+    // The budget of this view (kResidentBudget unless set; at least one unit).
+    void SetResidentBudget(std::size_t bytes) noexcept {
+        m_nBudgetUnits = bytes >> kUnitShift ? bytes >> kUnitShift : 1;
+    }
+
     // 64 KiB units touched since the view last gave its pages back (for tests).
     std::size_t TouchedUnits() const { return m_nTouched; }
 
@@ -57,6 +67,7 @@ private:
     std::uint64_t m_nLength = 0;
     std::vector<std::uint64_t> m_touched; // one bit per 64 KiB unit
     std::size_t m_nTouched = 0;
+    std::size_t m_nBudgetUnits = kResidentBudget >> kUnitShift;
 
     void Touch(std::uint64_t offset, std::size_t count) noexcept;
     void GiveBackPages() noexcept;

@@ -83,10 +83,12 @@ TEST_F(FileMapTest, ABusErrorOutsideTheCopiesStillEndsTheProcess) {
 }
 
 TEST_F(FileMapTest, PagesAreGivenBackOnceTheBudgetIsTouched) {
-    const std::size_t units = CFileMap::kResidentBudget >> CFileMap::kUnitShift;
+    const std::size_t budget = std::size_t{2} << 20;
+    const std::size_t units = budget >> CFileMap::kUnitShift;
     const std::size_t size = (units + 8) << CFileMap::kUnitShift;
     Make(size);
     CFileMap map;
+    map.SetResidentBudget(budget);
     ASSERT_TRUE(map.Map(fd, size));
     BYTE b[2];
     // Touching a unit twice counts once; a copy across a unit boundary counts both.
