@@ -63,44 +63,46 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
     return *w;
 }
 
-const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t count,
-                               bool mayDecline) {
+void CReadWindows::CountRead() noexcept {
     if (++m_nEpochReads >= kEpoch)
         m_nEpochReads = m_nEpochLoads = 0;
-    const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
-    const std::size_t at = static_cast<std::size_t>(offset - Start(index));
+}
+
+CReadWindows::Window* CReadWindows::Serve(CFile& file, std::uint64_t index, std::size_t end,
+                                          bool mayDecline) {
     Window* w = Find(index);
-    if (w == nullptr || w->valid < at + count) {
+    if (w == nullptr || w->valid < end) {
+        // Not loaded, or loaded while the file was shorter than it is now.
         if (w == nullptr && mayDecline &&
             m_nEpochLoads >= g_nAllowance.load(std::memory_order_relaxed))
             return nullptr;
         w = &Load(file, index);
-        if (w->valid < at + count) // within the length the caller knows, yet not in the file
+        if (w->valid < end) // within the length the caller knows, yet not in the file
             throw CFileException(CFileException::endOfFile, file.GetFilePath());
     }
     w->lastUse = ++m_nClock;
-    return w->bytes.get() + at;
+    return w;
+}
+
+const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t count,
+                               bool mayDecline) {
+    CountRead();
+    const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
+    const std::size_t at = static_cast<std::size_t>(offset - Start(index));
+    Window* w = Serve(file, index, at + count, mayDecline);
+    return w ? w->bytes.get() + at : nullptr;
 }
 
 bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count,
                         bool mayDecline) {
-    if (++m_nEpochReads >= kEpoch)
-        m_nEpochReads = m_nEpochLoads = 0;
+    CountRead();
     while (count > 0) {
         const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
         const std::size_t at = static_cast<std::size_t>(offset - Start(index));
         const std::size_t n = std::min(count, kWindowSize - at);
-        Window* w = Find(index);
-        if (w == nullptr || w->valid < at + n) {
-            // Not loaded, or loaded while the file was shorter than it is now.
-            if (w == nullptr && mayDecline &&
-                m_nEpochLoads >= g_nAllowance.load(std::memory_order_relaxed))
-                return false;
-            w = &Load(file, index);
-            if (w->valid < at + n) // within the length the caller knows, yet not in the file
-                throw CFileException(CFileException::endOfFile, file.GetFilePath());
-        }
-        w->lastUse = ++m_nClock;
+        Window* w = Serve(file, index, at + n, mayDecline);
+        if (w == nullptr)
+            return false;
         std::memcpy(out, w->bytes.get() + at, n);
         out += n;
         offset += n;

@@ -73,4 +73,8 @@ private:
     static std::uint64_t Start(std::uint64_t index);
     Window* Find(std::uint64_t index);
     Window& Load(CFile& file, std::uint64_t index);
+    void CountRead() noexcept;
+    // The window holding bytes up to `end` of window `index`, loaded if need be; null when it
+    // declines to load (only when mayDecline).
+    Window* Serve(CFile& file, std::uint64_t index, std::size_t end, bool mayDecline);
 };
