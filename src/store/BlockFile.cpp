@@ -15,6 +15,18 @@ constexpr std::size_t kWriteRun = 1 << 20; // bytes per write when a commit writ
 DWORD PageOf(std::uint64_t offset) {
     return static_cast<DWORD>(HEADER_SIZE + (offset - HEADER_SIZE) / BLOCK_SIZE * BLOCK_SIZE);
 }
+
+bool OnGrid(std::uint64_t offset) {
+    return offset >= HEADER_SIZE && (offset - HEADER_SIZE) % BLOCK_SIZE == 0;
+}
+
+// The end of the journal's checksum piece that holds p: the header, then block by block.
+std::uint64_t PieceEnd(std::uint64_t p) {
+    return p < HEADER_SIZE ? HEADER_SIZE : std::uint64_t{PageOf(p)} + BLOCK_SIZE;
+}
+
+// A provisional journal's new length: no file has it, so recovery always cuts the file back.
+constexpr std::uint64_t kNoLength = ~std::uint64_t{0};
 } // namespace
 
 CBlockFile::CBlockFile() = default;
@@ -43,6 +55,7 @@ void CBlockFile::OnOpened(UINT flags) {
     m_run.clear();
     InvalidateClean();
     SyncLengthFromFile();
+    ResetGrowth();
     // Whoever holds a data file exclusively for writing first finishes what a stopped
     // process left: an operation cut short is rolled back before anything reads the file.
     if ((flags & 0x70) == shareExclusive && (flags & 0x3) == modeReadWrite)
@@ -56,7 +69,11 @@ void CBlockFile::SyncLengthFromFile() {
 bool CBlockFile::RecoverJournal() {
     m_journal.Abort();
     InvalidateClean();
-    auto outcome = journal::Recover(*this, journal::PathFor(GetFilePath()));
+    const std::string path = journal::PathFor(GetFilePath());
+    // A replacement journal that was not renamed into place never counted.
+    if (fs_util::FileExists(path + ".new"))
+        fs_util::DeleteFile(path + ".new");
+    auto outcome = journal::Recover(*this, path);
     m_bHotJournal = false;
     SyncLengthFromFile();
     if (outcome == journal::Outcome::RolledBack && CFile::GetLength() >= HEADER_SIZE) {
@@ -83,7 +100,7 @@ void CBlockFile::Close() {
 }
 
 void CBlockFile::Abort() noexcept {
-    Discard();
+    Discard(false);
     InvalidateClean();
     DropMap();
     m_nDepth = 0;
@@ -279,27 +296,40 @@ void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t c
     Touch();
     const auto* in = static_cast<const BYTE*>(buffer);
     if (!m_bJournaled) {
-        WriteUnjournaled(offset, in, count);
+        Gather(offset, in, count);
         return;
     }
     if (offset < HEADER_SIZE)
         throw std::logic_error("CBlockFile: the header is written through m_header");
-    std::uint64_t end = offset + count;
-    while (offset < end) {
+    const std::uint64_t end = offset + count;
+    // Blocks that existed before the operation change as pages; growth is gathered.
+    const std::uint64_t growth =
+        m_nCommittedLength < HEADER_SIZE ? end : std::clamp(GrowthStart(), offset, end);
+    while (offset < growth) {
         DWORD page = PageOf(offset);
-        std::uint64_t to = std::min<std::uint64_t>(end, std::uint64_t{page} + BLOCK_SIZE);
+        std::uint64_t to = std::min<std::uint64_t>(growth, std::uint64_t{page} + BLOCK_SIZE);
         std::memcpy(PageAt(page).now.data() + (offset - page), in,
                     static_cast<std::size_t>(to - offset));
         in += to - offset;
         offset = to;
     }
+    if (growth < end)
+        Gather(growth, in, static_cast<std::size_t>(end - growth));
     m_nDataLength = std::max(m_nDataLength, end);
+}
+
+// The first block wholly past the file's old end: growth starts there (a partial block at
+// the old end changes in place, as a page).
+std::uint64_t CBlockFile::GrowthStart() const {
+    if (m_nCommittedLength <= HEADER_SIZE)
+        return HEADER_SIZE;
+    return PieceEnd(m_nCommittedLength - 1);
 }
 
 // Gathers a write that continues (or overlaps) the run in memory; anything else goes to the
 // file first. A run that reached 1 MiB is written but for its last blocks, which a chain
 // being written comes back to (its current block is written after the next is allocated).
-void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count) {
+void CBlockFile::Gather(std::uint64_t offset, const BYTE* in, std::size_t count) {
     bool joins = !m_run.empty() && offset >= m_nRunStart && offset <= m_nRunStart + m_run.size();
     // A large write that would carry the run past its size goes by itself: the run stays
     // within about 1 MiB of memory.
@@ -310,11 +340,8 @@ void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::siz
     if (!joins) {
         FlushRun();
         if (count >= kWriteRun / 2) {
-            m_windows.Update(offset, in, count);
-            CFile::Seek(static_cast<std::int64_t>(offset), begin);
-            CFile::Write(in, static_cast<UINT>(count));
-            m_nCommittedLength = CFile::GetLength();
-            m_nDataLength = std::max(m_nDataLength, m_nCommittedLength);
+            PassToFile(offset, in, count);
+            m_nDataLength = std::max<std::uint64_t>(m_nDataLength, offset + count);
             return;
         }
         m_nRunStart = offset;
@@ -334,12 +361,9 @@ void CBlockFile::WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::siz
 void CBlockFile::FlushRun(std::size_t keep) {
     if (m_run.size() <= keep)
         return;
-    const std::uint64_t offset = m_nRunStart;
     const std::size_t n = m_run.size() - keep;
-    m_windows.Update(offset, m_run.data(), n);
     try {
-        CFile::Seek(static_cast<std::int64_t>(offset), begin);
-        CFile::Write(m_run.data(), static_cast<UINT>(n));
+        PassToFile(m_nRunStart, m_run.data(), n);
     } catch (...) {
         m_run.clear(); // the operation fails as a whole: its bytes are dropped
         throw;
@@ -347,7 +371,105 @@ void CBlockFile::FlushRun(std::size_t keep) {
     std::memmove(m_run.data(), m_run.data() + n, keep);
     m_run.resize(keep);
     m_nRunStart += n;
-    m_nCommittedLength = CFile::GetLength();
+}
+
+// One write of gathered bytes. In a journaled file these are growth written ahead of the
+// commit: the provisional journal goes first.
+void CBlockFile::PassToFile(std::uint64_t offset, const BYTE* in, std::size_t count) {
+    if (m_bJournaled) {
+        if (!m_bSpilled)
+            BeginSpill();
+        SumGrowth(offset, in, count);
+    }
+    m_windows.Update(offset, in, count);
+    CFile::Seek(static_cast<std::int64_t>(offset), begin);
+    CFile::Write(in, static_cast<UINT>(count));
+    if (!m_bJournaled)
+        m_nCommittedLength = CFile::GetLength();
+}
+
+// ---- growth written ahead of the commit (journaled files) ------------------------------------
+
+void CBlockFile::ResetGrowth() noexcept {
+    m_bSpilled = false;
+    m_bSumInOrder = true;
+    m_nSummedTo = m_nCommittedLength;
+    m_nGrowthSum = journal::kSeed;
+}
+
+// The provisional journal: the header as it is and the old length, with a new length no file
+// has, so that whoever finds it cuts the file back to where it was.
+void CBlockFile::BeginSpill() {
+    journal::Record head;
+    head.originalLength = m_nCommittedLength;
+    head.newLength = kNoLength;
+    WriteJournal([&](journal::CWriter::Sink sink) {
+        journal::CWriter jw(head, 1, std::move(sink));
+        jw.AddRegion(0, m_committedHeader.bytes, HEADER_SIZE, 0);
+        jw.Finish();
+    });
+    m_bSpilled = true;
+}
+
+// Continues the growth's checksum over bytes written in order, block by block as the journal
+// takes it; anything else leaves it to the commit to read the growth back.
+void CBlockFile::SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count) {
+    const std::uint64_t end = offset + count;
+    if (!m_bSumInOrder || offset != m_nSummedTo || !OnGrid(offset) || !OnGrid(end)) {
+        m_bSumInOrder = false;
+        return;
+    }
+    for (std::uint64_t p = offset; p < end; p += BLOCK_SIZE)
+        m_nGrowthSum = journal::Checksum(in + (p - offset), BLOCK_SIZE, m_nGrowthSum);
+    m_nSummedTo = end;
+}
+
+// The checksum of the bytes from the old end to the new one, as the commit will leave them.
+std::uint64_t CBlockFile::GrowthChecksum() {
+    std::uint64_t sum = journal::kSeed;
+    std::uint64_t p = m_nCommittedLength;
+    if (m_bSumInOrder && m_nSummedTo <= m_nDataLength) {
+        sum = m_nGrowthSum;
+        p = m_nSummedTo;
+    }
+    if (p < HEADER_SIZE && p < m_nDataLength) {
+        const std::uint64_t end = std::min<std::uint64_t>(HEADER_SIZE, m_nDataLength);
+        sum = journal::Checksum(m_header.bytes + p, static_cast<std::size_t>(end - p), sum);
+        p = end;
+    }
+    std::vector<BYTE> buf;
+    while (p < m_nDataLength) {
+        std::uint64_t end = p;
+        while (end < m_nDataLength && end - p < kWriteRun)
+            end = std::min(PieceEnd(end), m_nDataLength);
+        buf.resize(static_cast<std::size_t>(end - p));
+        ReadAt(p, buf.data(), buf.size());
+        for (std::uint64_t q = p; q < end;) {
+            const std::uint64_t e = std::min(PieceEnd(q), end);
+            sum = journal::Checksum(buf.data() + (q - p), static_cast<std::size_t>(e - q), sum);
+            q = e;
+        }
+        p = end;
+    }
+    return sum;
+}
+
+// Takes growth written ahead off the file again and retires the provisional journal; when
+// that fails, the journal stays and the next operation or open finishes it.
+void CBlockFile::CutSpilledGrowth() noexcept {
+    if (!m_bSpilled)
+        return;
+    m_bSpilled = false;
+    DropMap();
+    try {
+        CFile::SetLength(m_nCommittedLength);
+        CFile::Flush();
+        static const BYTE cleared[8] = {};
+        m_journal.Seek(0, begin);
+        m_journal.Write(cleared, sizeof cleared);
+    } catch (...) {
+        m_bHotJournal = true;
+    }
 }
 
 // ---- operations ----------------------------------------------------------------------------
@@ -358,11 +480,15 @@ void CBlockFile::Touch() {
     if (m_bHotJournal)
         RecoverJournal();
     m_bImplicit = true;
+    ResetGrowth();
 }
 
 void CBlockFile::BeginOperation() {
-    if (m_nDepth == 0 && !m_bImplicit && m_bHotJournal)
-        RecoverJournal();
+    if (m_nDepth == 0 && !m_bImplicit) {
+        if (m_bHotJournal)
+            RecoverJournal();
+        ResetGrowth();
+    }
     ++m_nDepth;
 }
 
@@ -386,12 +512,19 @@ void CBlockFile::RollbackOperation() noexcept {
     Discard();
 }
 
-void CBlockFile::Discard() noexcept {
+void CBlockFile::Discard(bool bTouchFile) noexcept {
     ClearPages();
     InvalidateClean();
     m_run.clear();
     m_written.clear();
     m_header = m_committedHeader;
+    if (m_bSpilled && bTouchFile) {
+        CutSpilledGrowth();
+    } else if (m_bSpilled) {
+        m_bHotJournal = true; // the next open cuts the growth off
+        DropMap();
+    }
+    ResetGrowth();
     if (!m_bJournaled && IsOpen() && CFile::GetLength() != m_nCommittedLength) {
         try {
             CFile::SetLength(m_nCommittedLength);
@@ -450,50 +583,35 @@ void CBlockFile::CommitJournaled() {
         }
         changed.push_back(at);
     }
-    // The growth, block piece by block piece (see journal::TailChecksum).
-    static const BYTE zeros[BLOCK_SIZE] = {};
-    journal::Record head;
-    head.originalLength = m_nCommittedLength;
-    head.newLength = m_nDataLength;
-    head.tailChecksum = journal::kSeed;
-    for (std::uint64_t p = m_nCommittedLength; p < m_nDataLength;) {
-        DWORD page = PageOf(std::max<std::uint64_t>(p, HEADER_SIZE));
-        std::uint64_t end =
-            std::min<std::uint64_t>(std::uint64_t{page} + BLOCK_SIZE, m_nDataLength);
-        const BYTE* src = zeros;
-        if (p < HEADER_SIZE) {
-            end = HEADER_SIZE;
-            src = m_header.bytes + p;
-        } else if (const Page* found = FindPage(page)) {
-            src = found->now.data() + (p - page);
-        }
-        head.tailChecksum =
-            journal::Checksum(src, static_cast<std::size_t>(end - p), head.tailChecksum);
-        p = end;
-    }
-
     const bool headerChanged = HeaderDiffers();
     if (changed.empty() && !headerChanged && m_nDataLength == m_nCommittedLength) {
         ClearPages();
+        m_run.clear();
         return; // nothing changed: nothing to commit
     }
+    journal::Record head;
+    head.originalLength = m_nCommittedLength;
+    head.newLength = m_nDataLength;
+    head.tailChecksum = GrowthChecksum();
 
     // The journal: the header, then every block that changes in place, its bytes from the
     // disk, which the commit has not touched yet.
-    WriteJournal([&](journal::CWriter::Sink sink) {
-        journal::CWriter jw(head, inPlace + 1, std::move(sink));
-        jw.AddRegion(0, m_committedHeader.bytes, HEADER_SIZE,
-                     journal::Checksum(m_header.bytes, HEADER_SIZE));
-        for (DWORD at : changed) {
-            const Page& page = *m_pages[at];
-            if (page.nOriginal == 0)
-                continue;
-            ReadDisk(at, original, page.nOriginal);
-            jw.AddRegion(at, original, page.nOriginal,
-                         journal::Checksum(page.now.data(), page.nOriginal));
-        }
-        jw.Finish();
-    });
+    WriteJournal(
+        [&](journal::CWriter::Sink sink) {
+            journal::CWriter jw(head, inPlace + 1, std::move(sink));
+            jw.AddRegion(0, m_committedHeader.bytes, HEADER_SIZE,
+                         journal::Checksum(m_header.bytes, HEADER_SIZE));
+            for (DWORD at : changed) {
+                const Page& page = *m_pages[at];
+                if (page.nOriginal == 0)
+                    continue;
+                ReadDisk(at, original, page.nOriginal);
+                jw.AddRegion(at, original, page.nOriginal,
+                             journal::Checksum(page.now.data(), page.nOriginal));
+            }
+            jw.Finish();
+        },
+        m_bSpilled);
     InvalidateClean();
 
     // The growth first: a full disk shows there, before any byte in place has changed, and
@@ -510,6 +628,11 @@ void CBlockFile::CommitJournaled() {
             CFile::Write(run.data(), static_cast<UINT>(run.size()));
             run.clear();
         };
+        if (!m_run.empty() && m_nRunStart < m_nDataLength) {
+            CFile::Seek(static_cast<std::int64_t>(m_nRunStart), begin);
+            CFile::Write(m_run.data(), static_cast<UINT>(std::min<std::uint64_t>(
+                                           m_run.size(), m_nDataLength - m_nRunStart)));
+        }
         run.reserve(kWriteRun + BLOCK_SIZE);
         for (bool bGrowth : {true, false}) {
             for (DWORD at : changed) {
@@ -550,6 +673,7 @@ void CBlockFile::CommitJournaled() {
         } catch (...) {
             m_bHotJournal = true;
         }
+        m_bSpilled = false; // the journal on the disk answers for the growth now
         if (!m_bHotJournal)
             DropJournal();
         throw;
@@ -564,34 +688,57 @@ void CBlockFile::CommitJournaled() {
     } catch (const CFileException&) {
     }
     ClearPages();
+    m_run.clear();
     m_committedHeader = m_header;
     m_nCommittedLength = m_nDataLength;
+    ResetGrowth();
     if (m_onCommitted)
         m_onCommitted();
 }
 
-void CBlockFile::WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce) {
+void CBlockFile::WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce,
+                              bool bReplace) {
     bool bCreated = false;
     const std::string path = journal::PathFor(GetFilePath());
+    const std::string next = path + ".new";
+    CFile replacement;
+    CFile& out = bReplace ? replacement : m_journal;
     try {
-        if (!m_journal.IsOpen()) {
+        if (bReplace) {
+            replacement.Open(next, CFile::modeCreate | CFile::modeReadWrite);
+        } else if (!m_journal.IsOpen()) {
             bCreated = !fs_util::FileExists(path);
             m_journal.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
         }
         std::uint64_t at = 0;
         produce([&](const BYTE* p, std::size_t n) {
-            m_journal.Seek(static_cast<std::int64_t>(at), begin);
-            m_journal.Write(p, static_cast<UINT>(n));
+            out.Seek(static_cast<std::int64_t>(at), begin);
+            out.Write(p, static_cast<UINT>(n));
             at += n;
         });
-        m_journal.Flush();
-        if (bCreated && !fs_util::SyncDirectory(fs_util::DirectoryOf(m_journal.GetFilePath())))
+        out.Flush();
+        if (bReplace) {
+            // The rename commits the folder: from here on the new journal is the journal.
+            if (!fs_util::SafeReplaceFile(next, path))
+                CFileException::ThrowOsError(errno, path);
+            replacement.Close();
+            m_journal.Abort();
+            m_journal.Open(path, CFile::modeReadWrite);
+        } else if (bCreated &&
+                   !fs_util::SyncDirectory(fs_util::DirectoryOf(m_journal.GetFilePath()))) {
             CFileException::ThrowOsError(errno, m_journal.GetFilePath());
+        }
     } catch (const CFileException& e) {
-        // A journal that did not reach the disk whole is worthless; it is written afresh.
-        m_journal.Abort();
-        if (bCreated)
-            fs_util::DeleteFile(path);
+        // A journal that did not reach the disk whole is worthless; it is written afresh. A
+        // replacement that did not is removed, and the journal it was to replace stays.
+        if (bReplace) {
+            replacement.Abort();
+            fs_util::DeleteFile(next);
+        } else {
+            m_journal.Abort();
+            if (bCreated)
+                fs_util::DeleteFile(path);
+        }
         // The user knows the data file, not its journal: the error names the data file.
         throw CFileException(e.m_cause, GetFilePath(), e.m_lOsError);
     }
@@ -822,6 +969,11 @@ void CBlockFile::TakeOver(CBlockFile& other) {
     m_run.swap(other.m_run);
     m_nRunStart = other.m_nRunStart;
     other.m_run.clear();
+    m_bSpilled = other.m_bSpilled;
+    m_bSumInOrder = other.m_bSumInOrder;
+    m_nSummedTo = other.m_nSummedTo;
+    m_nGrowthSum = other.m_nGrowthSum;
+    other.ResetGrowth();
     other.DropMap();
     DropMap();
     InvalidateClean();

@@ -10,6 +10,13 @@
 //     (store/Journal.h) is written and committed, the data file is written and committed,
 //     and the journal is invalidated. A failure anywhere leaves the file as it was before
 //     the operation (also on the disk), and the in-memory copy (header, length) with it.
+//     Growth past the file's old end is the exception to "in memory": it is gathered in
+//     runs, and once more than 1 MiB of it is waiting, written to the file ahead of the
+//     commit, under a provisional journal that says to cut the file back to its old length
+//     (written and committed before the first such write). So a paste or an import of
+//     gigabytes holds about 1 MiB, and its commit writes little more than its journal. The
+//     commit then replaces the provisional journal by the full one through a rename, so
+//     that one of the two is always whole on the disk.
 //   - unjournaled files (a file being built afresh beside its target, which nobody reads
 //     before it is complete): writes go straight to the file; the header is written and the
 //     file committed when the operation commits.
@@ -162,9 +169,17 @@ private:
     // The file's bytes in memory; m_bNoMap once the system refused a view of this file.
     CFileMap m_map;
     bool m_bNoMap = false;
-    // Unjournaled files: bytes written but not yet passed to the file, from m_nRunStart on.
+    // Bytes written but not yet passed to the file, from m_nRunStart on: everything an
+    // unjournaled file writes, and the growth of a journaled one.
     std::vector<BYTE> m_run;
     std::uint64_t m_nRunStart = 0;
+    // Journaled growth already in the file (see the top): the provisional journal is on the
+    // disk. The growth's checksum is kept up while it is written in order, from the old end
+    // up to m_nSummedTo; a write out of order makes the commit read the growth back.
+    bool m_bSpilled = false;
+    bool m_bSumInOrder = true;
+    std::uint64_t m_nSummedTo = 0;
+    std::uint64_t m_nGrowthSum = 0;
 
     bool m_bJournaled = true;
     int m_nDepth = 0;
@@ -191,8 +206,15 @@ private:
         m_map.Unmap();
         m_bNoMap = false;
     }
-    void WriteUnjournaled(std::uint64_t offset, const BYTE* in, std::size_t count);
+    void Gather(std::uint64_t offset, const BYTE* in, std::size_t count);
     void FlushRun(std::size_t keep = 0);
+    void PassToFile(std::uint64_t offset, const BYTE* in, std::size_t count);
+    std::uint64_t GrowthStart() const;
+    void ResetGrowth() noexcept;
+    void BeginSpill();
+    void SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count);
+    std::uint64_t GrowthChecksum();
+    void CutSpilledGrowth() noexcept;
     void OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const;
     void Touch(); // starts an implicit operation when none is open
     Page& PageAt(DWORD offset);
@@ -205,9 +227,16 @@ private:
     void ClearPages() noexcept;
     void Commit();
     void CommitJournaled();
-    void WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce);
+    // Writes and commits the journal; with bReplace into a new file that is then renamed
+    // over the journal, so that the journal on the disk (a provisional one) stays whole
+    // until its replacement is.
+    void WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce,
+                      bool bReplace = false);
     void DropJournal() noexcept;
-    void Discard() noexcept;
+    // Drops what the operation changed; with bTouchFile growth already written is cut off
+    // again (without, as when the file is abandoned, the provisional journal stays for the
+    // next open to finish that).
+    void Discard(bool bTouchFile = true) noexcept;
 
     void ResetBuffer();
     void FlushBlock(bool more);

@@ -7,6 +7,7 @@
 #include "app/NotariumDoc.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "store/Payload.h"
 #include "support/CrashSim.h"
 #include "support/DataDump.h"
 #include "support/TempDir.h"
@@ -127,6 +128,32 @@ std::vector<Scenario> Scenarios() {
              try {
                  std::vector<BYTE> data = s.m_doc.CopyItems(Find(s, "Box"));
                  s.m_doc.InsertItems(s.m_tree.GetRootItem(), data.data(), data.size());
+             } catch (const CFileException&) {
+             }
+             s.m_doc.DeleteContents();
+         }},
+        // Growth of several MiB reaches the file before the commit, under its own journal.
+        {"put large", cmd({"put", "DB", "Notarium/Empty"}, Text(3'000'000, 7))},
+        {"insert large payload",
+         [](const std::string& db, const std::string&) {
+             std::ostringstream err;
+             CCliSession s(err);
+             if (!s.Open(db))
+                 return;
+             payload::CPayloadWriter w;
+             w.BeginItem(KIND_FOLDER, "Large");
+             w.WriteNoText();
+             for (std::size_t n : {std::size_t(900), std::size_t(2'500'000)}) {
+                 w.BeginItem(KIND_TEXTLET, "Text " + std::to_string(n));
+                 const std::string text = Text(n, 8) + '\0';
+                 w.WriteText(static_cast<DWORD>(text.size()),
+                             reinterpret_cast<const BYTE*>(text.data()));
+                 w.EndList(); // no children
+             }
+             w.EndList();
+             w.EndList();
+             try {
+                 s.m_doc.InsertItems(s.m_tree.GetRootItem(), w.Data().data(), w.Data().size());
              } catch (const CFileException&) {
              }
              s.m_doc.DeleteContents();

@@ -1,8 +1,11 @@
 #include "store/BlockFile.h"
+#include "store/Journal.h"
 #include "support/FileBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace nota;
 
@@ -242,4 +245,86 @@ TEST_F(BlockFileTest, ARewriteCutsALinkBackIntoItsOwnChain) {
     file.EndTransfer();
     EXPECT_EQ(NextOf(c), spare + 512);
     EXPECT_EQ(ReadChain(a, 1200), three);
+}
+
+// Growth of more than a few MiB is written ahead of the commit under a provisional journal.
+// A rollback in the process cuts it off at once; a file abandoned in the middle (a kill) is
+// cut back by the next open; either way the file is byte for byte as before.
+TEST_F(BlockFileTest, GrowthWrittenAheadOfTheCommitIsCutOffAgainWhenTheOperationFails) {
+    OpenBuilt(CFileBuilder());
+    const std::vector<BYTE> before = Bytes();
+    const std::string journalPath = journal::PathFor(path);
+    {
+        CStoreOperation op(file); // ends without a commit
+        file.SetTreeData(WriteChain(3 << 20, 'r'));
+        EXPECT_GT(Bytes().size(), before.size() + (1 << 20)); // on the disk already
+        EXPECT_TRUE(std::filesystem::exists(journalPath));
+    }
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(file.GetLength(), before.size());
+    const DWORD small = WriteChain(700, 's'); // the file goes on from its old end
+    EXPECT_EQ(small, 32u);
+    EXPECT_EQ(ReadChain(small, 700), std::vector<BYTE>(700, 's'));
+    const std::vector<BYTE> committed = Bytes();
+
+    file.BeginOperation();
+    WriteChain(3 << 20, 'k');
+    file.Abort(); // as a kill leaves it: growth on the disk, the provisional journal beside it
+    EXPECT_GT(Bytes().size(), committed.size());
+    CBlockFile reopened(path, CFile::modeReadWrite | CFile::shareExclusive);
+    EXPECT_TRUE(reopened.WasRolledBack());
+    reopened.Close();
+    EXPECT_EQ(Bytes(), committed);
+    EXPECT_FALSE(std::filesystem::exists(journalPath));
+}
+
+// The commit of a large operation leaves a journal whose new state matches the file, so
+// that a lost invalidation keeps the change: with the growth written in order (its checksum
+// kept up while writing) and with a block of it written again (read back at the commit).
+TEST_F(BlockFileTest, ALargeCommitWhoseJournalStaysIsKeptByTheNextOpen) {
+    for (bool bRewrite : {false, true}) {
+        SCOPED_TRACE(bRewrite ? "rewritten" : "in order");
+        OpenBuilt(CFileBuilder());
+        const std::string journalPath = journal::PathFor(path);
+        std::vector<BYTE> data(3 << 20);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<BYTE>(i * 13 + i / 700);
+        DWORD first = 0;
+        {
+            CStoreOperation op(file);
+            first = file.BeginNewChain();
+            file.WriteData(data.data(), data.size());
+            file.EndTransfer();
+            if (bRewrite) { // the chain's first bytes again, long after they were written
+                std::fill(data.begin(), data.begin() + 100, 'R');
+                file.BeginWrite(first);
+                file.WriteData(data.data(), data.size());
+                file.EndTransfer();
+            }
+            file.SetTreeData(first);
+            // The journal's invalidation is lost, as a power cut right after the commit may.
+            bool bReplaced = false;
+            CFile::SetFaultHook([&](CFile::Op op, const std::string& p) {
+                if (op == CFile::Op::Rename && p == journalPath)
+                    bReplaced = true;
+                else if (op == CFile::Op::Write && p == journalPath && bReplaced)
+                    throw CFileException(CFileException::genericException, p);
+            });
+            op.Commit();
+            CFile::SetFaultHook(nullptr);
+        }
+        const std::vector<BYTE> after = Bytes();
+        const std::vector<BYTE> journalBytes = ReadFileBytes(journalPath);
+        file.Close(); // removes the journal: put it back as the power cut would have left it
+        WriteFileBytes(journalPath, journalBytes);
+        CBlockFile reopened(path, CFile::modeReadWrite | CFile::shareExclusive);
+        EXPECT_FALSE(reopened.WasRolledBack());
+        reopened.Close();
+        EXPECT_EQ(Bytes(), after);
+        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        ASSERT_TRUE(file.CheckSignature());
+        EXPECT_EQ(file.GetTreeData(), first);
+        EXPECT_EQ(ReadChain(first, data.size()), data);
+        file.Close();
+    }
 }
