@@ -24,12 +24,16 @@
 namespace journal {
 
 constexpr std::uint64_t kSeed = 0xcbf29ce484222325ull;
-// A 64-bit checksum of size bytes, continued from `seed` (eight bytes at a time; not the
-// same when the bytes are split differently).
-std::uint64_t Checksum(const void* data, std::size_t size, std::uint64_t seed = kSeed);
+// The version this program writes; Decode also reads version 1.
+constexpr DWORD kCurrentVersion = 2;
+// A 64-bit checksum of size bytes, continued from `seed` (not the same when the bytes are
+// split differently). Version 1 takes eight bytes at a time, version 2 thirty-two.
+std::uint64_t Checksum(const void* data, std::size_t size, std::uint64_t seed = kSeed,
+                       DWORD version = kCurrentVersion);
 // The growth's checksum is taken piece by piece, each piece ending at a block boundary
 // (offsets 32 + 512k) or at the end: the header's 32 bytes, then whole blocks.
-std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to);
+std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to,
+                           DWORD version = kCurrentVersion);
 
 struct Region {
     DWORD offset = 0;
@@ -38,6 +42,7 @@ struct Region {
 };
 
 struct Record {
+    DWORD version = kCurrentVersion; // of the journal; its checksums are of that version
     std::uint64_t originalLength = 0;
     std::uint64_t newLength = 0;
     std::uint64_t tailChecksum = 0; // of the bytes from originalLength to newLength, after
@@ -58,6 +63,7 @@ public:
 
 private:
     Sink m_sink;
+    DWORD m_nVersion;
     std::vector<BYTE> m_buf;
     std::uint64_t m_sum = kSeed;
     void Emit(bool bAll);

@@ -33,8 +33,9 @@ struct Change {
     journal::Record record;
 };
 
-Change MakeChange() {
+Change MakeChange(DWORD version = journal::kCurrentVersion) {
     Change c;
+    c.record.version = version;
     CFileBuilder b;
     DWORD text = b.AddChain(std::vector<BYTE>(900, 'o'));
     b.SetTreeData(text);
@@ -51,11 +52,12 @@ Change MakeChange() {
         g.offset = at;
         std::size_t n = at == 0 ? 32 : 512;
         g.original.assign(c.before.begin() + at, c.before.begin() + at + n);
-        g.newChecksum = journal::Checksum(c.after.data() + at, n);
+        g.newChecksum = journal::Checksum(c.after.data() + at, n, journal::kSeed, version);
         c.record.regions.push_back(g);
     }
     c.record.tailChecksum =
-        journal::Checksum(c.after.data() + c.before.size(), c.after.size() - c.before.size());
+        journal::Checksum(c.after.data() + c.before.size(), c.after.size() - c.before.size(),
+                          journal::kSeed, version);
     return c;
 }
 
@@ -145,4 +147,33 @@ TEST(JournalTest, AnExclusiveOpenRollsBackAndSaysSo) {
     EXPECT_EQ(file.GetLength(), c.before.size());
     file.Close();
     EXPECT_EQ(ReadFileBytes(path), c.before);
+}
+
+// A journal that an earlier program left (version 1, its checksums one word at a time) is
+// recovered as it always was: kept when complete, rolled back when not.
+TEST(JournalTest, AJournalOfTheEarlierVersionIsStillRecovered) {
+    CTempDir dir;
+    std::string path = dir.File("j.Nota"), jpath = journal::PathFor(path);
+    Change c = MakeChange(1);
+    const std::vector<BYTE> bytes = journal::Encode(c.record);
+    EXPECT_EQ(GetLE32(bytes.data() + 8), 1u);
+    journal::Record decoded;
+    ASSERT_TRUE(journal::Decode(bytes, decoded));
+    EXPECT_EQ(decoded.version, 1u);
+    EXPECT_NE(journal::Checksum(c.after.data(), 64, journal::kSeed, 1),
+              journal::Checksum(c.after.data(), 64, journal::kSeed, 2));
+    for (bool bComplete : {true, false}) {
+        CFileBuilder b;
+        b.bytes = c.after;
+        if (!bComplete)
+            b.bytes[c.before.size() + 5] ^= 1; // the growth did not arrive whole
+        b.WriteTo(path);
+        b.bytes = bytes;
+        b.WriteTo(jpath);
+        CFile f(path, CFile::modeReadWrite);
+        EXPECT_EQ(journal::Recover(f, jpath),
+                  bComplete ? journal::Outcome::Committed : journal::Outcome::RolledBack);
+        f.Close();
+        EXPECT_EQ(ReadFileBytes(path), bComplete ? c.after : c.before);
+    }
 }
