@@ -194,11 +194,14 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
 }
 
 DWORD CNotariumDoc::ReadTextLength(DWORD offset) {
-    CTransferScope transfer(m_store);
-    m_store.BeginRead(offset);
     BYTE len[4];
-    m_store.ReadData(len, 4);
-    m_store.EndTransfer();
+    // A few bytes of many chains: one small read each, rather than a window of the file.
+    if (!m_store.PeekChainStart(offset, len, 4)) {
+        CTransferScope transfer(m_store);
+        m_store.BeginRead(offset);
+        m_store.ReadData(len, 4);
+        m_store.EndTransfer();
+    }
     const DWORD length = GetLE32(len);
     if (length > m_store.MaxChainBytes())
         throw CFileException(CFileException::endOfFile, m_store.GetFilePath());

@@ -746,6 +746,25 @@ void CBlockFile::WriteJournal(const std::function<void(journal::CWriter::Sink)>&
 
 // ---- blocks and chains ---------------------------------------------------------------------
 
+bool CBlockFile::PeekChainStart(DWORD first, void* out, std::size_t count) {
+    CheckLink(first);
+    BYTE block[BLOCK_HEADER + BLOCK_DATA];
+    const std::size_t n = BLOCK_HEADER + std::min<std::size_t>(count, BLOCK_DATA);
+    const bool bChanged = FindPage(first) != nullptr ||
+                          (!m_run.empty() && first + std::uint64_t{BLOCK_SIZE} > m_nRunStart);
+    if (bChanged || first + std::uint64_t{BLOCK_SIZE} > CFile::GetLength()) {
+        ReadAt(first, block, n);
+    } else {
+        CFile::Seek(first, begin);
+        if (CFile::Read(block, static_cast<UINT>(n)) != n)
+            ThrowCorrupt(); // the file is shorter than it was: another program cut it
+    }
+    if (GetLE16(block + 4) < count || GetLE16(block + 4) > BLOCK_DATA)
+        return false;
+    std::memcpy(out, block + BLOCK_HEADER, count);
+    return true;
+}
+
 DWORD CBlockFile::ReadNext(DWORD offset) {
     CheckLink(offset);
     BYTE link[4];

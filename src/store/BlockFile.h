@@ -143,6 +143,12 @@ public:
     // appended next starts on the block grid.
     void DropPartialBlock();
 
+    // The first `count` (at most 506) data bytes of the chain starting at `first`, when its
+    // first block holds them: one small positional read, without loading a window, for a
+    // walk that wants a few bytes of many chains (their text lengths). False when the block
+    // holds fewer; throws CFileException when `first` is not a block of the file.
+    bool PeekChainStart(DWORD first, void* out, std::size_t count);
+
     // Positional access to the file's bytes as the operation sees them (for appenders that
     // lay out whole chains themselves, such as CChainWriter on an unjournaled file).
     void ReadAt(std::uint64_t offset, void* buffer, std::size_t count);

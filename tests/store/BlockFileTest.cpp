@@ -328,3 +328,29 @@ TEST_F(BlockFileTest, ALargeCommitWhoseJournalStaysIsKeptByTheNextOpen) {
         file.Close();
     }
 }
+
+// The first bytes of a chain, read without a window: from the disk, from the operation's
+// own blocks, and not at all when the first block holds too few or is not a block.
+TEST_F(BlockFileTest, PeekingAtAChainStartSeesWhatAReadWouldSee) {
+    CFileBuilder b;
+    const DWORD whole = b.AddChain({'a', 'b', 'c', 'd', 'e'});
+    const DWORD shortFirst = b.AddBlock(0, 2);
+    b.SetNext(shortFirst, b.AddBlock(0, 506));
+    OpenBuilt(b);
+    BYTE got[4] = {};
+    ASSERT_TRUE(file.PeekChainStart(whole, got, 4));
+    EXPECT_EQ(std::string(got, got + 4), "abcd");
+    EXPECT_FALSE(file.PeekChainStart(shortFirst, got, 4)); // the caller reads the chain
+    EXPECT_THROW(file.PeekChainStart(whole + 7, got, 4), CFileException);
+    {
+        CStoreOperation op(file);
+        file.BeginWrite(whole);
+        file.WriteData("wxyz!", 5);
+        file.EndTransfer();
+        ASSERT_TRUE(file.PeekChainStart(whole, got, 4));
+        EXPECT_EQ(std::string(got, got + 4), "wxyz"); // not yet on the disk
+        const DWORD grown = WriteChain(600, 'g');
+        ASSERT_TRUE(file.PeekChainStart(grown, got, 4));
+        EXPECT_EQ(std::string(got, got + 4), "gggg");
+    }
+}
