@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QMimeData>
 #include <QProcess>
 
@@ -260,10 +261,13 @@ int main(int argc, char** argv) {
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--paste-child"), QString::fromStdString(b)});
         const auto t1 = Clock::now();
-        // This process serves the clipboard while the other one reads it.
-        child.waitForStarted();
-        while (child.state() != QProcess::NotRunning)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        // This process serves the clipboard while the other one reads it, idle in its event
+        // loop as a window is (a loop of processEvents would spin and take a core from it).
+        QEventLoop loop;
+        QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&child, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        if (child.waitForStarted())
+            loop.exec();
         const double wall = MsSince(t1);
         double fetch = 0, insert = 0, selection = 0;
         int childBars = 0, ok = 0, same = 0;
