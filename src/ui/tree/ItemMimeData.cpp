@@ -131,6 +131,23 @@ QByteArray CItemMimeData::ItemsFileRecord() const {
     return m_fileRecord;
 }
 
+namespace {
+
+// The file another instance offers, read when its record and the file itself are sound.
+bool ReadOfferedFile(const QMimeData& mime, itemsfile::CBuffer& out) {
+    if (!mime.hasFormat(kItemsFile))
+        return false;
+    const std::string dir = ItemsFileDirectory();
+    const QByteArray text = mime.data(kItemsFile);
+    itemsfile::CRecord record;
+    return !dir.empty() &&
+           itemsfile::DecodeRecord(
+               std::string_view(text.constData(), static_cast<std::size_t>(text.size())), record) &&
+           itemsfile::ReadFile(dir, record, out) == itemsfile::ReadResult::Ok;
+}
+
+} // namespace
+
 CFetchedItems FetchItemData(const QMimeData* mime) {
     CFetchedItems items;
     if (!mime)
@@ -139,27 +156,16 @@ CFetchedItems FetchItemData(const QMimeData* mime) {
         items.m_data = own->Payload().data();
         items.m_size = own->Payload().size();
         items.m_source = CFetchedItems::Source::ThisProcess;
-        return items;
+    } else if (ReadOfferedFile(*mime, items.m_file)) {
+        items.m_data = items.m_file.bytes.get();
+        items.m_size = items.m_file.size;
+        items.m_source = CFetchedItems::Source::File;
+    } else {
+        items.m_copy = mime->data(ItemFormatName());
+        items.m_data = reinterpret_cast<const BYTE*>(items.m_copy.constData());
+        items.m_size = static_cast<std::size_t>(items.m_copy.size());
+        items.m_source = CFetchedItems::Source::Selection;
     }
-    if (mime->hasFormat(kItemsFile)) {
-        const QByteArray text = mime->data(kItemsFile);
-        itemsfile::CRecord record;
-        const std::string dir = ItemsFileDirectory();
-        if (!dir.empty() &&
-            itemsfile::DecodeRecord(
-                std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                record) &&
-            itemsfile::ReadFile(dir, record, items.m_file) == itemsfile::ReadResult::Ok) {
-            items.m_data = items.m_file.bytes.get();
-            items.m_size = items.m_file.size;
-            items.m_source = CFetchedItems::Source::File;
-            return items;
-        }
-    }
-    items.m_copy = mime->data(ItemFormatName());
-    items.m_data = reinterpret_cast<const BYTE*>(items.m_copy.constData());
-    items.m_size = static_cast<std::size_t>(items.m_copy.size());
-    items.m_source = CFetchedItems::Source::Selection;
     return items;
 }
 
