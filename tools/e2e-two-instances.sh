@@ -82,9 +82,15 @@ done
 printf 'Water the plants' | "$nota" put "$work/b.Nota" "Notarium/Home/Note"
 
 step "start A and B side by side, each its own process"
+# An items file left by a killed instance: the next start removes it, a live one's it keeps.
+dead=$(sh -c 'echo $$')
+touch "$XDG_RUNTIME_DIR/notarium-items-$dead-1-00000000000000aa"
+touch "$XDG_RUNTIME_DIR/notarium-items-$$-1-00000000000000bb"
 "$notarium" "$work/a.Nota" >"$work/a.log" 2>&1 &
 pid_a=$!
 win_a=$(wait_window "a.Nota - Notarium")
+[ ! -e "$XDG_RUNTIME_DIR/notarium-items-$dead-1-00000000000000aa" ] || fail "a stale file stayed"
+rm "$XDG_RUNTIME_DIR/notarium-items-$$-1-00000000000000bb" || fail "a live process's file went"
 xdotool windowmove "$win_a" 0 0 windowsize "$win_a" 500 520; sleep 0.5
 "$notarium" "$work/b.Nota" >"$work/b.log" 2>&1 &
 pid_b=$!
@@ -97,6 +103,8 @@ keys Home KP_Add Down                        # the root, opened; then Trip
 keys ctrl+c
 targets=$(xclip -o -selection clipboard -t TARGETS 2>/dev/null || true)
 echo "$targets" | grep -qx NotariumData || fail "the clipboard offers no NotariumData: $targets"
+echo "$targets" | grep -qx application/x-notarium-items-file ||
+  fail "the clipboard offers no items file: $targets"
 [ "$(xclip -o -selection clipboard -t UTF8_STRING)" = $'Trip\n  Maps\n  Monday\n  Tuesday\n  Wednesday' ] ||
   fail "the clipboard's text is not Trip's outline"
 
@@ -105,6 +113,8 @@ focus "$win_b"
 keys Home ctrl+v
 sleep 0.5
 snap pasted
+# B took the items through a file that A wrote when asked (kept while A owns the clipboard).
+ls "$XDG_RUNTIME_DIR" | grep -q '^notarium-items-' || fail "B did not ask A for an items file"
 
 step "B: select Home, Ctrl+C; A: select the root, Ctrl+V"
 keys Home KP_Add Down                        # Home (sorted before Trip)
@@ -158,6 +168,9 @@ focus "$win_b"; keys alt+f x
 wait "$pid_b" || fail "B ended with $?"
 
 step "check the files"
+# Each instance removed the files it wrote when their data went away.
+leftover=$(ls "$XDG_RUNTIME_DIR" | grep '^notarium-items-' || true)
+[ -z "$leftover" ] || fail "items files left behind: $leftover"
 for f in a b; do
   "$nota" check "$work/$f.Nota" | tail -1 | grep -q "No errors" || fail "nota check $f.Nota"
 done

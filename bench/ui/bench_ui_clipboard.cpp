@@ -1,8 +1,10 @@
 // Copy and paste of a folder of 10,000 textlets holding 100 MB of text through the clipboard:
 // within one window (Copy, then Paste into the same file) and between two instances (this
 // process copies; a second process, started from this program, pastes into its own file
-// through the X server's clipboard). Prints each time beside `cp` of a 100 MB file, and `cp`
-// followed by `sync`, measured in the same run; also how many progress bars each step showed.
+// through the X server's clipboard, fetching as Paste does: through the items file our
+// instances offer each other, and for comparison through the X selection alone). Prints each
+// time beside `cp` of a 100 MB file, and `cp` followed by `sync`, measured in the same run;
+// also how many progress bars each step showed.
 //
 //   bench_ui_clipboard [--items N] [--kb K] [--dir DIR]
 //
@@ -19,12 +21,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QMimeData>
 #include <QProcess>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -135,7 +139,22 @@ struct CWindowParts {
     }
 };
 
-// The second instance: pastes what the clipboard holds into the root of its own file.
+const char* SourceName(CFetchedItems::Source source) {
+    switch (source) {
+    case CFetchedItems::Source::File:
+        return "file";
+    case CFetchedItems::Source::Selection:
+        return "selection";
+    case CFetchedItems::Source::ThisProcess:
+        return "in-process";
+    default:
+        return "none";
+    }
+}
+
+// The second instance: pastes what the clipboard holds into the root of its own file,
+// fetching as Paste does (through the items file where the other side offers one). Then, for
+// comparison, fetches the "NotariumData" bytes once more through the X selection alone.
 int PasteChild(const std::string& path) {
     CWindowParts w(path);
     w.Select(w.doc.Tree().GetRootItem());
@@ -145,16 +164,20 @@ int PasteChild(const std::string& path) {
         std::printf("no items on the clipboard\n");
         return 1;
     }
-    const QByteArray data = mime->data(ItemFormatName());
+    const CFetchedItems items = FetchItemData(mime);
     const double fetch = MsSince(t0);
     const auto t1 = Clock::now();
-    HTREEITEM h = w.doc.InsertItems(w.doc.Tree().GetRootItem(),
-                                    reinterpret_cast<const BYTE*>(data.constData()),
-                                    static_cast<std::size_t>(data.size()));
+    HTREEITEM h = w.doc.InsertItems(w.doc.Tree().GetRootItem(), items.Data(), items.Size());
     const double insert = MsSince(t1);
-    std::printf("%.1f %.1f %d %lld %d\n", fetch, insert, w.ui.bars,
-                static_cast<long long>(data.size()), h ? 1 : 0);
-    return h ? 0 : 1;
+    const auto t2 = Clock::now();
+    const QByteArray viaSelection = mime->data(ItemFormatName());
+    const double selection = MsSince(t2);
+    const bool same = static_cast<std::size_t>(viaSelection.size()) == items.Size() &&
+                      std::memcmp(viaSelection.constData(), items.Data(), items.Size()) == 0;
+    std::printf("%.1f %.1f %d %lld %d %.1f %d %s\n", fetch, insert, w.ui.bars,
+                static_cast<long long>(items.Size()), h ? 1 : 0, selection, same ? 1 : 0,
+                SourceName(items.From()));
+    return h && same ? 0 : 1;
 }
 
 } // namespace
@@ -238,24 +261,31 @@ int main(int argc, char** argv) {
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--paste-child"), QString::fromStdString(b)});
         const auto t1 = Clock::now();
-        // This process serves the clipboard while the other one reads it.
-        child.waitForStarted();
-        while (child.state() != QProcess::NotRunning)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        // This process serves the clipboard while the other one reads it, idle in its event
+        // loop as a window is (a loop of processEvents would spin and take a core from it).
+        QEventLoop loop;
+        QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&child, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        if (child.waitForStarted())
+            loop.exec();
         const double wall = MsSince(t1);
-        double fetch = 0, insert = 0;
-        int childBars = 0, ok = 0;
+        double fetch = 0, insert = 0, selection = 0;
+        int childBars = 0, ok = 0, same = 0;
         long long size = 0;
+        char route[16] = {};
         const QByteArray out = child.readAllStandardOutput();
-        if (std::sscanf(out.constData(), "%lf %lf %d %lld %d", &fetch, &insert, &childBars, &size,
-                        &ok) != 5 ||
-            !ok) {
+        if (std::sscanf(out.constData(), "%lf %lf %d %lld %d %lf %d %15s", &fetch, &insert,
+                        &childBars, &size, &ok, &selection, &same, route) != 8 ||
+            !ok || !same) {
             std::printf("two instances: the paste failed: %s\n", out.constData());
             return 1;
         }
-        std::printf("two instances: Copy in A %.0f ms; B fetches %lld bytes in %.0f ms, inserts "
-                    "in %.0f ms (%d progress bar); B's whole run %.0f ms\n",
-                    copy, size, fetch, insert, childBars, wall);
+        std::printf("two instances: Copy in A %.0f ms; B fetches %lld bytes in %.0f ms (through "
+                    "the %s), inserts in %.0f ms (%d progress bar); B's whole run (with the "
+                    "comparison) %.0f ms\n",
+                    copy, size, fetch, route, insert, childBars, wall);
+        std::printf("two instances: the same bytes through the X selection alone: %.0f ms\n",
+                    selection);
         const double total = copy + fetch + insert;
         std::printf("two instances: copy + fetch + insert %.0f ms = %.2f x cp, %.2f x cp + sync\n",
                     total, total / cp, total / cpSync);

@@ -3,6 +3,7 @@
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/NotariumApp.h"
 #include "ui/frame/ToolIcons.h"
+#include "ui/tree/ItemMimeData.h"
 
 #include <QApplication>
 
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(AppIcon());
     // The frame ends the program itself when it closes, also while help is still open.
     qapp.setQuitOnLastWindowClosed(false);
+    // Files of items handed to other instances by processes that were killed.
+    RemoveStaleItemsFiles();
 
     CNotariumApp app;
     QStringList args = QCoreApplication::arguments();

@@ -24,6 +24,10 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include <filesystem>
+
+#include <unistd.h>
+
 namespace {
 
 QByteArray Bytes(std::initializer_list<int> bytes) {
@@ -423,4 +427,149 @@ TEST_F(ItemDragTest, TheDragPictureShowsTheItemsRow) {
     ASSERT_FALSE(picture.isNull());
     EXPECT_GT(picture.width(), 16);
     EXPECT_LE(picture.height(), pane->visualRect(pane->Model().IndexOf(letters)).height() + 1);
+}
+
+// ---- items through a file between instances -------------------------------------------------
+
+class ItemsFileClipboardTest : public ItemDragTest {
+protected:
+    CTempDir runtime; // the runtime directory of this "user" (made 0700)
+    QByteArray savedRuntime;
+    bool hadRuntime = false;
+
+    void SetUp() override {
+        hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.Path()));
+        ItemDragTest::SetUp();
+        ASSERT_EQ(ItemsFileDirectory(), runtime.Path());
+    }
+    void TearDown() override {
+        QGuiApplication::clipboard()->clear();
+        if (hadRuntime)
+            qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+    }
+    std::vector<std::string> Files() {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(runtime.Path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    // What another instance offers: a record naming a file, and the payload as the contract.
+    static std::unique_ptr<QMimeData> Foreign(const QByteArray& record, const QByteArray& payload) {
+        auto mime = std::make_unique<QMimeData>();
+        mime->setData(ItemFormatName(), payload);
+        mime->setData(ItemsFileFormatName(), record);
+        return mime;
+    }
+    // Another instance's file holding payload; its record.
+    QByteArray SendFile(const std::vector<BYTE>& payload, std::string* name = nullptr) {
+        std::string written;
+        EXPECT_TRUE(itemsfile::WriteFile(runtime.Path(), payload.data(), payload.size(), written));
+        if (name)
+            *name = written;
+        return QByteArray::fromStdString(
+            itemsfile::EncodeRecord({itemsfile::BootId(), payload.size(), written}));
+    }
+    QByteArray AsBytes(const std::vector<BYTE>& v) {
+        return QByteArray(reinterpret_cast<const char*>(v.data()),
+                          static_cast<qsizetype>(v.size()));
+    }
+};
+
+TEST_F(ItemsFileClipboardTest, AFileIsWrittenOnceWhenAnotherProcessAsksAndGoesWithItsData) {
+    Select(letters);
+    ASSERT_TRUE(clip->Copy());
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(mime->formats(),
+              (QStringList{ItemFormatName(), ItemsFileFormatName(), QStringLiteral("text/plain")}));
+    Select(archive);
+    clip->Paste(); // in this process the payload is read where it lies
+    EXPECT_NE(Child(archive, "Letters"), nullptr);
+    EXPECT_TRUE(Files().empty());
+
+    const QByteArray record = mime->data(ItemsFileFormatName());
+    itemsfile::CRecord decoded;
+    ASSERT_TRUE(itemsfile::DecodeRecord(record.toStdString(), decoded));
+    ASSERT_EQ(Files(), (std::vector<std::string>{decoded.name}));
+    const std::vector<BYTE> onDisk = ReadFileBytes(runtime.File(decoded.name));
+    EXPECT_EQ(AsBytes(onDisk), ClipboardPayload());
+    EXPECT_EQ(mime->data(ItemsFileFormatName()), record); // asked again: the same file
+    EXPECT_EQ(Files().size(), 1u);
+
+    ASSERT_TRUE(clip->Copy()); // the clipboard's new data replaces and destroys the old
+    EXPECT_TRUE(Files().empty());
+    QGuiApplication::clipboard()->mimeData()->data(ItemsFileFormatName());
+    EXPECT_EQ(Files().size(), 1u);
+    QGuiApplication::clipboard()->clear(); // ownership lost
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(ItemsFileClipboardTest, ADragsFileStaysAfterTheDragUntilItsDataIsDeleted) {
+    std::unique_ptr<CItemMimeData> data(pane->ItemDrag().Begin(bob));
+    pane->ItemDrag().End(Qt::CopyAction); // on X11 the other side may read only now
+    const QByteArray record = data->data(ItemsFileFormatName());
+    EXPECT_FALSE(record.isEmpty());
+    EXPECT_EQ(Files().size(), 1u);
+    EXPECT_EQ(data->RenderCount(), 1);
+    data.reset();
+    EXPECT_TRUE(Files().empty());
+
+    // Dropped nowhere: nothing to hand over, so no file either.
+    std::unique_ptr<CItemMimeData> unused(pane->ItemDrag().Begin(archive));
+    pane->ItemDrag().End(Qt::IgnoreAction);
+    EXPECT_TRUE(unused->data(ItemsFileFormatName()).isEmpty());
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(ItemsFileClipboardTest, PasteAndDropPreferTheFileAndFallBackOnAnythingUnsound) {
+    const std::vector<BYTE> viaFile = doc.CopyItems(ann);
+    const QByteArray viaSelection = AsBytes(doc.CopyItems(bob));
+    const auto expectFrom = [&](const QByteArray& record, CFetchedItems::Source source) {
+        const std::unique_ptr<QMimeData> mime = Foreign(record, viaSelection);
+        const CFetchedItems items = FetchItemData(mime.get());
+        EXPECT_EQ(items.From(), source) << record.toStdString();
+        const QByteArray got(reinterpret_cast<const char*>(items.Data()),
+                             static_cast<qsizetype>(items.Size()));
+        EXPECT_EQ(got, source == CFetchedItems::Source::File ? AsBytes(viaFile) : viaSelection);
+    };
+    std::string name;
+    const QByteArray good = SendFile(viaFile, &name);
+    expectFrom(good, CFetchedItems::Source::File);
+
+    // Paste and a drop from another instance both go this way.
+    QGuiApplication::clipboard()->setMimeData(Foreign(good, viaSelection).release());
+    Select(archive);
+    clip->Paste();
+    EXPECT_EQ(StoredText(Child(archive, "Ann")), "Dear Ann,\r\nsee you.");
+    const std::unique_ptr<QMimeData> dropped = Foreign(good, viaSelection);
+    EXPECT_EQ(DragTo(dropped.get(), old), Qt::CopyAction);
+    EXPECT_EQ(ChildTitles(archive), (std::vector<std::string>{"Ann", "Ann", "old"}));
+
+    // Every way a file can be refused is covered by the file's own tests; here: each falls back.
+    std::string longName;
+    SendFile(std::vector<BYTE>(viaFile.size() + 1, 0), &longName);
+    const std::string linkName = "notarium-items-1-1-00000000000000aa";
+    ASSERT_EQ(::symlink(runtime.File(name).c_str(), runtime.File(linkName).c_str()), 0);
+    const QByteArray unsound[] = {
+        QByteArray::fromStdString(
+            itemsfile::EncodeRecord({itemsfile::BootId(), viaFile.size(), longName})),
+        QByteArray::fromStdString(
+            itemsfile::EncodeRecord({itemsfile::BootId(), viaFile.size(), linkName})),
+        QByteArray("\xff\xfe garbage \x00 of another kind", 30), // another format's bytes
+        QByteArray("file://") + runtime.File(name).c_str(),      // a path, as other programs say
+    };
+    for (const QByteArray& record : unsound)
+        expectFrom(record, CFetchedItems::Source::Selection);
+
+    // The file is gone when the fallback is taken: still the items, from the selection.
+    ::unlink(runtime.File(name).c_str());
+    QGuiApplication::clipboard()->setMimeData(Foreign(good, viaSelection).release());
+    Select(letters);
+    clip->Paste();
+    EXPECT_EQ(ChildTitles(letters), (std::vector<std::string>{"Ann", "Bob", "Bob"}));
+    EXPECT_EQ(ui.boxes.size(), 0u);
+    ExpectSoundFile({"Dear Ann,", "Hi Bob"});
 }

@@ -5,6 +5,8 @@
 #include "platform/LargeBuffer.h"
 #include "store/Payload.h"
 
+#include <QStandardPaths>
+
 #include <cstring>
 #include <new>
 
@@ -12,6 +14,7 @@ namespace {
 
 constexpr const char* kOutOfMemory = "Out of memory.";
 const QString kPlainText = QStringLiteral("text/plain");
+const QString kItemsFile = QStringLiteral("application/x-notarium-items-file");
 
 } // namespace
 
@@ -25,10 +28,38 @@ QString ItemFormatName() {
 #endif
 }
 
+QString ItemsFileFormatName() {
+    return kItemsFile;
+}
+
+std::string ItemsFileDirectory() {
+    // Qt warns on every call where XDG_RUNTIME_DIR is not set: asked again only when it
+    // changes.
+    static QByteArray s_env;
+    static std::optional<std::string> s_dir;
+    const QByteArray env = qgetenv("XDG_RUNTIME_DIR");
+    if (!s_dir || env != s_env) {
+        s_env = env;
+        s_dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
+    }
+    return *s_dir;
+}
+
+void RemoveStaleItemsFiles() {
+    const std::string dir = ItemsFileDirectory();
+    if (!dir.empty())
+        itemsfile::RemoveStaleFiles(dir, true);
+}
+
 CItemMimeData::CItemMimeData(std::vector<BYTE> payload, QString text)
     : m_payload(std::move(payload)), m_nRenders(1), m_text(std::move(text)) {}
 
 CItemMimeData::CItemMimeData(Renderer render) : m_render(std::move(render)) {}
+
+CItemMimeData::~CItemMimeData() {
+    if (!m_fileName.empty())
+        itemsfile::RemoveFile(m_fileDir, m_fileName);
+}
 
 void CItemMimeData::Detach(bool bRender) {
     if (bRender)
@@ -51,14 +82,15 @@ const std::vector<BYTE>& CItemMimeData::Payload() const {
 }
 
 QStringList CItemMimeData::formats() const {
-    QStringList list{ItemFormatName()};
+    QStringList list{ItemFormatName(), kItemsFile};
     if (!m_text.isEmpty())
         list << kPlainText;
     return list;
 }
 
 bool CItemMimeData::hasFormat(const QString& mimeType) const {
-    return mimeType == ItemFormatName() || (!m_text.isEmpty() && mimeType == kPlainText);
+    return mimeType == ItemFormatName() || mimeType == kItemsFile ||
+           (!m_text.isEmpty() && mimeType == kPlainText);
 }
 
 QVariant CItemMimeData::retrieveData(const QString& mimeType, QMetaType /*type*/) const {
@@ -73,9 +105,68 @@ QVariant CItemMimeData::retrieveData(const QString& mimeType, QMetaType /*type*/
         }
         return m_bytes;
     }
+    if (mimeType == kItemsFile)
+        return ItemsFileRecord();
     if (mimeType == kPlainText && !m_text.isEmpty())
         return m_text;
     return {};
+}
+
+// Another process asks for the file: written the first time, its record kept from then on.
+// Empty (the asker fetches "NotariumData" instead) when it cannot be written.
+QByteArray CItemMimeData::ItemsFileRecord() const {
+    if (m_fileTried)
+        return m_fileRecord;
+    m_fileTried = true;
+    const std::vector<BYTE>& payload = Payload();
+    const std::string dir = ItemsFileDirectory();
+    std::string name;
+    if (payload.empty() || dir.empty() ||
+        !itemsfile::WriteFile(dir, payload.data(), payload.size(), name))
+        return {};
+    m_fileDir = dir;
+    m_fileName = name;
+    const std::string record = itemsfile::EncodeRecord({itemsfile::BootId(), payload.size(), name});
+    m_fileRecord = QByteArray::fromStdString(record);
+    return m_fileRecord;
+}
+
+namespace {
+
+// The file another instance offers, read when its record and the file itself are sound.
+bool ReadOfferedFile(const QMimeData& mime, itemsfile::CBuffer& out) {
+    if (!mime.hasFormat(kItemsFile))
+        return false;
+    const std::string dir = ItemsFileDirectory();
+    const QByteArray text = mime.data(kItemsFile);
+    itemsfile::CRecord record;
+    return !dir.empty() &&
+           itemsfile::DecodeRecord(
+               std::string_view(text.constData(), static_cast<std::size_t>(text.size())), record) &&
+           itemsfile::ReadFile(dir, record, out) == itemsfile::ReadResult::Ok;
+}
+
+} // namespace
+
+CFetchedItems FetchItemData(const QMimeData* mime) {
+    CFetchedItems items;
+    if (!mime)
+        return items;
+    if (const auto* own = qobject_cast<const CItemMimeData*>(mime)) {
+        items.m_data = own->Payload().data();
+        items.m_size = own->Payload().size();
+        items.m_source = CFetchedItems::Source::ThisProcess;
+    } else if (ReadOfferedFile(*mime, items.m_file)) {
+        items.m_data = items.m_file.bytes.get();
+        items.m_size = items.m_file.size;
+        items.m_source = CFetchedItems::Source::File;
+    } else {
+        items.m_copy = mime->data(ItemFormatName());
+        items.m_data = reinterpret_cast<const BYTE*>(items.m_copy.constData());
+        items.m_size = static_cast<std::size_t>(items.m_copy.size());
+        items.m_source = CFetchedItems::Source::Selection;
+    }
+    return items;
 }
 
 bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
@@ -85,18 +176,15 @@ bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
     CTreeCtrl& tree = doc.Tree();
     try {
         // Data of this process is read where it lies; other data comes as a copy.
-        QByteArray copy;
-        const BYTE* bytes = nullptr;
-        std::size_t size = 0;
-        if (const auto* own = qobject_cast<const CItemMimeData*>(mime)) {
-            bytes = own->Payload().data();
-            size = own->Payload().size();
+        CFetchedItems items;
+        if (qobject_cast<const CItemMimeData*>(mime)) {
+            items = FetchItemData(mime);
         } else {
             CWaitCursor wait(ui); // another process hands the data over, which takes a while
-            copy = mime->data(ItemFormatName());
-            bytes = reinterpret_cast<const BYTE*>(copy.constData());
-            size = static_cast<std::size_t>(copy.size());
+            items = FetchItemData(mime);
         }
+        const BYTE* bytes = items.Data();
+        const std::size_t size = items.Size();
         if (size == 0) {
             ui.ReportError(kOutOfMemory); // the data could not be had
             return false;
