@@ -280,11 +280,16 @@ TEST_F(BlockFileTest, GrowthWrittenAheadOfTheCommitIsCutOffAgainWhenTheOperation
 
 // The commit of a large operation leaves a journal whose new state matches the file, so
 // that a lost invalidation keeps the change: with the growth written in order (its checksum
-// kept up while writing) and with a block of it written again (read back at the commit).
+// kept up while writing), with a block of it written again, and after a partial block at the
+// old end (both read back at the commit).
 TEST_F(BlockFileTest, ALargeCommitWhoseJournalStaysIsKeptByTheNextOpen) {
-    for (bool bRewrite : {false, true}) {
-        SCOPED_TRACE(bRewrite ? "rewritten" : "in order");
-        OpenBuilt(CFileBuilder());
+    for (int layout : {0, 1, 2}) {
+        const bool bRewrite = layout == 1;
+        SCOPED_TRACE(layout == 0 ? "in order" : bRewrite ? "rewritten" : "partial block");
+        CFileBuilder b;
+        if (layout == 2)
+            b.bytes.resize(b.bytes.size() + 100, 0xEE); // not content: overwritten
+        OpenBuilt(b);
         const std::string journalPath = journal::PathFor(path);
         std::vector<BYTE> data(3 << 20);
         for (std::size_t i = 0; i < data.size(); ++i)
