@@ -70,18 +70,21 @@ void CAppSettings::Load(ISettingsStore& s, int logPixelsY) {
 
 void CAppSettings::Save(ISettingsStore& s, const CAppSettings* since) const {
     const char* sec = kSettingsSection;
-    // True when the member m (of this) is to be written.
-    auto changed = [&](auto CAppSettings::*m) { return !since || !(this->*m == since->*m); };
+    // True when the member m (of this) is to be written: it changed, or the store lacks it
+    // (so that after one run every value is there to be found and edited).
+    auto changed = [&](auto CAppSettings::*m, bool present) {
+        return !since || !present || !(this->*m == since->*m);
+    };
     auto putInt = [&](auto CAppSettings::*m, const char* key) {
-        if (changed(m))
+        if (changed(m, since && s.GetInt(sec, key)))
             s.WriteInt(sec, key, static_cast<int>(this->*m));
     };
     auto putString = [&](std::string CAppSettings::*m, const char* key) {
-        if (changed(m))
+        if (changed(m, since && s.GetString(sec, key)))
             s.WriteString(sec, key, this->*m);
     };
     auto putRecord = [&](auto CAppSettings::*m, const char* key) {
-        if (changed(m))
+        if (changed(m, since && s.GetBinary(sec, key)))
             s.WriteBinary(sec, key, (this->*m).ToBytes());
     };
     if (m_bHasScreenFont)
@@ -104,9 +107,9 @@ void CAppSettings::Save(ISettingsStore& s, const CAppSettings* since) const {
     putInt(&CAppSettings::m_bLineBelowHeader, "LineBelowHeader");
     putInt(&CAppSettings::m_bLineAboveFooter, "LineAboveFooter");
     putRecord(&CAppSettings::m_rcPageMargins, "PageMargins");
-    if (changed(&CAppSettings::m_findHistory))
+    if (changed(&CAppSettings::m_findHistory, true))
         m_findHistory.Save(s, sec);
-    if (changed(&CAppSettings::m_replaceHistory))
+    if (changed(&CAppSettings::m_replaceHistory, true))
         m_replaceHistory.Save(s, sec);
     putInt(&CAppSettings::m_nFindScope, "FindScope");
     putInt(&CAppSettings::m_nFindMatchCase, "FindMatchCase");
