@@ -4,6 +4,8 @@
 set(NOTA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/notarium)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/help/ DESTINATION ${NOTA_DOC_DIR}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${NOTA_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/doc-base DESTINATION ${CMAKE_INSTALL_DATADIR}/doc-base
+        RENAME notarium)
 install(FILES ${PROJECT_SOURCE_DIR}/completions/nota
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
@@ -25,6 +27,21 @@ foreach(source man/nota.1 man/notarium.1 man/notafix.1 resources/debian/changelo
   endif()
 endforeach()
 add_custom_target(notadocs ALL DEPENDS ${NOTA_GZIPPED})
+
+# In a staging root (the package) the programs lose their symbols and the compiler's notes,
+# as Debian's own packages do; CPack's strip leaves the notes.
+install(CODE "set(NOTA_STRIP \"${CMAKE_STRIP}\")")
+install(CODE [[
+  if(DEFINED ENV{DESTDIR} AND NOT "$ENV{DESTDIR}" STREQUAL "" AND NOTA_STRIP)
+    foreach(program notarium notafix nota)
+      set(file "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin/${program}")
+      if(EXISTS "${file}")
+        execute_process(COMMAND "${NOTA_STRIP}" --strip-unneeded --remove-section=.comment
+                                --remove-section=.note "${file}")
+      endif()
+    endforeach()
+  endif()
+]])
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME notarium)
