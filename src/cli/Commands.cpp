@@ -8,7 +8,6 @@
 #include "store/DataFormat.h"
 
 #include <istream>
-#include <iterator>
 #include <ostream>
 #include <string_view>
 
@@ -177,8 +176,11 @@ int Put(const Call& call, Streams& io) {
     if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0];
-    std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
-    if (io.in.bad()) {
+    std::string input;
+    char buffer[1 << 16];
+    while (io.in.read(buffer, sizeof buffer) || io.in.gcount() > 0)
+        input.append(buffer, static_cast<std::size_t>(io.in.gcount()));
+    if (io.in.bad()) { // a read error (standard input a directory, an I/O error)
         s.m_ui.MessageBox("Cannot read standard input; the text was left as it was.",
                           MB_OK | MB_ICONEXCLAMATION);
         return Done(s, false);
