@@ -1,7 +1,8 @@
 #pragma once
-// The `nota` commands. Each takes its parsed arguments and returns the exit status: 0
-// success, 1 an error (its message on standard error), 2 a usage error. `nota find`,
-// `nota check` and `nota repair` give their own meanings to 1 and 2 (see their headers).
+// The `nota` commands. Each takes its parsed call, whose argument count cli::Main has checked
+// against the command's entry in cli/CommandTable.h, and returns the exit status: 0 success,
+// 1 an error (its message on standard error), 2 a usage error. `nota find`, `nota check` and
+// `nota repair` give their own meanings to 1 and 2 (see their headers).
 
 #include <iosfwd>
 #include <set>
