@@ -4,7 +4,7 @@
 #
 #   nota-completion.sh NOTA COMPLETION-SCRIPT
 set -u
-nota=$1
+nota=$(realpath "$1")
 # shellcheck source=/dev/null
 source "$2"
 _nota_program=$nota
