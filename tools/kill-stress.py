@@ -121,7 +121,7 @@ def main():
             "mv": (["mv", db, "Notarium/Tree", "Notarium/Dest"], None),
             "rm": (["rm", db, "Notarium/Tree"], None),
             "compact": (["compact", db], None),
-            "repair": (["repair", db, target], None),
+            "repair": (["repair", db, target, "--force"], None),
         }[op]
     for op in ops:
         restore()
