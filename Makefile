@@ -7,7 +7,8 @@ CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Debian packages the build and the tests need.
 PACKAGES = build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
            libbenchmark-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth clang \
-           libclang-rt-14-dev poppler-utils libx11-dev xdotool xclip imagemagick
+           libclang-rt-14-dev poppler-utils libx11-dev xdotool xclip imagemagick \
+           dpkg-dev lintian man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -42,10 +43,15 @@ test-core-sanitized: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# The Debian package of the programs (build/notarium_<version>_<arch>.deb); install it with
-# tools/install-package.sh or `sudo apt-get install ./build/notarium_*.deb`.
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package of the programs (build-deb/notarium_<version>_<arch>.deb), built in a
+# tree of its own with Debian's hardening flags; install and check it with
+# tools/install-package.sh, or `sudo apt-get install ./build-deb/notarium_*.deb`.
+DEB_BUILD ?= build-deb
+package: deps
+	cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOTA_TESTS=OFF \
+	  -DNOTA_DPKG_BUILDFLAGS=ON
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
 
 run: build
 	./tools/run-sample.sh $(BUILD)
@@ -83,4 +89,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-release build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_BUILD) build-release build-fuzz

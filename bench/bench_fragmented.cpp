@@ -130,7 +130,7 @@ void Measure(const std::string& file, const std::string& dir) {
             Shell("sync");
         });
     g_peakKb = 0;
-    double repair = Median([&] { Nota({"repair", file, out}); }, settle);
+    double repair = Median([&] { Nota({"repair", file, out, "--force"}); }, settle);
     long repairKb = g_peakKb;
     g_peakKb = 0;
     double check = Median([&] { Nota({"check", file}); });

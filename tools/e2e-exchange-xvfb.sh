@@ -75,9 +75,9 @@ wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/x.Nota" | tail -1 | grep -q "No errors" || fail "nota check"
 "$nota" tree "$work/x.Nota"
 # (the shell drops the last line feed of what it captures)
-[ "$("$nota" cat "$work/x.Nota" "Notarium/Letters/Shopping")" = $'Buy milk\r\nand bread\r' ] ||
+[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/Shopping")" = $'Buy milk\r\nand bread\r' ] ||
   fail "Shopping text"
-[ "$("$nota" cat "$work/x.Nota" "Notarium/Letters/Recipes/Bread")" = $'Flour, water\r' ] ||
+[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/Recipes/Bread")" = $'Flour, water\r' ] ||
   fail "Bread text"
 "$nota" tree "$work/x.Nota" | grep -q logo && fail "the binary file was imported"
 [ "$(cat "$work/out/Shopping.txt")" = $'Buy milk\nand bread' ] || fail "exported Shopping"

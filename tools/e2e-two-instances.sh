@@ -175,7 +175,7 @@ for f in a b; do
   "$nota" check "$work/$f.Nota" | tail -1 | grep -q "No errors" || fail "nota check $f.Nota"
 done
 "$nota" tree "$work/b.Nota"
-text() { "$nota" cat "$work/$1.Nota" "$2"; }
+text() { "$nota" cat --raw "$work/$1.Nota" "$2"; }
 for day in Monday Tuesday Wednesday; do
   [ "$(text b "Notarium/Trip/$day")" = "Plans for $day"$'\r\nsecond line' ] || fail "B: pasted $day"
   [ "$(text b "Notarium/Trip/Trip/$day")" = "Plans for $day"$'\r\nsecond line' ] ||

@@ -93,7 +93,7 @@ grep -q '"title":"Draft","image":8,[^}]*"state":2' <<<"$tree" || fail "Draft not
 grep -q '"title":"Memo"' <<<"$tree" || fail "rename lost"
 grep -q '"title":"Tmp' <<<"$tree" && fail "the menu's Undo did not reach the title editor"
 grep -q 'Zeta\|Scratch' <<<"$tree" && fail "renamed or deleted item still there"
-[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
+[ "$("$nota" cat --raw "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
   fail "Draft text"
 [ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = "second note" ] || fail "Memo text"
 grep -q "LastFile=.*e2e.Nota" "$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf" || fail "LastFile"
@@ -186,9 +186,9 @@ keys shift+F4 F4                                   # back to Memo and again to D
 keys alt+f x
 wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/e2e.Nota" | tail -1 | grep -q "No errors" || fail "nota check at the end"
-[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Bob,\r\nsee you soon.' ] ||
-  fail "Memo after the paste and Replace All: $("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Memo")"
-[ "$("$nota" cat "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
+[ "$("$nota" cat --raw "$work/e2e.Nota" "Notarium/Letters/Memo")" = $'second noteDear Bob,\r\nsee you soon.' ] ||
+  fail "Memo after the paste and Replace All: $("$nota" cat --raw "$work/e2e.Nota" "Notarium/Letters/Memo")"
+[ "$("$nota" cat --raw "$work/e2e.Nota" "Notarium/Letters/Draft")" = $'Dear Ann,\r\nsee you soon.' ] ||
   fail "Replace reached another item"
 tree=$("$nota" tree "$work/e2e.Nota")
 grep -q '"title":"Draft","image":10,[^}]*"state":2' <<<"$tree" || fail "Draft not bookmarked and selected by F4: $tree"

@@ -47,7 +47,7 @@ def shape(nota, db):
 
 
 def text_hash(nota, db, path):
-    r = run(nota, "cat", db, path)
+    r = run(nota, "cat", "--raw", db, path)  # the stored bytes
     return hashlib.sha256(r.stdout).hexdigest() if r.returncode == 0 else "unreadable"
 
 
@@ -121,7 +121,7 @@ def main():
             "mv": (["mv", db, "Notarium/Tree", "Notarium/Dest"], None),
             "rm": (["rm", db, "Notarium/Tree"], None),
             "compact": (["compact", db], None),
-            "repair": (["repair", db, target], None),
+            "repair": (["repair", db, target, "--force"], None),
         }[op]
     for op in ops:
         restore()

@@ -1,28 +1,19 @@
 #include "cli/Commands.h"
 
 #include "app/ItemPath.h"
-#include "cli/ExchangeCommands.h"
-#include "cli/FindCommand.h"
-#include "cli/MaintenanceCommands.h"
 #include "cli/Session.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
-#include "platform/Version.h"
 #include "store/DataFormat.h"
 
-#include <iostream>
-#include <iterator>
-#include <map>
+#include <istream>
+#include <ostream>
+#include <string_view>
 
 namespace cli {
 
 namespace {
-
-int Usage(Streams& io, const char* text) {
-    io.err << "usage: " << text << '\n';
-    return 2;
-}
 
 // Finds PATH in the session's tree; shows an error when it names nothing.
 HTREEITEM FindItem(CCliSession& s, const std::string& path) {
@@ -112,27 +103,20 @@ void JsonItems(std::ostream& out, const CTreeCtrl& tree) {
 
 } // namespace
 
-int New(const Args& args, Streams& io) {
-    bool force = false;
-    std::vector<std::string> files;
-    for (const auto& a : args)
-        (a == "--force" ? force = true, void() : files.push_back(a));
-    if (files.size() != 1)
-        return Usage(io, "nota new FILE [--force]");
-    if (!force && fs_util::FileExists(files[0])) {
-        io.err << files[0] << " already exists (use --force to replace it).\n";
+int New(const Call& call, Streams& io) {
+    const std::string& file = call.args[0];
+    if (!call.Has("--force") && fs_util::FileExists(file)) {
+        io.err << file << " already exists (use --force to replace it).\n";
         return 1;
     }
     CConsoleUi ui(io.err);
-    return CNotariumDoc::PrepareDataFile(files[0], true, ui) ? 0 : 1;
+    return CNotariumDoc::PrepareDataFile(file, true, ui) ? 0 : 1;
 }
 
-int Tree(const Args& args, Streams& io) {
-    if (args.size() != 1)
-        return Usage(io, "nota tree FILE");
+int Tree(const Call& call, Streams& io) {
     CCliSession s(io.err);
     s.m_settings.m_bRememberTreeState = true;
-    if (!s.Open(args[0]))
+    if (!s.Open(call.args[0]))
         return 1;
     io.out << "{\"treeData\":" << s.m_doc.Store().GetTreeData()
            << ",\"freeList\":" << s.m_doc.Store().GetFreeList() << ",\"items\":";
@@ -142,20 +126,21 @@ int Tree(const Args& args, Streams& io) {
     return s.Ok() ? 0 : 1;
 }
 
-int Cat(const Args& args, Streams& io) {
-    if (args.size() != 2)
-        return Usage(io, "nota cat FILE PATH");
+int Cat(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0];
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
         try {
             std::vector<BYTE> bytes;
             DWORD length = ReadTextStream(s.m_doc.Store(), offset, bytes);
-            io.out.write(reinterpret_cast<const char*>(bytes.data()),
-                         static_cast<std::streamsize>(length ? length - 1 : 0));
+            std::string_view stored(reinterpret_cast<const char*>(bytes.data()),
+                                    length ? length - 1 : 0);
+            std::string text =
+                call.Has("--raw") ? std::string(stored) : enc::CrLfToLf(enc::DecodeStored(stored));
+            io.out.write(text.data(), static_cast<std::streamsize>(text.size()));
         } catch (const CFileException& e) {
             s.m_ui.ReportError(e);
         }
@@ -164,40 +149,44 @@ int Cat(const Args& args, Streams& io) {
     return s.Ok() ? 0 : 1;
 }
 
-int Add(const Args& args, Streams& io) {
-    bool folder = false;
-    std::vector<std::string> rest;
-    for (const auto& a : args)
-        (a == "--folder" ? folder = true, void() : rest.push_back(a));
+int Add(const Call& call, Streams& io) {
     std::vector<std::string> titles;
-    if (rest.size() != 2 || !itempath::Split(rest[1], titles))
-        return Usage(io, "nota add FILE PATH [--folder]");
+    if (!itempath::Split(call.args[1], titles)) {
+        io.err << "not an item path: '" << call.args[1] << "'\n";
+        return 2;
+    }
     CCliSession s(io.err);
-    if (!s.Open(rest[0]))
+    if (!s.Open(call.args[0]))
         return 1;
     HTREEITEM parent = TVI_ROOT;
     if (titles.size() > 1) {
-        std::string parentPath = itempath::ParentOf(rest[1]); // as the user wrote it
+        std::string parentPath = itempath::ParentOf(call.args[1]); // as the user wrote it
         HTREEITEM p = FindItem(s, parentPath);
         if (!p)
             return 1;
         parent = treewalk::GetFolderOf(s.m_tree, p);
     }
-    bool ok = s.m_doc.InsertNewItem(parent, titles.back(), folder) != nullptr;
+    bool ok = s.m_doc.InsertNewItem(parent, titles.back(), call.Has("--folder")) != nullptr;
     return Done(s, ok);
 }
 
-int Put(const Args& args, Streams& io) {
-    if (args.size() != 2)
-        return Usage(io, "nota put FILE PATH < TEXT");
+int Put(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0];
-    std::string input((std::istreambuf_iterator<char>(io.in)), std::istreambuf_iterator<char>());
+    std::string input;
+    char buffer[1 << 16];
+    while (io.in.read(buffer, sizeof buffer) || io.in.gcount() > 0)
+        input.append(buffer, static_cast<std::size_t>(io.in.gcount()));
+    if (io.in.bad()) { // a read error (standard input a directory, an I/O error)
+        s.m_ui.MessageBox("Cannot read standard input; the text was left as it was.",
+                          MB_OK | MB_ICONEXCLAMATION);
+        return Done(s, false);
+    }
     CMemoryTextPane pane;
-    pane.m_text = enc::LfToCrLf(input);
+    pane.m_text = call.Has("--raw") ? std::move(input) : enc::LfToCrLf(input);
     bool ok = true;
     try {
         s.m_doc.SaveText(h, pane);
@@ -208,12 +197,10 @@ int Put(const Args& args, Streams& io) {
     return Done(s, ok);
 }
 
-int Rm(const Args& args, Streams& io) {
-    if (args.size() != 2)
-        return Usage(io, "nota rm FILE PATH");
+int Rm(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0];
     if (nota::IsRootImage(treewalk::GetImage(s.m_tree, h))) {
@@ -223,12 +210,10 @@ int Rm(const Args& args, Streams& io) {
     return Done(s, s.m_doc.DeleteItem(h));
 }
 
-int Mv(const Args& args, Streams& io) {
-    if (args.size() != 3)
-        return Usage(io, "nota mv FILE PATH TARGET");
+int Mv(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0], target = items[1];
     CTreeCtrl& tree = s.m_tree;
@@ -244,12 +229,10 @@ int Mv(const Args& args, Streams& io) {
     return Done(s, moved != nullptr);
 }
 
-int Cp(const Args& args, Streams& io) {
-    if (args.size() != 3)
-        return Usage(io, "nota cp FILE PATH TARGET");
+int Cp(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, call.args, items))
         return 1;
     HTREEITEM h = items[0], target = items[1];
     bool ok = true;
@@ -267,59 +250,20 @@ int Cp(const Args& args, Streams& io) {
     return Done(s, ok);
 }
 
-int Main(const Args& words, Streams& io) {
-    using Fn = int (*)(const Args&, Streams&);
-    static const std::map<std::string, Fn> commands = {
-        {"new", New}, {"tree", Tree}, {"cat", Cat}, {"add", Add},
-        {"put", Put}, {"rm", Rm},     {"mv", Mv},   {"cp", Cp},
-    };
-    static const char* kUsage =
-        "nota COMMAND ...\n"
-        "  new FILE [--force]        create a new database\n"
-        "  tree FILE                 print the item tree as JSON\n"
-        "  cat FILE PATH             write an item's text to standard output\n"
-        "  add FILE PATH [--folder]  add a textlet (or folder)\n"
-        "  put FILE PATH             store standard input as an item's text\n"
-        "  rm FILE PATH              delete an item with everything in it\n"
-        "  mv FILE PATH TARGET       move an item into TARGET's folder\n"
-        "  cp FILE PATH TARGET       copy an item into TARGET's folder\n"
-        "  export FILE [PATH] DIR|FILE.md\n"
-        "                            export the database (or PATH's folder) as text files\n"
-        "                            with a manifest, or as one Markdown file\n"
-        "  import FILE [PATH] SOURCE...\n"
-        "                            import text files and the contents of folders into\n"
-        "                            PATH's folder (default: the root folder)\n"
-        "  find FILE PATTERN [--case] [--titles] [--mark]\n"
-        "                            print the path of every item that matches\n"
-        "  compact FILE              compact the database\n"
-        "  check FILE                check the database, changing nothing\n"
-        "  repair SOURCE TARGET      write a repaired copy of SOURCE to TARGET\n"
-        "PATH: titles from the top-level item down, joined by '/' ('\\/' for a slash).\n";
-    if (words.empty() || words[0] == "--help" || words[0] == "-h") {
-        (words.empty() ? io.err : io.out) << kUsage;
-        return words.empty() ? 2 : 0;
+int Ls(const Call& call, Streams& io) {
+    CCliSession s(io.err);
+    std::vector<HTREEITEM> items;
+    if (!OpenItems(s, call.args, items))
+        return 1;
+    HTREEITEM parent = items.empty() ? TVI_ROOT : items[0];
+    for (HTREEITEM h = s.m_tree.GetChildItem(parent); h; h = s.m_tree.GetNextSiblingItem(h)) {
+        io.out << itempath::Escape(s.m_tree.GetItemText(h));
+        if (nota::IsFolderImage(treewalk::GetImage(s.m_tree, h)))
+            io.out << '/';
+        io.out << '\n';
     }
-    if (words[0] == "--version") {
-        io.out << "nota " << version::Text() << '\n';
-        return 0;
-    }
-    Args rest(words.begin() + 1, words.end());
-    if (auto it = commands.find(words[0]); it != commands.end())
-        return it->second(rest, io);
-    if (words[0] == "find")
-        return Find(rest, io);
-    if (words[0] == "compact")
-        return RunCompact(rest);
-    if (words[0] == "check")
-        return RunCheck(rest);
-    if (words[0] == "repair")
-        return RunRepair(rest);
-    if (words[0] == "export")
-        return Export(rest, io);
-    if (words[0] == "import")
-        return Import(rest, io);
-    io.err << "nota: unknown command '" << words[0] << "'\n" << kUsage;
-    return 2;
+    s.m_doc.DeleteContents(); // a listing changes nothing in the file
+    return s.Ok() ? 0 : 1;
 }
 
 } // namespace cli

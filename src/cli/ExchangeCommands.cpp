@@ -7,7 +7,7 @@
 #include "platform/Format.h"
 #include "platform/UiServices.h"
 
-#include <iostream>
+#include <ostream>
 #include <unistd.h>
 
 namespace cli {
@@ -16,16 +16,11 @@ namespace {
 
 const char* const kNoItem = "No item at '%s'.";
 
-int Usage(Streams& io, const char* text) {
-    io.err << "usage: " << text << '\n';
-    return 2;
-}
-
 // A running count on the terminal, redrawn in place.
 class CConsoleProgress : public exchange::IProgress {
 public:
-    CConsoleProgress(std::ostream& err, const char* verb)
-        : m_err(err), m_verb(verb), m_bLive(&err == &std::cerr && ::isatty(2)) {}
+    CConsoleProgress(const Streams& io, const char* verb)
+        : m_err(io.err), m_verb(verb), m_bLive(io.errIsTerminal) {}
     void Begin(std::uint64_t total) override { m_nTotal = total; }
     bool Step(std::uint64_t done) override {
         if (m_bLive && (done % 256 == 0 || done == m_nTotal))
@@ -72,9 +67,8 @@ int Summarize(CCliSession& s, const exchange::Report& r, const char* done, const
 
 } // namespace
 
-int Export(const Args& args, Streams& io) {
-    if (args.size() != 2 && args.size() != 3)
-        return Usage(io, "nota export FILE [PATH] DIR|FILE.md");
+int Export(const Call& call, Streams& io) {
+    const Args& args = call.args;
     CCliSession s(io.err);
     if (!s.Open(args[0]))
         return 1;
@@ -84,7 +78,7 @@ int Export(const Args& args, Streams& io) {
         return 1;
     }
     const std::string& target = args.back();
-    CConsoleProgress progress(io.err, "Exporting...");
+    CConsoleProgress progress(io, "Exporting...");
     exchange::Report r = EndsWithMd(target)
                              ? exchange::ExportToMarkdown(s.m_doc, h, target, &progress)
                              : exchange::ExportToDirectory(s.m_doc, h, target, &progress);
@@ -93,9 +87,8 @@ int Export(const Args& args, Streams& io) {
     return s.Ok() ? status : 1;
 }
 
-int Import(const Args& args, Streams& io) {
-    if (args.size() < 2)
-        return Usage(io, "nota import FILE [PATH] SOURCE...");
+int Import(const Call& call, Streams& io) {
+    const Args& args = call.args;
     CCliSession s(io.err);
     if (!s.Open(args[0]))
         return 1;
@@ -112,7 +105,7 @@ int Import(const Args& args, Streams& io) {
         }
     }
     std::vector<std::string> sources(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
-    CConsoleProgress progress(io.err, "Importing...");
+    CConsoleProgress progress(io, "Importing...");
     exchange::Report r = exchange::Import(s.m_doc, target, sources, {}, &progress);
     std::string where = "into " + (target ? itempath::Of(s.m_tree, target)
                                           : itempath::Of(s.m_tree, s.m_tree.GetRootItem()));

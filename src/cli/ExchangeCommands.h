@@ -7,8 +7,8 @@
 namespace cli {
 
 // nota export FILE [PATH] DIR|FILE.md
-int Export(const Args& args, Streams& io);
+int Export(const Call& call, Streams& io);
 // nota import FILE [PATH] SOURCE...
-int Import(const Args& args, Streams& io);
+int Import(const Call& call, Streams& io);
 
 } // namespace cli

@@ -7,13 +7,11 @@
 #include "cli/Session.h"
 #include "platform/Encoding.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace cli {
 
 namespace {
-
-constexpr const char* kFindUsage = "nota find FILE PATTERN [--case] [--titles] [--mark]";
 
 // The path of an item as `nota` takes it, with each title as the window shows it.
 std::string ShownPath(const CTreeCtrl& tree, HTREEITEM h) {
@@ -27,29 +25,10 @@ std::string ShownPath(const CTreeCtrl& tree, HTREEITEM h) {
 
 } // namespace
 
-int Find(const Args& args, Streams& io) {
-    bool matchCase = false, titlesOnly = false, mark = false, options = true;
-    std::vector<std::string> rest;
-    for (const std::string& a : args) {
-        if (options && a == "--") {
-            options = false;
-        } else if (options && a == "--case") {
-            matchCase = true;
-        } else if (options && a == "--titles") {
-            titlesOnly = true;
-        } else if (options && a == "--mark") {
-            mark = true;
-        } else if (options && a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            io.err << "usage: " << kFindUsage << '\n';
-            return 2;
-        } else {
-            rest.push_back(a);
-        }
-    }
-    if (rest.size() != 2) {
-        io.err << "usage: " << kFindUsage << '\n';
-        return 2;
-    }
+int Find(const Call& call, Streams& io) {
+    const bool matchCase = call.Has("--case"), titlesOnly = call.Has("--titles"),
+               mark = call.Has("--mark");
+    const Args& rest = call.args;
     if (!str::IsValidSearchText(rest[1])) {
         io.err << str::kInvalidSearchString << '\n';
         return 2;

@@ -11,6 +11,6 @@
 
 namespace cli {
 
-int Find(const Args& args, Streams& io);
+int Find(const Call& call, Streams& io);
 
 } // namespace cli

@@ -11,12 +11,23 @@
 #include <cstdio>
 #include <iostream>
 
+namespace cli {
+
 namespace {
 
-// The repair log: its lines go to standard output as they come.
+// The repair log: its lines go to standard output as they come; an error line also goes to
+// standard error (a fatal error reaches it as the engine's message instead).
 class CConsoleLog : public IRepairLog {
 public:
-    void AppendLine(const std::string& line) override { std::cout << line << std::endl; }
+    explicit CConsoleLog(Streams& io) : m_io(io) {}
+    void AppendLine(const std::string& line) override {
+        m_io.out << line << std::endl;
+        if (line.compare(0, 7, "ERROR: ") == 0)
+            m_io.err << line << '\n';
+    }
+
+private:
+    Streams& m_io;
 };
 
 class CNoProgress : public IRepairProgress {
@@ -25,16 +36,12 @@ public:
     void SetPos(int) override {}
 };
 
-int Usage(const char* line) {
-    std::cerr << "usage: " << line << std::endl;
-    return 2;
-}
-
 // One repair run (or a check: the same run without writing the copy); the exit status by its
 // outcome.
-int RepairTo(const std::string& source, const std::string& target, bool bCheckOnly = false) {
-    CConsoleUi ui(std::cerr);
-    CConsoleLog log;
+int RepairTo(const std::string& source, const std::string& target, Streams& io,
+             bool bCheckOnly = false) {
+    CConsoleUi ui(io.err);
+    CConsoleLog log(io);
     CNoProgress progress;
     CRepairEngine engine(ui, log, progress);
     engine.SetCheckOnly(bCheckOnly);
@@ -43,7 +50,7 @@ int RepairTo(const std::string& source, const std::string& target, bool bCheckOn
     } catch (const CRepairAbort&) {
         return 2; // logged and shown already
     } catch (const std::exception& e) {
-        std::cerr << FormatUnexpectedError(e, engine.GetStatusText()) << std::endl;
+        io.err << FormatUnexpectedError(e, engine.GetStatusText()) << std::endl;
         return 2;
     }
     return engine.GetErrorCount() == 0 ? 0 : 1;
@@ -51,13 +58,11 @@ int RepairTo(const std::string& source, const std::string& target, bool bCheckOn
 
 } // namespace
 
-int RunCompact(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return Usage("nota compact FILE");
-    CConsoleUi ui(std::cerr);
+int Compact(const Call& call, Streams& io) {
+    CConsoleUi ui(io.err);
     CAppSettings settings;
     CNotariumDoc doc(ui, settings);
-    if (!doc.OnOpenDocument(args[0]))
+    if (!doc.OnOpenDocument(call.args[0]))
         return 1;
     if (!doc.ReloadTree())
         return 1;
@@ -66,28 +71,66 @@ int RunCompact(const std::vector<std::string>& args) {
     return ok ? 0 : 1;
 }
 
-int RunCheck(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return Usage("nota check FILE");
+int Check(const Call& call, Streams& io) {
     // A check is a repair whose copy is never written. The log names a scratch file as its
     // target, as it always has; an older version's check may have left that file behind.
     std::string dir;
     if (!fs_util::GetTempPath(dir)) {
-        std::cerr << "Error creating temporary file." << std::endl;
+        io.err << "Error creating temporary file." << std::endl;
         return 2;
     }
-    std::string flat = fs_util::ResolveLinks(args[0]);
+    std::string flat = fs_util::ResolveLinks(call.args[0]);
     for (char& c : flat)
         if (c == '/')
             c = '_';
     const std::string scratch = fs_util::WorkFilePath(dir + flat, "NOTACHK");
-    int status = RepairTo(args[0], scratch, true);
+    int status = RepairTo(call.args[0], scratch, io, true);
     fs_util::DeleteFile(scratch);
     return status;
 }
 
+int Repair(const Call& call, Streams& io) {
+    const std::string& target = call.args[1];
+    if (!call.Has("--force") && fs_util::FileExists(target)) {
+        io.err << target << " already exists (use --force to replace it).\n";
+        return 2;
+    }
+    return RepairTo(call.args[0], target, io);
+}
+
+} // namespace cli
+
+namespace {
+
+int RunOnStandardStreams(int (*run)(const cli::Call&, cli::Streams&), cli::Call call) {
+    cli::Streams io{std::cin, std::cout, std::cerr};
+    return run(call, io);
+}
+
+int Usage(const char* line) {
+    std::cerr << "usage: " << line << std::endl;
+    return 2;
+}
+
+} // namespace
+
+int RunCompact(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage("nota compact FILE");
+    return RunOnStandardStreams(cli::Compact, {args, {}});
+}
+
+int RunCheck(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage("nota check FILE");
+    return RunOnStandardStreams(cli::Check, {args, {}});
+}
+
 int RunRepair(const std::vector<std::string>& args) {
-    if (args.size() != 2)
+    cli::Call call;
+    for (const std::string& a : args)
+        (a == "--force" ? call.options.insert(a), void() : call.args.push_back(a));
+    if (call.args.size() != 2)
         return Usage("nota repair SOURCE TARGET");
-    return RepairTo(args[0], args[1]);
+    return RunOnStandardStreams(cli::Repair, call);
 }

@@ -1,5 +1,6 @@
 // The Notarium program: a personal text database in one data file.
 #include "platform/Version.h"
+#include "ui/common/StartOptions.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/NotariumApp.h"
 #include "ui/frame/ToolIcons.h"
@@ -8,12 +9,19 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    if (version::PrintIfAsked(argc, argv, "notarium"))
-        return 0;
+    int exitCode = 0;
+    if (AnswerStartOptions(argc, argv,
+                           {"notarium",
+                            QStringLiteral("Notarium, a personal text database: short texts in a "
+                                           "tree of folders inside one data file (.Nota)."),
+                            QStringLiteral("[FILE]"),
+                            QStringLiteral("The data file to open (default: the last one).")},
+                           exitCode))
+        return exitCode;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrelworks"));
     QCoreApplication::setApplicationName(QStringLiteral("Notarium"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.50"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Text()));
     QGuiApplication::setDesktopFileName(QStringLiteral("notarium"));
     QApplication::setWindowIcon(AppIcon());
     // The frame ends the program itself when it closes, also while help is still open.

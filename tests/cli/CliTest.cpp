@@ -31,7 +31,7 @@ TEST_F(CliTest, AddPutCatAndTreeWorkTogether) {
     EXPECT_EQ(Nota({"add", db, "Notarium/Work/Memo/Sibling"}).status, 0);
     EXPECT_EQ(Nota({"add", db, "Notarium/a\\/b"}).status, 0);
     EXPECT_EQ(Nota({"put", db, "Notarium/Work/Memo"}, "line 1\nline 2\n").status, 0);
-    Outcome cat = Nota({"cat", db, "Notarium/Work/Memo"});
+    Outcome cat = Nota({"cat", db, "Notarium/Work/Memo", "--raw"}); // the stored bytes
     EXPECT_EQ(cat.status, 0);
     EXPECT_EQ(cat.out, "line 1\r\nline 2\r\n");
     Outcome tree = Nota({"tree", db});

@@ -159,7 +159,7 @@ std::vector<Scenario> Scenarios() {
              s.m_doc.DeleteContents();
          }},
         {"compact", cmd({"compact", "DB"})},
-        {"repair", cmd({"repair", "DB", "AUX"}), true},
+        {"repair", cmd({"repair", "DB", "AUX", "--force"}), true},
     };
 }
 

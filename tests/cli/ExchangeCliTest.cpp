@@ -46,7 +46,7 @@ TEST_F(ExchangeCliTest, ExportAndImportGiveTheSameTreeBack) {
     EXPECT_EQ(im.out, "Imported 1 folder and 2 texts (16 bytes) into Notarium.\n");
     EXPECT_EQ(Shape(copy), Shape(db));
     EXPECT_NE(Shape(db).find("{\"title\":\"Memo\",\"children\":[]}"), std::string::npos);
-    EXPECT_EQ(Nota({"cat", copy, "Notarium/Work/Memo"}).out, "line 1\r\nline 2\r\n");
+    EXPECT_EQ(Nota({"cat", copy, "Notarium/Work/Memo", "--raw"}).out, "line 1\r\nline 2\r\n");
     EXPECT_EQ(Nota({"check", copy}).status, 0);
 }
 
@@ -59,7 +59,7 @@ TEST_F(ExchangeCliTest, OneFolderIntoAnotherWithSkippedFilesListed) {
     EXPECT_EQ(im.out, "Imported 0 folders and 2 texts (32 bytes) into Notarium/Into.\n"
                       "Skipped 1:\n  " +
                           dir.File("work") + "/blob.bin: not a text file\n");
-    EXPECT_EQ(Nota({"cat", db, "Notarium/Into/Memo"}).out, "line 1\r\nline 2\r\n");
+    EXPECT_EQ(Nota({"cat", db, "Notarium/Into/Memo", "--raw"}).out, "line 1\r\nline 2\r\n");
 }
 
 TEST_F(ExchangeCliTest, MarkdownAndTheErrorsAUserMeets) {

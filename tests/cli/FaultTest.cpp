@@ -232,12 +232,12 @@ TEST_F(FaultTest, RepairNeverReplacesATargetThatIsHeldOpen) {
     const auto inode = InodeOf(target);
     {
         CFile holder(target, CFile::modeReadWrite | CFile::shareExclusive);
-        EXPECT_NE(Nota({"repair", db, target}).status, 0);
+        EXPECT_NE(Nota({"repair", db, target, "--force"}).status, 0);
     }
     EXPECT_EQ(InodeOf(target), inode);
     EXPECT_EQ(ReadFileBytes(target), before);
     EXPECT_EQ(CountFiles(dir.Path(), "FIX"), 0);
-    EXPECT_EQ(Nota({"repair", db, target}).status, 0); // free again: replaced
+    EXPECT_EQ(Nota({"repair", db, target, "--force"}).status, 0); // free again: replaced
     EXPECT_NE(InodeOf(target), inode);
 }
 
@@ -392,12 +392,12 @@ TEST_F(FaultTest, KilledCompactionsAndRepairsLeaveAtMostOneWorkFile) {
     for (int stop = 1; stop <= 12; ++stop) {
         CKill kill(stop);
         Nota({"compact", db});
-        Nota({"repair", db, target});
+        Nota({"repair", db, target, "--force"});
     }
     EXPECT_LE(CountFiles(dir.Path(), "NOTA"), 1);
     EXPECT_LE(CountFiles(dir.Path(), "FIX"), 1);
     ASSERT_EQ(Nota({"compact", db}).status, 0);
-    ASSERT_EQ(Nota({"repair", db, target}).status, 0);
+    ASSERT_EQ(Nota({"repair", db, target, "--force"}).status, 0);
     EXPECT_EQ(CountFiles(dir.Path(), "NOTA"), 0);
     EXPECT_EQ(CountFiles(dir.Path(), "FIX"), 0);
 }

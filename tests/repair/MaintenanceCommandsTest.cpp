@@ -65,7 +65,7 @@ TEST_F(MaintenanceCommandsTest, CheckAndRepairReportTheOutcomeInTheExitStatus) {
     EXPECT_EQ(Capture([&] { return RunCheck({Target()}); }).status, 0);
 
     WriteFileBytes(Source(), {'n', 'o', 'p', 'e'});
-    Output fatal = Capture([&] { return RunRepair({Source(), Target()}); });
+    Output fatal = Capture([&] { return RunRepair({Source(), Target(), "--force"}); });
     std::string text = "FATAL ERROR: File does not contain a valid file signature. " + Source() +
                        " is not a valid Notarium data file.\n";
     EXPECT_EQ(fatal.status, 2);
