@@ -13,6 +13,8 @@ std::string_view CStoreTextReader::ReadText(const CTreeCtrl& tree, HTREEITEM h) 
     DWORD length = ReadTextStream(m_store, offset, m_buffer);
     const char* text = reinterpret_cast<const char*>(m_buffer.data());
     std::size_t n = length == 0 ? 0 : length - 1; // without the terminating NUL
+    if (n == 0)
+        return {}; // the buffer may have no bytes at all: memchr must not see its null pointer
     if (const void* nul = std::memchr(text, 0, n))
         n = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     return {text, n};
