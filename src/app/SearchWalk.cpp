@@ -40,8 +40,6 @@ template <bool Backward> HTREEITEM Walk(SearchContext& ctx, SEARCHWALK& walk) {
     walk.bEscaped = false;
     if (walk.hStart == walk.hStop)
         return nullptr;
-    TVITEM item;
-    item.mask = TVIF_TEXT;
     for (HTREEITEM h = walk.hStart; h;) {
         std::size_t tested = 0;
         if (!walk.bTitlesOnly) {
@@ -53,9 +51,7 @@ template <bool Backward> HTREEITEM Walk(SearchContext& ctx, SEARCHWALK& walk) {
                 return h;
             }
         }
-        item.hItem = h;
-        ctx.tree.GetItem(item);
-        if (PatternMatch m = ctx.pattern.Find(item.strText, Backward)) {
+        if (PatternMatch m = ctx.pattern.Find(ctx.tree.GetItemTitle(h), Backward)) {
             walk.nFoundPos = -1;
             walk.nFoundLength = m.nLength;
             return h;
