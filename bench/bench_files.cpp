@@ -6,8 +6,13 @@
 //   nota_bench_files items PATH COUNT        COUNT textlets of about 100 bytes each
 //   nota_bench_files memchr PATH             median of 5 memchr passes over PATH's bytes in
 //                                            memory, for a byte that is not in them
+//   nota_bench_files search PATH PATTERN     median of 5 searches for PATTERN over PATH's
+//                                            bytes in memory, with each kernel, with and
+//                                            without match case
 
 #include "BenchFiles.h"
+
+#include "app/PatternSearch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,9 +40,44 @@ int MakeTexts(const std::string& path, std::size_t count, std::size_t bytes) {
     return 0;
 }
 
-int Memchr(const std::string& path) {
+std::vector<char> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<char>((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+}
+
+int Search(const std::string& path, const std::string& pattern) {
+    std::vector<char> bytes = ReadAll(path);
+    const char* names[] = {"scalar", "sse2", "avx2"};
+    for (vscan::Kernel k : {vscan::Kernel::Scalar, vscan::Kernel::Sse2, vscan::Kernel::Avx2}) {
+        if (!vscan::Supported(k))
+            continue;
+        for (bool matchCase : {true, false}) {
+            CPatternSearch s;
+            s.UseKernel(k);
+            s.Init(pattern, matchCase);
+            std::vector<double> times;
+            std::ptrdiff_t hit = -1;
+            for (int run = 0; run < 6; ++run) {
+                auto t0 = std::chrono::steady_clock::now();
+                hit = s.FindForward(bytes.data(), bytes.size());
+                double t =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+                if (run > 0)
+                    times.push_back(t);
+            }
+            std::sort(times.begin(), times.end());
+            std::printf("%-6s %-13s median %.4f s, %.2f GB/s%s\n", names[static_cast<int>(k)],
+                        matchCase ? "match case" : "no match case", times[2],
+                        static_cast<double>(bytes.size()) / times[2] / 1e9,
+                        hit >= 0 ? " (found)" : "");
+        }
+    }
+    return 0;
+}
+
+int Memchr(const std::string& path) {
+    std::vector<char> bytes = ReadAll(path);
     std::vector<double> times;
     std::size_t hits = 0;
     for (int run = 0; run < 6; ++run) {
@@ -70,7 +110,9 @@ int main(int argc, char** argv) {
         return MakeTexts(argv[2], std::strtoul(argv[3], nullptr, 10), 100);
     if (what == "memchr" && argc == 3)
         return Memchr(argv[2]);
+    if (what == "search" && argc == 4)
+        return Search(argv[2], argv[3]);
     std::fprintf(stderr, "usage: nota_bench_files text PATH COUNT BYTES | items PATH COUNT | "
-                         "memchr PATH\n");
+                         "memchr PATH | search PATH PATTERN\n");
     return 2;
 }
