@@ -117,6 +117,11 @@ public:
     HTREEITEM InsertItem(const TVINSERTSTRUCT& ins);
     // As above, taking the title's bytes from ins.item.strText.
     HTREEITEM InsertItem(TVINSERTSTRUCT&& ins);
+    // As above, the title's bytes from title (ins.item.strText and TVIF_TEXT are not looked at):
+    // a loader that holds titles in its own buffer makes no string per item.
+    HTREEITEM InsertItem(const TVINSERTSTRUCT& ins, std::string_view title) {
+        return Insert(ins, title);
+    }
     HTREEITEM InsertItem(UINT mask, const std::string& text, int image, int selectedImage,
                          UINT state, UINT stateMask, LPARAM param, HTREEITEM hParent,
                          HTREEITEM hInsertAfter);

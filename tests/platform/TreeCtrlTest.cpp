@@ -218,6 +218,16 @@ TEST(TreeCtrlTest, TitlesKeepTheirBytesThroughRenamesAndAcrossArenaChunks) {
     EXPECT_EQ(tree.GetItemText(items[2]), "");
     EXPECT_EQ(tree.GetItemText(items[3]).substr(0, 5), "item ");
     EXPECT_EQ(tree.GetItemTitle(TVI_ROOT), "");
+    TVINSERTSTRUCT ins;
+    ins.hParent = tree.InsertItem("other", 4, 4);
+    tree.InsertItem("item 1", 8, 8, ins.hParent);
+    ins.hInsertAfter = TVI_SORT;
+    ins.item.mask = TVIF_PARAM;
+    ins.item.lParam = 77;
+    HTREEITEM viewed = tree.InsertItem(ins, std::string_view("item 0000000 from a view", 12));
+    EXPECT_EQ(tree.GetItemText(viewed), "item 0000000");
+    EXPECT_EQ(tree.GetItemData(viewed), 77u);
+    EXPECT_EQ(tree.GetIndexInParent(viewed), 0u);
 }
 
 TEST(TreeCtrlTest, DeletedFoldersGiveTheirItemsAndListsBackWithoutLeavingChildrenBehind) {
