@@ -1,6 +1,7 @@
 // Feeds arbitrary texts and patterns to the searches across items, as stored texts from any
-// file reach them: the byte search must agree with a plain scan, and a match found in stored
-// bytes must map into the shown text.
+// file reach them: the byte search must agree with a plain scan with every kernel this
+// processor runs (scalar and vector), and a match found in stored bytes must map into the
+// shown text.
 #include "app/PatternSearch.h"
 #include "app/StoredPattern.h"
 
@@ -45,10 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         while (!text.empty() && text.size() < 5000)
             text += text;
 
-    CPatternSearch search;
-    search.Init(pattern, matchCase);
-    if (search.Find(text, backward) != Scan(text, pattern, matchCase, backward))
-        __builtin_trap();
+    const std::ptrdiff_t want = Scan(text, pattern, matchCase, backward);
+    for (vscan::Kernel k : {vscan::Kernel::Scalar, vscan::Kernel::Sse2, vscan::Kernel::Avx2}) {
+        if (!vscan::Supported(k))
+            continue;
+        CPatternSearch search;
+        search.UseKernel(k);
+        search.Init(pattern, matchCase);
+        if (search.Find(text, backward) != want)
+            __builtin_trap();
+    }
 
     CStoredPattern stored;
     stored.Init(pattern, matchCase);

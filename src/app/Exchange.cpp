@@ -101,12 +101,57 @@ std::string FileNameFor(std::string_view title, std::string_view extension) {
     return name + std::string(extension);
 }
 
+namespace {
+
+// FNV-1a over the folded bytes, then mixed so that every bit reaches the low ones; never 0.
+std::uint64_t FoldedHash(const std::string& name) {
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (char ch : name) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + 32);
+        h = (h ^ c) * 0x100000001B3ull;
+    }
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h == 0 ? 1 : h;
+}
+
+} // namespace
+
 void CNameSet::Reserve(const std::string& name) {
-    m_taken[Fold(name)] = 1;
+    if ((m_nUsed + 1) * 2 > m_slots.size()) { // at most half full
+        std::vector<std::uint64_t> old(m_slots.empty() ? 16 : m_slots.size() * 2, 0);
+        old.swap(m_slots);
+        m_nUsed = 0;
+        for (std::uint64_t h : old)
+            if (h != 0) {
+                std::size_t i = h & (m_slots.size() - 1);
+                while (m_slots[i] != 0)
+                    i = (i + 1) & (m_slots.size() - 1);
+                m_slots[i] = h;
+                ++m_nUsed;
+            }
+    }
+    std::uint64_t h = FoldedHash(name);
+    std::size_t i = h & (m_slots.size() - 1);
+    for (; m_slots[i] != 0; i = (i + 1) & (m_slots.size() - 1))
+        if (m_slots[i] == h)
+            return;
+    m_slots[i] = h;
+    ++m_nUsed;
 }
 
 bool CNameSet::Has(const std::string& name) const {
-    return m_taken.count(Fold(name)) != 0;
+    if (m_slots.empty())
+        return false;
+    std::uint64_t h = FoldedHash(name);
+    for (std::size_t i = h & (m_slots.size() - 1); m_slots[i] != 0;
+         i = (i + 1) & (m_slots.size() - 1))
+        if (m_slots[i] == h)
+            return true;
+    return false;
 }
 
 std::string CNameSet::Take(std::string_view title, std::string_view extension) {

@@ -73,6 +73,9 @@ std::string FileNameFor(std::string_view title, std::string_view extension);
 // Sibling names: the first free one of name, "name (2)", "name (3)", ... before the
 // extension, compared without regard to ASCII case (so the export survives a file system
 // that folds case).
+// A taken name is kept as a 64-bit hash of its folded bytes, 16 bytes a name at most, so that
+// a folder of a million items costs little; two different names that share a hash (about one
+// pair in 10^19) only make the later one take a number it did not need.
 class CNameSet {
 public:
     // Marks a name as taken.
@@ -81,7 +84,8 @@ public:
     std::string Take(std::string_view title, std::string_view extension);
 
 private:
-    std::map<std::string, int> m_taken; // folded name -> 1
+    std::vector<std::uint64_t> m_slots; // open addressing; 0 is a free slot
+    std::size_t m_nUsed = 0;
     bool Has(const std::string& name) const;
 };
 

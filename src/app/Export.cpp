@@ -35,15 +35,25 @@ std::vector<HTREEITEM> ChildrenOf(const CTreeCtrl& tree, HTREEITEM h) {
     return out;
 }
 
+// Items in the subtrees, walked without a list of them.
 std::uint64_t CountSubtrees(const CTreeCtrl& tree, const std::vector<HTREEITEM>& tops) {
     std::uint64_t n = 0;
-    std::vector<HTREEITEM> work(tops.begin(), tops.end());
-    while (!work.empty()) {
-        HTREEITEM h = work.back();
-        work.pop_back();
+    for (HTREEITEM top : tops) {
         ++n;
-        for (HTREEITEM c = tree.GetChildItem(h); c; c = tree.GetNextSiblingItem(c))
-            work.push_back(c);
+        for (HTREEITEM h = tree.GetChildItem(top); h;) {
+            ++n;
+            if (HTREEITEM child = tree.GetChildItem(h)) {
+                h = child;
+                continue;
+            }
+            while (h && !tree.GetNextSiblingItem(h)) {
+                h = tree.GetParentItem(h);
+                if (h == top)
+                    h = nullptr;
+            }
+            if (h)
+                h = tree.GetNextSiblingItem(h);
+        }
     }
     return n;
 }
@@ -97,29 +107,33 @@ public:
         m_root = dirtree::CHandle(::dup(root.Get()));
         if (!m_root.IsOpen())
             return errno;
-        m_stack.push_back({std::move(root), "", topPath, {}, top, 0, 0, 0});
+        m_stack.push_back({std::move(root), "", topPath, {}, top, 0, 0, 0, nullptr});
         if (int err =
                 dirtree::Identify(m_stack.back().dir, m_stack.back().device, m_stack.back().inode))
             return err;
         m_stack.back().names.Reserve(kManifestName);
         m_stack.back().names.Reserve(kFolderTextName);
+        if (int err = dirtree::CreateNewFile(m_root, kManifestName, m_manifestFile))
+            return err;
         if (hTextOf)
             if (int err = WriteFolderText(hTextOf, topPath))
                 return err;
         while (!m_stack.empty()) {
             Frame& f = m_stack.back();
-            if (f.pos == f.items.size()) {
+            HTREEITEM h = f.pos < f.items.size() ? f.items[f.pos++] : f.next;
+            if (!h) {
                 if (int err = dirtree::PopLevel(m_stack))
                     return err;
                 continue;
             }
-            HTREEITEM h = f.items[f.pos++];
+            if (h == f.next)
+                f.next = m_tree.GetNextSiblingItem(h);
             if (int err = WriteItem(h))
                 return err;
             if (!m_steps.Step())
                 return -1;
         }
-        return dirtree::WriteNewFile(m_root, kManifestName, m_manifest);
+        return FlushManifest();
     }
 
 private:
@@ -128,9 +142,10 @@ private:
         std::string rel;  // entry path of the directory ("" at the top)
         std::string path; // item path of its folder
         CNameSet names;
-        std::vector<HTREEITEM> items;
+        std::vector<HTREEITEM> items; // the top's items, then
         std::size_t pos;
         std::uint64_t device, inode;
+        HTREEITEM next; // a folder's children, one after another without a list
     };
 
     CNotariumDoc& m_doc;
@@ -138,8 +153,19 @@ private:
     Report& m_report;
     CSteps& m_steps;
     std::vector<Frame> m_stack;
+    // The manifest goes to its file as it grows, so that it costs the same at any size.
+    static constexpr std::size_t kManifestChunk = 256u << 10;
     std::string m_manifest = std::string(kManifestHeader) + "\n# kind\tentry\ttext\ttitle\tpath\n";
+    dirtree::CHandle m_manifestFile;
+    int m_manifestError = 0; // errno of a failed write, reported when the export ends
     dirtree::CHandle m_root;
+
+    int FlushManifest() {
+        if (m_manifestError == 0)
+            m_manifestError = dirtree::WriteAll(m_manifestFile, m_manifest);
+        m_manifest.clear();
+        return m_manifestError;
+    }
 
     void AddLine(ManifestEntry::Kind kind, const std::string& entry, const TextForm& form,
                  const std::string& title, const std::string& path) {
@@ -150,6 +176,8 @@ private:
         e.title = title;
         e.path = path;
         m_manifest += ManifestLine(e);
+        if (m_manifest.size() >= kManifestChunk)
+            FlushManifest();
     }
 
     int WriteFolderText(HTREEITEM h, const std::string& path) {
@@ -198,7 +226,8 @@ private:
         std::uint64_t device = 0, inode = 0;
         if (int err = dirtree::Identify(sub, device, inode))
             return err;
-        m_stack.push_back({std::move(sub), rel, path, {}, ChildrenOf(m_tree, h), 0, device, inode});
+        m_stack.push_back(
+            {std::move(sub), rel, path, {}, {}, 0, device, inode, m_tree.GetChildItem(h)});
         dirtree::CloseFarLevel(m_stack);
         m_stack.back().names.Reserve(kFolderTextName);
         return WriteFolderText(h, path);

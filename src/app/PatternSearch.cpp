@@ -222,13 +222,51 @@ void CPatternSearch::Init(std::string_view pattern, bool matchCase) {
     if (!matchCase)
         for (char& c : m_pattern)
             c = static_cast<char>(FoldAscii(static_cast<Byte>(c)));
+    m_anchors = vscan::Pattern{};
+    m_anchors.m = m;
+    m_anchors.matchCase = matchCase;
+    if (m > 0) {
+        m_anchors.p = reinterpret_cast<const Byte*>(m_pattern.data());
+        vscan::ChooseAnchors(m_anchors);
+        m_anchors.p = nullptr;
+    }
 }
 
 std::ptrdiff_t CPatternSearch::FindForward(const char* text, std::size_t n) const {
     const auto* t = reinterpret_cast<const Byte*>(text);
+    const std::size_t m = m_pattern.size();
+    if (m_kernel == vscan::Kernel::Scalar || m == 0 || n < m || (m == 1 && m_bMatchCase))
+        return ScalarForward(t, n);
+    vscan::Pattern pat = m_anchors;
+    pat.p = reinterpret_cast<const Byte*>(m_pattern.data());
+    std::size_t next = 0;
+    std::ptrdiff_t hit = vscan::Forward(m_kernel, pat, t, n, next);
+    if (hit >= 0 || next > n - m)
+        return hit;
+    std::ptrdiff_t rest = ScalarForward(t + next, n - next);
+    return rest < 0 ? -1 : rest + static_cast<std::ptrdiff_t>(next);
+}
+
+std::ptrdiff_t CPatternSearch::FindBackward(const char* text, std::size_t n) const {
+    const auto* t = reinterpret_cast<const Byte*>(text);
+    const std::size_t m = m_pattern.size();
+    if (m_kernel == vscan::Kernel::Scalar || m == 0 || n < m)
+        return ScalarBackward(t, n);
+    vscan::Pattern pat = m_anchors;
+    pat.p = reinterpret_cast<const Byte*>(m_pattern.data());
+    std::size_t lowest = 0;
+    std::ptrdiff_t hit = vscan::Backward(m_kernel, pat, t, n, lowest);
+    if (hit >= 0 || lowest == 0)
+        return hit;
+    return ScalarBackward(t, lowest + m - 1); // the windows that start below lowest
+}
+
+std::ptrdiff_t CPatternSearch::ScalarForward(const Byte* t, std::size_t n) const {
     const auto* p = reinterpret_cast<const Byte*>(m_pattern.data());
     const std::size_t m = m_pattern.size();
-    if (m == 1 && m_bMatchCase && n > 0) {
+    if (m == 1 && m_bMatchCase) {
+        if (n == 0)
+            return -1;
         const void* hit = std::memchr(t, p[0], n);
         return hit ? static_cast<const Byte*>(hit) - t : -1;
     }
@@ -239,8 +277,7 @@ std::ptrdiff_t CPatternSearch::FindForward(const char* text, std::size_t n) cons
                         : Forward<Folded>(t, n, p, m, m_forward.data());
 }
 
-std::ptrdiff_t CPatternSearch::FindBackward(const char* text, std::size_t n) const {
-    const auto* t = reinterpret_cast<const Byte*>(text);
+std::ptrdiff_t CPatternSearch::ScalarBackward(const Byte* t, std::size_t n) const {
     const auto* p = reinterpret_cast<const Byte*>(m_pattern.data());
     const std::size_t m = m_pattern.size();
     if (!m_pairBackward.empty())

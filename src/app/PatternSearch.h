@@ -6,8 +6,15 @@
 // case only the ASCII letters a to z fold; every other byte, 0x80 to 0xFF included, compares
 // exactly.
 //
+// Where the processor has vectors (SSE2 on every x86-64, AVX2 where it has it) a vector filter
+// (app/VectorScan) runs first and the scalar search above finishes the few window starts at the
+// text's end that a whole vector does not cover; texts shorter than a vector go to the scalar
+// search alone. Every kernel finds exactly what the scalar one finds.
+//
 // Needs nothing but the pattern; never reads outside [text, text + n). Both directions are
 // ready after Init, whatever direction a caller searches in.
+
+#include "app/VectorScan.h"
 
 #include <array>
 #include <cstddef>
@@ -33,8 +40,15 @@ public:
     std::size_t Length() const { return m_pattern.size(); }
     bool MatchCase() const { return m_bMatchCase; }
 
+    // The kernel the searches use: vscan::Best() unless set. k must be vscan::Supported; tests
+    // and the fuzz target compare the kernels with it. Kept across Init.
+    void UseKernel(vscan::Kernel k) { m_kernel = k; }
+    vscan::Kernel Kernel() const { return m_kernel; }
+
 private:
-    std::string m_pattern; // folded to upper case without match case
+    vscan::Kernel m_kernel = vscan::Best();
+    vscan::Pattern m_anchors; // its p is set at each search (the object may be copied)
+    std::string m_pattern;    // folded to upper case without match case
     bool m_bMatchCase = true;
     // Bad-character shifts by unsigned byte value. Forward: distance from the byte's
     // rightmost place in the pattern to the pattern's end; backward: the byte's leftmost
@@ -47,4 +61,6 @@ private:
     std::vector<std::uint8_t> m_pairBackward;
 
     void InitPairs();
+    std::ptrdiff_t ScalarForward(const unsigned char* t, std::size_t n) const;
+    std::ptrdiff_t ScalarBackward(const unsigned char* t, std::size_t n) const;
 };

@@ -13,6 +13,8 @@ std::string_view CStoreTextReader::ReadText(const CTreeCtrl& tree, HTREEITEM h) 
     DWORD length = ReadTextStream(m_store, offset, m_buffer);
     const char* text = reinterpret_cast<const char*>(m_buffer.data());
     std::size_t n = length == 0 ? 0 : length - 1; // without the terminating NUL
+    if (n == 0)
+        return {}; // the buffer may have no bytes at all: memchr must not see its null pointer
     if (const void* nul = std::memchr(text, 0, n))
         n = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     return {text, n};
@@ -38,8 +40,6 @@ template <bool Backward> HTREEITEM Walk(SearchContext& ctx, SEARCHWALK& walk) {
     walk.bEscaped = false;
     if (walk.hStart == walk.hStop)
         return nullptr;
-    TVITEM item;
-    item.mask = TVIF_TEXT;
     for (HTREEITEM h = walk.hStart; h;) {
         std::size_t tested = 0;
         if (!walk.bTitlesOnly) {
@@ -51,9 +51,7 @@ template <bool Backward> HTREEITEM Walk(SearchContext& ctx, SEARCHWALK& walk) {
                 return h;
             }
         }
-        item.hItem = h;
-        ctx.tree.GetItem(item);
-        if (PatternMatch m = ctx.pattern.Find(item.strText, Backward)) {
+        if (PatternMatch m = ctx.pattern.Find(ctx.tree.GetItemTitle(h), Backward)) {
             walk.nFoundPos = -1;
             walk.nFoundLength = m.nLength;
             return h;

@@ -182,22 +182,32 @@ int MakeSubdir(const CHandle& dir, const std::string& name, CHandle& sub) {
     return OpenSubdir(dir, name, sub);
 }
 
-int WriteNewFile(const CHandle& dir, const std::string& name, const std::string& bytes) {
+int CreateNewFile(const CHandle& dir, const std::string& name, CHandle& file) {
     int fd = ::openat(dir.Get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       0666);
     if (fd < 0)
         return errno;
-    CHandle file(fd);
+    file = CHandle(fd);
+    return 0;
+}
+
+int WriteAll(const CHandle& file, std::string_view bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return errno;
         done += static_cast<std::size_t>(n);
     }
-    file.Reset();
     return 0;
+}
+
+int WriteNewFile(const CHandle& dir, const std::string& name, const std::string& bytes) {
+    CHandle file;
+    if (int err = CreateNewFile(dir, name, file))
+        return err;
+    return WriteAll(file, bytes);
 }
 
 int RemoveAll(const CHandle& dir, const std::string& name) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dirtree {
@@ -87,6 +88,11 @@ template <typename Level> int PopLevel(std::vector<Level>& stack) {
 
 // Creates the directory `name` in dir and opens it. Returns errno (EEXIST when it exists).
 int MakeSubdir(const CHandle& dir, const std::string& name, CHandle& sub);
+// A new file `name` in dir (never one that exists, never through a link), open for writing;
+// returns errno.
+int CreateNewFile(const CHandle& dir, const std::string& name, CHandle& file);
+// All of bytes to file, retrying short writes; returns errno.
+int WriteAll(const CHandle& file, std::string_view bytes);
 // Creates the new file `name` in dir with the bytes. Returns errno (EEXIST when it exists).
 int WriteNewFile(const CHandle& dir, const std::string& name, const std::string& bytes);
 // Removes `name` in dir with everything in it, never following links. Returns errno.

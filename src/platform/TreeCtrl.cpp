@@ -1,80 +1,54 @@
 #include "platform/TreeCtrl.h"
 
 #include "platform/Encoding.h"
+#include "platform/TreeArena.h"
 
 #include <algorithm>
-#include <new>
-#include <sys/mman.h>
+#include <type_traits>
+#include <unordered_set>
 
+// An item: trivially destructible, so the arena drops items without visiting them.
 struct CTreeNode {
-    std::string text;
+    const char* text = nullptr; // the title's bytes, in the title arena
     LPARAM param = 0;
     CTreeNode* parent = nullptr; // the invisible root for top-level items
-    std::vector<CTreeNode*> children;
+    std::uint32_t textLength = 0;
+    std::uint32_t list = 0; // slot of the children's list, 0 for none
     int image = 0;
     int selectedImage = 0;
     UINT state = 0;
-    std::uint32_t index = 0;       // position among the parent's children
-    std::uint32_t pendingFrom = 0; // children from here on were sort-inserted and await merging
+    std::uint32_t index = 0; // position among the parent's children
+
+    std::string_view Title() const { return {text, textLength}; }
 };
+static_assert(std::is_trivially_destructible_v<CTreeNode>);
 
-// Items are many and small: they live in chunks, and freed ones are reused. Chunks grow to
-// 2 MiB, which the system may back with huge pages (fewer page faults for big trees).
-struct CTreeCtrl::CNodePool {
-    static constexpr std::size_t kSmallChunk = 1024;
-    static constexpr std::size_t kHugeBytes = 2u << 20;
-    struct Chunk {
-        void* memory;
-        std::size_t bytes;
-    };
-    std::vector<Chunk> chunks;
-    std::size_t capacity = 0; // nodes in the newest chunk
-    std::size_t used = 0;
-    void* freeList = nullptr;
-
-    ~CNodePool() {
-        for (const Chunk& c : chunks)
-            ::munmap(c.memory, c.bytes);
-    }
-    void Grow() {
-        bool huge = chunks.size() >= 4;
-        std::size_t bytes = huge ? kHugeBytes : kSmallChunk * sizeof(CTreeNode);
-        void* memory =
-            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
-            throw std::bad_alloc();
-        if (huge)
-            ::madvise(memory, bytes, MADV_HUGEPAGE);
-        chunks.push_back({memory, bytes});
-        capacity = bytes / sizeof(CTreeNode);
-        used = 0;
-    }
+struct CTreeCtrl::CArena {
+    treearena::CRecords nodes{sizeof(CTreeNode)};
+    treearena::CBytes titles;
 #if defined(__SANITIZE_ADDRESS__)
     // Under the address sanitizer every item is its own allocation, so that a handle used
-    // after its item was deleted is caught.
+    // after its item was deleted is caught; the items still alive are freed with the arena.
+    std::unordered_set<CTreeNode*> live;
+    ~CArena() {
+        for (CTreeNode* n : live)
+            delete n;
+    }
     CTreeNode* New() {
-        return new CTreeNode();
+        auto* node = new CTreeNode();
+        live.insert(node);
+        return node;
     }
     void Delete(CTreeNode* node) {
+        live.erase(node);
         delete node;
     }
 #else
     CTreeNode* New() {
-        void* p;
-        if (freeList) {
-            p = freeList;
-            freeList = *static_cast<void**>(p);
-        } else {
-            if (used == capacity)
-                Grow();
-            p = static_cast<std::byte*>(chunks.back().memory) + used++ * sizeof(CTreeNode);
-        }
-        return new (p) CTreeNode();
+        return new (nodes.New()) CTreeNode();
     }
     void Delete(CTreeNode* node) {
-        node->~CTreeNode();
-        *reinterpret_cast<void**>(node) = freeList;
-        freeList = node;
+        nodes.Delete(node);
     }
 #endif
 };
@@ -82,64 +56,101 @@ struct CTreeCtrl::CNodePool {
 namespace {
 
 bool TitleLess(const CTreeNode* a, const CTreeNode* b) {
-    return enc::CompareTitles(a->text, b->text) < 0;
+    return enc::CompareTitles(a->Title(), b->Title()) < 0;
 }
 
-void Reindex(CTreeNode* parent, std::size_t from) {
-    for (std::size_t i = from; i < parent->children.size(); ++i)
-        parent->children[i]->index = static_cast<std::uint32_t>(i);
-}
-
-UINT CountSubtree(const CTreeNode* node) {
-    UINT n = 1;
-    std::vector<const CTreeNode*> stack{node};
-    while (!stack.empty()) {
-        const CTreeNode* top = stack.back();
-        stack.pop_back();
-        for (const CTreeNode* c : top->children) {
-            ++n;
-            stack.push_back(c);
-        }
-    }
-    return n;
+void Reindex(std::vector<CTreeNode*>& kids, std::size_t from) {
+    for (std::size_t i = from; i < kids.size(); ++i)
+        kids[i]->index = static_cast<std::uint32_t>(i);
 }
 
 } // namespace
 
-CTreeCtrl::CTreeCtrl()
-    : m_pool(std::make_unique<CNodePool>()), m_root(std::make_unique<CTreeNode>()) {}
-
-CTreeCtrl::~CTreeCtrl() {
-    for (CTreeNode* c : m_root->children)
-        DestroySubtree(c);
+CTreeCtrl::CTreeCtrl() {
+    Clear();
 }
 
-// Destroys a subtree without recursion, so a deep tree cannot exhaust the stack.
-void CTreeCtrl::DestroySubtree(CTreeNode* node) {
+CTreeCtrl::~CTreeCtrl() = default;
+
+void CTreeCtrl::Clear() {
+    m_arena.reset(); // drops every item and title at once
+    m_arena = std::make_unique<CArena>();
+    m_lists.clear();
+    m_lists.emplace_back(); // slot 0: no list
+    m_freeLists.clear();
+    m_root = m_arena->New();
+    m_root->text = m_arena->titles.Store({});
+}
+
+CTreeNode* CTreeCtrl::NodeOf(HTREEITEM h) const {
+    return (h == nullptr || h == TVI_ROOT) ? m_root : h;
+}
+
+std::vector<CTreeNode*>& CTreeCtrl::KidsOf(const CTreeNode* node) const {
+    return m_lists[node->list].nodes; // slot 0 stays empty
+}
+
+std::vector<CTreeNode*>& CTreeCtrl::MakeKids(CTreeNode* node) {
+    if (node->list == 0) {
+        if (!m_freeLists.empty()) {
+            node->list = m_freeLists.back();
+            m_freeLists.pop_back();
+        } else {
+            node->list = static_cast<std::uint32_t>(m_lists.size());
+            m_lists.emplace_back();
+        }
+    }
+    return m_lists[node->list].nodes;
+}
+
+void CTreeCtrl::SetTitle(CTreeNode* node, std::string_view text) {
+    if (node->text && text.size() <= node->textLength) {
+        std::copy(text.begin(), text.end(), const_cast<char*>(node->text)); // fits in place
+    } else {
+        node->text = m_arena->titles.Store(text);
+    }
+    node->textLength = static_cast<std::uint32_t>(text.size());
+}
+
+// Gives back the items of a subtree, and the lists of its parents, without recursion.
+// Returns the number of items.
+UINT CTreeCtrl::DestroySubtree(CTreeNode* node) {
+    UINT count = 0;
     std::vector<CTreeNode*> stack{node};
     while (!stack.empty()) {
         CTreeNode* top = stack.back();
         stack.pop_back();
-        stack.insert(stack.end(), top->children.begin(), top->children.end());
-        m_pool->Delete(top);
+        if (top->list != 0) {
+            CKidList& list = m_lists[top->list];
+            stack.insert(stack.end(), list.nodes.begin(), list.nodes.end());
+            std::vector<CTreeNode*>().swap(list.nodes);
+            list.pendingFrom = 0;
+            m_freeLists.push_back(top->list);
+        }
+        m_arena->Delete(top);
+        ++count;
     }
+    return count;
 }
 
-CTreeNode* CTreeCtrl::NodeOf(HTREEITEM h) const {
-    return (h == nullptr || h == TVI_ROOT) ? m_root.get() : h;
-}
-
+// One pass over the items appended by sorted insertion: they stay where they are as long as
+// each is in order after the one before it; from the first that is not, the rest are sorted
+// stably and merged in (an earlier item comes first among equal titles).
 void CTreeCtrl::Normalize(CTreeNode* parent) const {
-    auto& kids = parent->children;
-    if (parent->pendingFrom >= kids.size()) {
-        parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
+    if (parent->list == 0)
         return;
+    CKidList& list = m_lists[parent->list];
+    auto& kids = list.nodes;
+    std::size_t i = std::max<std::size_t>(list.pendingFrom, 1);
+    while (i < kids.size() && !TitleLess(kids[i], kids[i - 1]))
+        ++i;
+    if (i < kids.size()) {
+        auto mid = kids.begin() + static_cast<std::ptrdiff_t>(i);
+        std::stable_sort(mid, kids.end(), TitleLess);
+        std::inplace_merge(kids.begin(), mid, kids.end(), TitleLess);
+        Reindex(kids, 0);
     }
-    auto mid = kids.begin() + static_cast<std::ptrdiff_t>(parent->pendingFrom);
-    std::stable_sort(mid, kids.end(), TitleLess);
-    std::inplace_merge(kids.begin(), mid, kids.end(), TitleLess);
-    Reindex(parent, 0);
-    parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
+    list.pendingFrom = static_cast<std::uint32_t>(kids.size());
 }
 
 template <typename F> void CTreeCtrl::Notify(F&& f) {
@@ -157,18 +168,20 @@ template <typename F> void CTreeCtrl::NotifyItem(F&& f) {
 }
 
 HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
-    return Insert(ins, (ins.item.mask & TVIF_TEXT) ? std::string(ins.item.strText) : std::string());
+    return Insert(ins, (ins.item.mask & TVIF_TEXT) ? std::string_view(ins.item.strText)
+                                                   : std::string_view());
 }
 
 HTREEITEM CTreeCtrl::InsertItem(TVINSERTSTRUCT&& ins) {
-    return Insert(ins, (ins.item.mask & TVIF_TEXT) ? std::move(ins.item.strText) : std::string());
+    return InsertItem(static_cast<const TVINSERTSTRUCT&>(ins));
 }
 
-HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string&& text) {
+HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string_view text) {
     CTreeNode* parent = NodeOf(ins.hParent);
-    CTreeNode* node = m_pool->New();
+    CTreeNode* node = m_arena->New();
     const TVITEM& it = ins.item;
-    node->text = std::move(text);
+    node->text = m_arena->titles.Store(text);
+    node->textLength = static_cast<std::uint32_t>(text.size());
     if (it.mask & TVIF_IMAGE)
         node->image = it.iImage;
     if (it.mask & TVIF_SELECTEDIMAGE)
@@ -178,19 +191,11 @@ HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string&& text) {
     if (it.mask & TVIF_STATE)
         node->state = (it.state & it.stateMask) & ~TVIS_SELECTED;
     node->parent = parent;
-    CTreeNode* raw = node;
-    auto& kids = parent->children;
     HTREEITEM after = ins.hInsertAfter;
-
-    bool clean = parent->pendingFrom >= kids.size();
-    if (after == TVI_SORT && clean &&
-        (kids.empty() || enc::CompareTitles(kids.back()->text, raw->text) <= 0)) {
-        after = TVI_LAST; // lands at the end: the common case
-    }
+    auto& kids = MakeKids(parent);
     if (after == TVI_SORT) {
-        if (clean)
-            parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
-        raw->index = static_cast<std::uint32_t>(kids.size());
+        // Checked in one pass with its neighbours at the next look at the list.
+        node->index = static_cast<std::uint32_t>(kids.size());
         kids.push_back(node);
     } else {
         Normalize(parent);
@@ -200,12 +205,12 @@ HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string&& text) {
         else if (after != TVI_LAST && after != nullptr && after->parent == parent)
             pos = after->index + 1;
         kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), node);
-        Reindex(parent, pos);
-        parent->pendingFrom = static_cast<std::uint32_t>(kids.size());
+        Reindex(kids, pos);
+        m_lists[parent->list].pendingFrom = static_cast<std::uint32_t>(kids.size());
     }
     ++m_nCount;
-    NotifyItem([raw](ITreeObserver* o) { o->OnItemInserted(raw); });
-    return raw;
+    NotifyItem([node](ITreeObserver* o) { o->OnItemInserted(node); });
+    return node;
 }
 
 HTREEITEM CTreeCtrl::InsertItem(UINT mask, const std::string& text, int image, int selectedImage,
@@ -240,11 +245,11 @@ bool CTreeCtrl::IsInSubtree(CTreeNode* node, CTreeNode* top) const {
 HTREEITEM CTreeCtrl::SuccessorAfterDelete(CTreeNode* node) const {
     CTreeNode* parent = node->parent;
     Normalize(parent);
-    if (node->index + 1 < parent->children.size())
-        return parent->children[node->index + 1];
+    if (node->index + 1 < KidsOf(parent).size())
+        return KidsOf(parent)[node->index + 1];
     if (node->index > 0)
-        return parent->children[node->index - 1];
-    return parent == m_root.get() ? nullptr : parent;
+        return KidsOf(parent)[node->index - 1];
+    return parent == m_root ? nullptr : parent;
 }
 
 bool CTreeCtrl::DeleteItem(HTREEITEM hItem) {
@@ -264,12 +269,12 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem) {
     NotifyItem([node](ITreeObserver* o) { o->OnItemDeleting(node); });
     Normalize(parent);
     std::size_t pos = node->index;
-    parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(pos));
-    Reindex(parent, pos);
-    parent->pendingFrom = static_cast<std::uint32_t>(parent->children.size());
-    m_nCount -= CountSubtree(node);
-    DestroySubtree(node);
-    HTREEITEM hParent = parent == m_root.get() ? nullptr : parent;
+    auto& kids = KidsOf(parent);
+    kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(pos));
+    Reindex(kids, pos);
+    m_lists[parent->list].pendingFrom = static_cast<std::uint32_t>(kids.size());
+    m_nCount -= DestroySubtree(node);
+    HTREEITEM hParent = parent == m_root ? nullptr : parent;
     NotifyItem([hParent](ITreeObserver* o) { o->OnItemDeleted(hParent); });
     if (caretInside) {
         m_hCaret = newCaret;
@@ -286,12 +291,7 @@ bool CTreeCtrl::DeleteAllItems() {
         Notify([](ITreeObserver* o) { o->OnSelChanging(nullptr, nullptr); });
     m_hCaret = nullptr;
     m_hDropHilite = nullptr;
-    auto kids = std::move(m_root->children);
-    m_root->children.clear();
-    m_root->pendingFrom = 0;
-    for (CTreeNode* c : kids)
-        DestroySubtree(c);
-    m_pool = std::make_unique<CNodePool>(); // an empty tree gives its memory back
+    Clear(); // no item is visited: the arena goes whole, an empty tree gives its memory back
     m_nCount = 0;
     if (m_nLock > 0)
         m_bResetPending = true;
@@ -303,9 +303,9 @@ bool CTreeCtrl::DeleteAllItems() {
 }
 
 CTreeNode* CTreeCtrl::LastVisibleIn(CTreeNode* node) const {
-    while ((node->state & TVIS_EXPANDED) && !node->children.empty()) {
+    while ((node->state & TVIS_EXPANDED) && !KidsOf(node).empty()) {
         Normalize(node);
-        node = node->children.back();
+        node = KidsOf(node).back();
     }
     return node;
 }
@@ -314,15 +314,15 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
     switch (code) {
     case TVGN_ROOT:
     case TVGN_FIRSTVISIBLE:
-        Normalize(m_root.get());
-        return m_root->children.empty() ? nullptr : m_root->children.front();
+        Normalize(m_root);
+        return KidsOf(m_root).empty() ? nullptr : KidsOf(m_root).front();
     case TVGN_CARET:
         return m_hCaret;
     case TVGN_DROPHILITE:
         return m_hDropHilite;
     case TVGN_LASTVISIBLE:
-        Normalize(m_root.get());
-        return m_root->children.empty() ? nullptr : LastVisibleIn(m_root->children.back());
+        Normalize(m_root);
+        return KidsOf(m_root).empty() ? nullptr : LastVisibleIn(KidsOf(m_root).back());
     default:
         break;
     }
@@ -333,33 +333,32 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
     switch (code) {
     case TVGN_NEXT:
         Normalize(parent);
-        return node->index + 1 < parent->children.size() ? parent->children[node->index + 1]
-                                                         : nullptr;
+        return node->index + 1 < KidsOf(parent).size() ? KidsOf(parent)[node->index + 1] : nullptr;
     case TVGN_PREVIOUS:
         Normalize(parent);
-        return node->index > 0 ? parent->children[node->index - 1] : nullptr;
+        return node->index > 0 ? KidsOf(parent)[node->index - 1] : nullptr;
     case TVGN_PARENT:
-        return parent == m_root.get() ? nullptr : parent;
+        return parent == m_root ? nullptr : parent;
     case TVGN_CHILD:
         Normalize(node);
-        return node->children.empty() ? nullptr : node->children.front();
+        return KidsOf(node).empty() ? nullptr : KidsOf(node).front();
     case TVGN_NEXTVISIBLE: {
-        if ((node->state & TVIS_EXPANDED) && !node->children.empty()) {
+        if ((node->state & TVIS_EXPANDED) && !KidsOf(node).empty()) {
             Normalize(node);
-            return node->children.front();
+            return KidsOf(node).front();
         }
-        for (CTreeNode* n = node; n != m_root.get(); n = n->parent) {
+        for (CTreeNode* n = node; n != m_root; n = n->parent) {
             Normalize(n->parent);
-            if (n->index + 1 < n->parent->children.size())
-                return n->parent->children[n->index + 1];
+            if (n->index + 1 < KidsOf(n->parent).size())
+                return KidsOf(n->parent)[n->index + 1];
         }
         return nullptr;
     }
     case TVGN_PREVIOUSVISIBLE:
         Normalize(parent);
         if (node->index > 0)
-            return LastVisibleIn(parent->children[node->index - 1]);
-        return parent == m_root.get() ? nullptr : parent;
+            return LastVisibleIn(KidsOf(parent)[node->index - 1]);
+        return parent == m_root ? nullptr : parent;
     default:
         return nullptr;
     }
@@ -372,8 +371,8 @@ bool CTreeCtrl::GetItem(TVITEM& item) const {
     if (item.mask & TVIF_TEXT)
         item.strText =
             item.cchTextMax > 0
-                ? enc::CutToBytes(node->text, static_cast<std::size_t>(item.cchTextMax - 1))
-                : node->text;
+                ? enc::CutToBytes(node->Title(), static_cast<std::size_t>(item.cchTextMax - 1))
+                : std::string(node->Title());
     if (item.mask & TVIF_IMAGE)
         item.iImage = node->image;
     if (item.mask & TVIF_SELECTEDIMAGE)
@@ -383,7 +382,7 @@ bool CTreeCtrl::GetItem(TVITEM& item) const {
     if (item.mask & TVIF_STATE)
         item.state = node->state & item.stateMask;
     if (item.mask & TVIF_CHILDREN)
-        item.cChildren = node->children.empty() ? 0 : 1;
+        item.cChildren = KidsOf(node).empty() ? 0 : 1;
     return true;
 }
 
@@ -392,7 +391,7 @@ bool CTreeCtrl::SetItem(const TVITEM& item) {
     if (node == nullptr || node == TVI_ROOT)
         return false;
     if (item.mask & TVIF_TEXT)
-        node->text = item.strText;
+        SetTitle(node, item.strText);
     if (item.mask & TVIF_IMAGE)
         node->image = item.iImage;
     if (item.mask & TVIF_SELECTEDIMAGE)
@@ -410,7 +409,11 @@ bool CTreeCtrl::SetItem(const TVITEM& item) {
 
 std::string CTreeCtrl::GetItemText(HTREEITEM h) const {
     CTreeNode* node = NodeOf(h);
-    return node == m_root.get() ? std::string() : node->text;
+    return std::string(node->Title()); // the root's title is empty
+}
+
+std::string_view CTreeCtrl::GetItemTitle(HTREEITEM h) const {
+    return NodeOf(h)->Title();
 }
 
 bool CTreeCtrl::SetItemText(HTREEITEM h, const std::string& text) {
@@ -464,17 +467,17 @@ bool CTreeCtrl::SetItemState(HTREEITEM h, UINT state, UINT stateMask) {
 }
 
 bool CTreeCtrl::ItemHasChildren(HTREEITEM h) const {
-    return !NodeOf(h)->children.empty();
+    return !KidsOf(NodeOf(h)).empty();
 }
 
 std::size_t CTreeCtrl::GetChildCount(HTREEITEM h) const {
-    return NodeOf(h)->children.size();
+    return KidsOf(NodeOf(h)).size();
 }
 
 HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM h, std::size_t index) const {
     CTreeNode* node = NodeOf(h);
     Normalize(node);
-    return index < node->children.size() ? node->children[index] : nullptr;
+    return index < KidsOf(node).size() ? KidsOf(node)[index] : nullptr;
 }
 
 std::size_t CTreeCtrl::GetIndexInParent(HTREEITEM h) const {
@@ -486,14 +489,14 @@ std::size_t CTreeCtrl::GetIndexInParent(HTREEITEM h) const {
 
 std::size_t CTreeCtrl::GetDepth(HTREEITEM h) const {
     std::size_t depth = 0;
-    for (CTreeNode* n = NodeOf(h); n->parent && n->parent != m_root.get(); n = n->parent)
+    for (CTreeNode* n = NodeOf(h); n->parent && n->parent != m_root; n = n->parent)
         ++depth;
     return depth;
 }
 
 void CTreeCtrl::EnsureVisible(CTreeNode* node) {
     std::vector<CTreeNode*> ancestors;
-    for (CTreeNode* n = node->parent; n && n != m_root.get(); n = n->parent)
+    for (CTreeNode* n = node->parent; n && n != m_root; n = n->parent)
         if (!(n->state & TVIS_EXPANDED))
             ancestors.push_back(n);
     for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it)
@@ -509,7 +512,7 @@ bool CTreeCtrl::Expand(HTREEITEM h, UINT action) {
     if (action != TVE_EXPAND && action != TVE_COLLAPSE && action != TVE_TOGGLE)
         return false;
     if (expand) {
-        if (node->children.empty())
+        if (KidsOf(node).empty())
             return false;
         if (expanded)
             return true;
@@ -561,11 +564,11 @@ bool CTreeCtrl::Select(HTREEITEM h, UINT code) {
 
 bool CTreeCtrl::SortChildren(HTREEITEM h) {
     CTreeNode* node = NodeOf(h);
-    auto& kids = node->children;
+    auto& kids = KidsOf(node);
     std::stable_sort(kids.begin(), kids.end(), TitleLess);
-    Reindex(node, 0);
-    node->pendingFrom = static_cast<std::uint32_t>(kids.size());
-    HTREEITEM hParent = node == m_root.get() ? nullptr : node;
+    Reindex(kids, 0);
+    m_lists[node->list].pendingFrom = static_cast<std::uint32_t>(kids.size());
+    HTREEITEM hParent = node == m_root ? nullptr : node;
     NotifyItem([hParent](ITreeObserver* o) { o->OnChildrenReordered(hParent); });
     return true;
 }

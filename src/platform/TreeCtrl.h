@@ -4,17 +4,21 @@
 // item data and state per item, inserts in title order, walks, expands, selects, and tells
 // observers what changed.
 //
-// Children are kept in a vector per parent, so the position of an item among its siblings
-// is O(1) both ways. Sorted insertion that lands at the end (the usual case: files are
-// written sorted) is O(1); insertions that land elsewhere are collected and merged in one
-// stable sort the next time the sibling list is looked at, so a batch of n unsorted
-// insertions costs O(n log n), never O(n^2).
+// Items live in one arena and their titles in another (platform/TreeArena), so loading a tree
+// allocates nothing per item and clearing or dropping it visits no item. Children are kept in
+// a vector per parent, so the position of an item among its siblings is O(1) both ways.
+// Sorted insertion appends; the next look at the sibling list checks the appended items in
+// one pass and, only where one is out of order, merges the rest in one stable sort. Files are
+// written sorted, so a load costs one title comparison per item and a batch of n unsorted
+// insertions O(n log n), never O(n^2).
 
 #include "platform/Types.h"
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CTreeNode;
@@ -113,6 +117,11 @@ public:
     HTREEITEM InsertItem(const TVINSERTSTRUCT& ins);
     // As above, taking the title's bytes from ins.item.strText.
     HTREEITEM InsertItem(TVINSERTSTRUCT&& ins);
+    // As above, the title's bytes from title (ins.item.strText and TVIF_TEXT are not looked at):
+    // a loader that holds titles in its own buffer makes no string per item.
+    HTREEITEM InsertItem(const TVINSERTSTRUCT& ins, std::string_view title) {
+        return Insert(ins, title);
+    }
     HTREEITEM InsertItem(UINT mask, const std::string& text, int image, int selectedImage,
                          UINT state, UINT stateMask, LPARAM param, HTREEITEM hParent,
                          HTREEITEM hInsertAfter);
@@ -140,6 +149,9 @@ public:
     bool SetItem(const TVITEM& item);
 
     std::string GetItemText(HTREEITEM h) const;
+    // The title's bytes without a copy ("" for null or TVI_ROOT): valid until the item's
+    // title changes or the item is deleted.
+    std::string_view GetItemTitle(HTREEITEM h) const;
     bool SetItemText(HTREEITEM h, const std::string& text);
     bool GetItemImage(HTREEITEM h, int& image, int& selectedImage) const;
     bool SetItemImage(HTREEITEM h, int image, int selectedImage);
@@ -181,9 +193,15 @@ public:
     bool IsUpdateLocked() const { return m_nLock > 0; }
 
 private:
-    struct CNodePool;
-    std::unique_ptr<CNodePool> m_pool; // the items' memory, in large chunks
-    std::unique_ptr<CTreeNode> m_root; // invisible parent of the top-level items
+    struct CArena;
+    struct CKidList { // the children of one parent
+        std::vector<CTreeNode*> nodes;
+        std::uint32_t pendingFrom = 0; // appended by sorted insertion from here on, unchecked
+    };
+    std::unique_ptr<CArena> m_arena; // items and titles; replaced whole when the tree is cleared
+    CTreeNode* m_root;               // invisible parent of the top-level items, in the arena
+    mutable std::deque<CKidList> m_lists; // slot 0 unused: a node's list 0 means no children
+    std::vector<std::uint32_t> m_freeLists;
     HTREEITEM m_hCaret = nullptr;
     HTREEITEM m_hDropHilite = nullptr;
     UINT m_nCount = 0;
@@ -191,10 +209,14 @@ private:
     bool m_bResetPending = false;
     std::vector<ITreeObserver*> m_observers;
 
-    HTREEITEM Insert(const TVINSERTSTRUCT& ins, std::string&& text);
+    HTREEITEM Insert(const TVINSERTSTRUCT& ins, std::string_view text);
+    void Clear();                         // a fresh arena with an empty root
     CTreeNode* NodeOf(HTREEITEM h) const; // TVI_ROOT / null -> the invisible root
+    std::vector<CTreeNode*>& KidsOf(const CTreeNode* node) const; // empty for a leaf
+    std::vector<CTreeNode*>& MakeKids(CTreeNode* node);
     void Normalize(CTreeNode* parent) const;
-    void DestroySubtree(CTreeNode* node);
+    void SetTitle(CTreeNode* node, std::string_view text);
+    UINT DestroySubtree(CTreeNode* node); // returns the number of items
     HTREEITEM SuccessorAfterDelete(CTreeNode* node) const;
     bool IsInSubtree(CTreeNode* node, CTreeNode* top) const;
     void EnsureVisible(CTreeNode* node);

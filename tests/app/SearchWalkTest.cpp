@@ -250,3 +250,25 @@ TEST_F(StoreTextReaderTest, ReadsTextsUpToTheFirstNul) {
     EXPECT_EQ(hit.hItem, a);
     EXPECT_EQ(hit.nPos, 3000);
 }
+
+TEST_F(StoreTextReaderTest, AStoredTextOfNoBytesReadsAsEmptyAndIsSearched) {
+    // A chain whose length field says 0 (a file from elsewhere may hold one), read first by a
+    // fresh reader: its buffer has no bytes at all.
+    CreateAndOpen();
+    HTREEITEM a = Add(Root(), "empty text", false);
+    CBlockFile& store = doc.Store();
+    DWORD chain = store.BeginNewChain();
+    const BYTE zero[4] = {};
+    store.WriteData(zero, sizeof zero);
+    store.EndTransfer();
+    tree.SetItemData(a, chain);
+    CStoreTextReader reader(store);
+    EXPECT_EQ(reader.ReadText(tree, a), "");
+    CStoredPattern p;
+    p.Init("text", false);
+    CStopCheck stop;
+    SearchContext ctx{tree, p, reader, stop};
+    ItemHit hit = FindAcrossItems(ctx, Root(), false, false);
+    EXPECT_EQ(hit.hItem, a);
+    EXPECT_EQ(hit.nPos, -1); // the title
+}

@@ -187,3 +187,92 @@ TEST(TreeWalkTest, OpenImageFollowsExpansionAndKeepsTheBookmark) {
     treewalk::UpdateOpenImage(tree, f);
     EXPECT_EQ(treewalk::GetImage(tree, f), 6);
 }
+
+TEST(TreeCtrlTest, TitlesKeepTheirBytesThroughRenamesAndAcrossArenaChunks) {
+    CTreeCtrl tree;
+    HTREEITEM folder = tree.InsertItem("folder", 4, 4);
+    std::vector<HTREEITEM> items;
+    // Two MiB of titles: several chunks of the title arena, one title bigger than a chunk's
+    // share, and NUL and high bytes, which a title may hold.
+    for (int i = 0; i < 20000; ++i) {
+        std::string title = "item " + std::to_string(100000 + i) + std::string(90, 'x');
+        title[title.size() - 2] = '\0';
+        title[title.size() - 1] = static_cast<char>(0xE9);
+        items.push_back(tree.InsertItem(title, 8, 8, folder, TVI_SORT));
+    }
+    HTREEITEM big = tree.InsertItem(std::string(300000, 'z'), 8, 8, folder, TVI_SORT);
+    for (int i = 0; i < 20000; i += 997) {
+        std::string want = "item " + std::to_string(100000 + i) + std::string(90, 'x');
+        want[want.size() - 2] = '\0';
+        want[want.size() - 1] = static_cast<char>(0xE9);
+        EXPECT_EQ(tree.GetItemText(items[i]), want);
+        EXPECT_EQ(tree.GetItemTitle(items[i]), want);
+        EXPECT_EQ(tree.GetIndexInParent(items[i]), static_cast<std::size_t>(i));
+    }
+    EXPECT_EQ(tree.GetItemText(big), std::string(300000, 'z'));
+    tree.SetItemText(items[0], "short");               // fits in place
+    tree.SetItemText(items[1], std::string(500, 'L')); // moves
+    tree.SetItemText(items[2], "");
+    EXPECT_EQ(tree.GetItemText(items[0]), "short");
+    EXPECT_EQ(tree.GetItemText(items[1]), std::string(500, 'L'));
+    EXPECT_EQ(tree.GetItemText(items[2]), "");
+    EXPECT_EQ(tree.GetItemText(items[3]).substr(0, 5), "item ");
+    EXPECT_EQ(tree.GetItemTitle(TVI_ROOT), "");
+    TVINSERTSTRUCT ins;
+    ins.hParent = tree.InsertItem("other", 4, 4);
+    tree.InsertItem("item 1", 8, 8, ins.hParent);
+    ins.hInsertAfter = TVI_SORT;
+    ins.item.mask = TVIF_PARAM;
+    ins.item.lParam = 77;
+    HTREEITEM viewed = tree.InsertItem(ins, std::string_view("item 0000000 from a view", 12));
+    EXPECT_EQ(tree.GetItemText(viewed), "item 0000000");
+    EXPECT_EQ(tree.GetItemData(viewed), 77u);
+    EXPECT_EQ(tree.GetIndexInParent(viewed), 0u);
+}
+
+TEST(TreeCtrlTest, DeletedFoldersGiveTheirItemsAndListsBackWithoutLeavingChildrenBehind) {
+    CTreeCtrl tree;
+    HTREEITEM keep = tree.InsertItem("keep", 4, 4);
+    tree.InsertItem("k1", 8, 8, keep, TVI_SORT);
+    for (int round = 0; round < 3; ++round) {
+        HTREEITEM a = tree.InsertItem("a", 4, 4, TVI_ROOT, TVI_SORT);
+        HTREEITEM b = tree.InsertItem("b", 4, 4, a, TVI_SORT);
+        for (int i = 0; i < 50; ++i)
+            tree.InsertItem("c" + std::to_string(i), 8, 8, b, TVI_SORT);
+        EXPECT_EQ(tree.GetCount(), 2u + 52u);
+        tree.DeleteItem(a);
+        EXPECT_EQ(tree.GetCount(), 2u);
+        // New folders take the freed items and lists: they must start empty.
+        HTREEITEM x = tree.InsertItem("x", 4, 4, TVI_ROOT, TVI_SORT);
+        HTREEITEM y = tree.InsertItem("y", 4, 4, x, TVI_SORT);
+        EXPECT_FALSE(tree.ItemHasChildren(y));
+        EXPECT_EQ(tree.GetChildCount(x), 1u);
+        EXPECT_EQ(tree.GetItemText(y), "y");
+        tree.DeleteItem(x);
+    }
+    EXPECT_EQ(Titles(tree, nullptr), std::vector<std::string>{"keep"});
+    EXPECT_EQ(Titles(tree, keep), std::vector<std::string>{"k1"});
+    tree.DeleteAllItems();
+    EXPECT_EQ(tree.GetCount(), 0u);
+    EXPECT_EQ(tree.GetRootItem(), nullptr);
+    HTREEITEM again = tree.InsertItem("again", 4, 4);
+    EXPECT_EQ(tree.GetRootItem(), again);
+    EXPECT_FALSE(tree.ItemHasChildren(again));
+}
+
+TEST(TreeCtrlTest, SortedAppendsAreCheckedWhenTheListIsNextLookedAt) {
+    // Appends in order stay where they are; the first out of order sends the rest to the
+    // sort, and an explicit insertion in between sees the sorted list.
+    CTreeCtrl tree;
+    for (const char* t : {"a", "b", "B", "d", "c", "e"})
+        tree.InsertItem(t, 8, 8, TVI_ROOT, TVI_SORT);
+    EXPECT_EQ(tree.GetChildCount(nullptr), 6u);
+    EXPECT_EQ(Titles(tree, nullptr), (std::vector<std::string>{"a", "b", "B", "c", "d", "e"}));
+    tree.InsertItem("z", 8, 8, TVI_ROOT, TVI_SORT);
+    tree.InsertItem("A", 8, 8, TVI_ROOT, TVI_SORT);
+    tree.InsertItem("first", 8, 8, TVI_ROOT, TVI_FIRST);
+    EXPECT_EQ(Titles(tree, nullptr),
+              (std::vector<std::string>{"first", "a", "A", "b", "B", "c", "d", "e", "z"}));
+    for (std::size_t i = 0; i < tree.GetChildCount(nullptr); ++i)
+        EXPECT_EQ(tree.GetIndexInParent(tree.GetChildAt(nullptr, i)), i);
+}
