@@ -269,12 +269,12 @@ TEST_F(ExchangeCommandsTest, SkippedFilesAreListedInTheBoxOrInTheScrollableListW
         WriteFile(many + "/b" + std::to_string(i) + ".bin", std::string("\0\1\2", 3));
     const std::size_t shown = ui.boxes.size();
     dialogs.importSources = {many};
-    exchange->Import();
+    exchange->Import(); // into the folder "mixed", which the first import added and selected
     EXPECT_EQ(ui.boxes.size(), shown); // not in a box ...
     ASSERT_EQ(dialogs.summaries, 1);   // ... but in the list
     EXPECT_EQ(dialogs.summaryLines.size(), 12u);
     EXPECT_EQ(dialogs.summaryHeadline,
-              "Imported 1 folder and 0 textlets into 'Docs'.\nSkipped 12:");
+              "Imported 1 folder and 0 textlets into 'mixed'.\nSkipped 12:");
 }
 
 TEST(WindowProgressTest, PollsAtTheFirstStepThenNotMoreOftenThanTheInterval) {

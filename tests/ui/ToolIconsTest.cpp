@@ -102,3 +102,26 @@ TEST_F(ToolIconsWindowTest, ADarkPaletteChosenWhileRunningRedrawsTheToolbarsPict
         << cut.standing << " of " << cut.inked;
     Frame()->setPalette(QPalette());
 }
+
+// With NOTA_ICON_SHEET=FILE.png, writes every picture at twice its size on the light and the
+// dark toolbar, one row each, to look at.
+TEST(ToolIconsTest, SheetToLookAt) {
+    const QByteArray file = qgetenv("NOTA_ICON_SHEET");
+    if (file.isEmpty())
+        GTEST_SKIP() << "NOTA_ICON_SHEET not set";
+    const std::vector<const char*> names = ToolIconNames();
+    QImage sheet(static_cast<int>(names.size()) * 40 + 8, 88, QImage::Format_ARGB32);
+    QPainter p(&sheet);
+    int y = 4;
+    for (const QPalette& palette : {LightPalette(), DarkPalette()}) {
+        p.fillRect(QRect(0, y - 4, sheet.width(), 44), palette.color(QPalette::Window));
+        int x = 8;
+        for (const char* name : names) {
+            ToolIcon(name, palette).paint(&p, QRect(x, y + 2, 32, 30));
+            x += 40;
+        }
+        y += 44;
+    }
+    p.end();
+    EXPECT_TRUE(sheet.save(QString::fromLocal8Bit(file)));
+}
