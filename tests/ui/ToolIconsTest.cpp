@@ -83,12 +83,6 @@ TEST(ToolIconsTest, EveryPictureStandsOutUnderALightAndADarkTheme) {
     ExpectAllStandOut(DarkPalette(), "dark");
 }
 
-TEST(ToolIconsTest, ContrastIsMeasuredAsScreenReadersAndGuidelinesDo) {
-    EXPECT_NEAR(ToolIconContrast(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_NEAR(ToolIconContrast(QColor(53, 53, 53), QColor(53, 53, 53)), 1.0, 0.001);
-    EXPECT_LT(ToolIconContrast(QColor(40, 40, 40), QColor(53, 53, 53)), kMinIconContrast);
-}
-
 class ToolIconsWindowTest : public OpenWindowTest {};
 
 TEST_F(ToolIconsWindowTest, ADarkPaletteChosenWhileRunningRedrawsTheToolbarsPictures) {

@@ -131,16 +131,6 @@ void CMainFrame::CreateClient() {
     setCentralWidget(m_pSplitter);
 }
 
-void CMainFrame::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange)
-        return;
-    for (const CommandInfo& c : CommandTable())
-        if (c.icon)
-            if (QAction* action = Action(c.id))
-                action->setIcon(ToolIcon(c.icon, palette()));
-}
-
 void CMainFrame::CreateActions() {
     for (const CommandInfo& c : CommandTable()) {
         const int copies = c.id == ID_FILE_MRU_FILE1 ? kRecentFileCount : 1;
