@@ -7,7 +7,9 @@
 # the dialog is open; Edit > Undo from the menu bar acts on a title being edited; Shift+F10
 # opens the tree's context menu; Caps Lock shows in the status bar; Options (F12) changes the
 # editor font, File > Print Preview shows the page (screenshots); Find across items selects and
-# highlights the hit, Replace All reports its count, F4 goes between two bookmarks.
+# highlights the hit, Replace All reports its count, F4 goes between two bookmarks. In a file
+# of 4,000 items End, Home and Page Down keep the selected row in view (screenshot); in Options
+# a size typed into the Size box and a name typed into the Font box are each taken by one Enter.
 # Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
 set -euo pipefail
 lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
@@ -196,4 +198,41 @@ grep -q '"title":"Memo","image":10,' <<<"$tree" || fail "Memo not bookmarked: $t
 # The editor font of 20 points at 96 dots per inch: a height of -27 pixels, stored at OK.
 grep -qF 'Font=@ByteArray(\xe5\xff\xff\xff' "$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf" ||
   fail "the editor font from Options was not stored"
+step "4,000 items: End, Home and Page Down move the selection and the tree keeps it in view"
+mkdir -p "$work/many"
+for i in $(seq -w 1 4000); do printf 'text %s\n' "$i" >"$work/many/item $i.txt"; done
+"$nota" new "$work/big.Nota" >/dev/null
+"$nota" import "$work/big.Nota" "$work/many" >/dev/null
+"$notarium" "$work/big.Nota" >"$work/run4.log" 2>&1 &
+app=$!
+main=$(wait_window "big.Nota - Notarium"); focus "$main"
+xdotool windowmove "$main" 40 30 windowsize "$main" 900 600; sleep 0.5
+keys Home KP_Add End                               # the root, opened; its last item
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-end.png" &&
+  echo "screenshot: ${shot%.png}-end.png"
+keys Home Next                                     # to the root, one page down
+[ -n "$shot" ] && import -window root -crop 940x640+20+10 "${shot%.png}-pagedown.png" &&
+  echo "screenshot: ${shot%.png}-pagedown.png"
+
+step "Options: a typed size, then a typed font name, Tab and Enter; each closes with one Enter"
+focus "$main"; keys F12
+dlg=$(wait_window "Options"); focus "$dlg"
+keys ctrl+Tab alt+s ctrl+a                         # the Editor page, its Size box
+type_text "13"; keys Return                        # no Tab: Enter alone
+wait_gone "Options"; focus "$main"
+keys F12
+dlg=$(wait_window "Options"); focus "$dlg"         # opens on the Editor page again
+keys alt+f ctrl+a; type_text "Noto Mono"; keys Tab Return
+wait_gone "Options"; focus "$main"
+keys alt+f x
+wait "$app" || fail "notarium ended with $?"
+selected=$("$nota" tree "$work/big.Nota" | grep -o '"title":"[^"]*","image":[0-9]*,[^}]*"state":[0-9]*' |
+  grep '"state":[0-9]*' | grep -E '"state":(2|3|34|35)$' | head -1)
+echo "selected after Page Down: $selected"
+grep -q '"title":"item 0' <<<"$selected" || fail "Page Down from the root selected no item: $selected"
+conf="$XDG_CONFIG_HOME/Kestrelworks/Notarium.conf"
+# 13 points at 96 dots per inch: a height of -17 pixels (EF FF FF FF), and the face typed.
+grep -qF 'Font=@ByteArray(\xef\xff\xff\xff' "$conf" || fail "the typed size 13 was not stored: $(grep '^Font=' "$conf")"
+grep '^Font=' "$conf" | grep -q 'Noto Mono' || fail "the typed font name was not stored"
+
 echo "PASS"

@@ -1,5 +1,6 @@
 #include "app/Import.h"
 
+#include "app/ImportManifest.h"
 #include "app/TreeWalk.h"
 #include "platform/DirTree.h"
 #include "platform/Encoding.h"
@@ -322,14 +323,24 @@ void CImporter::ImportDirectory(const std::string& source, dirtree::CHandle dir,
     std::vector<ManifestEntry> lines;
     bool isExport = dirtree::ReadFile(&dir, kManifestName, kMaxManifestBytes, text) == 0 &&
                     ParseManifest(text, lines);
+    if (!isExport) // perhaps one of an export's subdirectories
+        FindManifestFor(source, lines, kMaxManifestBytes);
     std::unordered_map<std::string, std::size_t> order;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         order.emplace(lines[i].entry, i);
         manifest.emplace(lines[i].entry, std::move(lines[i]));
     }
 
+    HTREEITEM folder = m_hTarget;
+    if (m_options.bDirectoryAsFolder) {
+        auto own = manifest.find("");
+        const std::string title =
+            own != manifest.end() ? own->second.title : DirectoryTitle(source);
+        if (!title.empty()) // the file system's root has no name: its contents go in
+            folder = Insert(m_hTarget, title, "", true);
+    }
     std::vector<Frame> stack;
-    stack.push_back({std::move(dir), "", m_hTarget, {}, 0, self.device, self.inode});
+    stack.push_back({std::move(dir), "", folder, {}, 0, self.device, self.inode});
     auto listFrame = [&](Frame& f, const std::string& shown) {
         f.listed = true;
         if (int err = dirtree::List(f.dir, f.entries))

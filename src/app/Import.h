@@ -4,7 +4,8 @@
 // and the header with the commit after it. On a failure or a stop everything is undone
 // (items removed, chains freed, the file's length restored), so nothing half-done stays.
 //
-// A directory's contents go into the target folder: subdirectories become folders, files
+// A directory's contents go into the target folder, or into a new folder named after it
+// (ImportOptions::bDirectoryAsFolder): subdirectories become folders, files
 // become textlets with their text (".txt" is dropped from a title; line breaks stored as
 // CR LF; a name over 64 bytes is cut for the title and kept whole as the text's first
 // line). When the directory is an export (its manifest is at the top), titles, folder
@@ -25,6 +26,9 @@ namespace exchange {
 struct ImportOptions {
     std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
     std::size_t maxDepth = 1000; // directory levels below a source
+    // A directory given as a source becomes a folder of its name (an export's title for one
+    // of its subdirectories) holding its contents; else its contents go into the target.
+    bool bDirectoryAsFolder = false;
 };
 
 // hTarget: the folder to import into (a textlet means its folder; null: the root folder).

@@ -2,11 +2,13 @@
 // names and manifests. Nothing outside the chosen folder is read; nothing crashes; what
 // is passed over is listed with its reason.
 #include "app/Import.h"
+#include "app/Export.h"
 #include "cli/Commands.h"
 #include "platform/File.h"
 #include "support/DocFixture.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -245,4 +247,39 @@ TEST_F(ImportTest, AFailedWriteUndoesTheWholeImport) {
     Reopen();
     EXPECT_TRUE(Import(doc, nullptr, {src.Path()}).Ok());
     EXPECT_EQ(Titles(Child(Root(), "sub")).size(), 10u);
+}
+
+TEST_F(ImportTest, AFolderAddedAsAFolderKeepsItsNameAndAnExportsSubfolderItsTitle) {
+    ::mkdir(S("Recipes").c_str(), 0777);
+    Write(S("Recipes/Soup.txt"), "hot");
+    ImportOptions asFolder;
+    asFolder.bDirectoryAsFolder = true;
+    Report r = Import(doc, nullptr, {S("Recipes/")}, asFolder);
+    ASSERT_TRUE(r.Ok()) << r.strError;
+    EXPECT_EQ(r.nFolders, 1u);
+    HTREEITEM recipes = Child(Root(), "Recipes");
+    ASSERT_TRUE(recipes);
+    EXPECT_EQ(Titles(recipes), std::vector<std::string>{"Soup"});
+
+    // Two folders of one title export as "Pie" and "Pie (2)"; the second, imported alone,
+    // is "Pie" again, and so are the titles inside it that the manifest names.
+    HTREEITEM book = Add(Root(), "Book", true);
+    Add(Add(book, "Pie", true), "Crust", false);
+    Add(Add(book, "Pie", true), "Apple: baked", false);
+    const std::string out = S("out");
+    ASSERT_TRUE(ExportToDirectory(doc, book, out).Ok());
+    ASSERT_TRUE(std::filesystem::is_directory(out + "/Pie (2)"));
+    HTREEITEM target = Add(Root(), "Target", true);
+    Report sub = Import(doc, target, {out + "/Pie (2)"}, asFolder);
+    ASSERT_TRUE(sub.Ok()) << sub.strError;
+    EXPECT_EQ(Titles(target), std::vector<std::string>{"Pie"});
+    HTREEITEM pie = Child(target, "Pie");
+    ASSERT_TRUE(pie);
+    EXPECT_EQ(Titles(pie), std::vector<std::string>{"Apple: baked"});
+    // The contents alone (as nota's import takes a folder) also get the manifest's titles.
+    HTREEITEM plain = Add(Root(), "Plain", true);
+    ASSERT_TRUE(Import(doc, plain, {out + "/Pie (2)"}).Ok());
+    EXPECT_EQ(Titles(plain), Titles(pie));
+    Reopen();
+    EXPECT_TRUE(Child(Child(Root(), "Target"), "Pie"));
 }

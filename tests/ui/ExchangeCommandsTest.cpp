@@ -156,24 +156,26 @@ TEST_F(ExchangeCommandsTest, ExportOfTheWholeDatabaseAsMarkdownAndItsErrors) {
     ExpectProgressClosed();
 }
 
-TEST_F(ExchangeCommandsTest, ImportOfAFolderAddsItemsUnderTheSelectedFolderAndSelectsTheFirst) {
+TEST_F(ExchangeCommandsTest, ImportOfAFolderAddsTheFolderUnderTheSelectedFolderAndSelectsIt) {
     Select(note); // a textlet: the import goes into its folder
     dialogs.importSources = {SourceTree()};
     exchange->Import();
     Idle();
 
     EXPECT_EQ(dialogs.seenTarget, QStringLiteral("Docs"));
-    EXPECT_EQ(ChildTitles(docs), (std::vector<std::string>{"Deep", "m", "Note", "sub", "z"}));
+    // The folder the user added, with its contents, not the contents alone.
+    EXPECT_EQ(ChildTitles(docs), (std::vector<std::string>{"Deep", "Note", "source"}));
     HTREEITEM first = Tree().GetSelectedItem();
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(Title(first), "m");
+    EXPECT_EQ(Title(first), "source");
     EXPECT_EQ(pane->currentIndex(), pane->Model().IndexOf(first));
-    EXPECT_EQ(StoredText(first), "em\r\nline two\r\n");
-    EXPECT_EQ(ui.LastBox(), "Imported 1 folder and 3 textlets into 'Docs'.");
+    EXPECT_EQ(ChildTitles(first), (std::vector<std::string>{"m", "sub", "z"}));
+    EXPECT_EQ(StoredText(Tree().GetChildItem(first)), "em\r\nline two\r\n");
+    EXPECT_EQ(ui.LastBox(), "Imported 2 folders and 3 textlets into 'Docs'.");
     ExpectProgressClosed();
 
     Reopen();
-    EXPECT_EQ(Tree().GetCount(), 9u); // root, Docs, Deep, Note, Alpha and the four new
+    EXPECT_EQ(Tree().GetCount(), 10u); // root, Docs, Deep, Note, Alpha and the five new
 }
 
 TEST_F(ExchangeCommandsTest, SingleFilesGoIntoTheSelectedFolderAndTheRootWhenNothingIsSelected) {
@@ -256,7 +258,7 @@ TEST_F(ExchangeCommandsTest, SkippedFilesAreListedInTheBoxOrInTheScrollableListW
     dialogs.importSources = {src};
     exchange->Import();
     const std::string box = ui.LastBox();
-    EXPECT_EQ(box.rfind("Imported 0 folders and 1 textlet into 'Docs'.\n\nSkipped 1:\n", 0), 0u)
+    EXPECT_EQ(box.rfind("Imported 1 folder and 1 textlet into 'Docs'.\n\nSkipped 1:\n", 0), 0u)
         << box;
     EXPECT_NE(box.find("picture.bin: "), std::string::npos) << box;
     EXPECT_EQ(dialogs.summaries, 0);
@@ -267,12 +269,12 @@ TEST_F(ExchangeCommandsTest, SkippedFilesAreListedInTheBoxOrInTheScrollableListW
         WriteFile(many + "/b" + std::to_string(i) + ".bin", std::string("\0\1\2", 3));
     const std::size_t shown = ui.boxes.size();
     dialogs.importSources = {many};
-    exchange->Import();
+    exchange->Import(); // into the folder "mixed", which the first import added and selected
     EXPECT_EQ(ui.boxes.size(), shown); // not in a box ...
     ASSERT_EQ(dialogs.summaries, 1);   // ... but in the list
     EXPECT_EQ(dialogs.summaryLines.size(), 12u);
     EXPECT_EQ(dialogs.summaryHeadline,
-              "Imported 0 folders and 0 textlets into 'Docs'.\nSkipped 12:");
+              "Imported 1 folder and 0 textlets into 'mixed'.\nSkipped 12:");
 }
 
 TEST(WindowProgressTest, PollsAtTheFirstStepThenNotMoreOftenThanTheInterval) {

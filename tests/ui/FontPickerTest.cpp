@@ -24,9 +24,21 @@ TEST(FontPickers, TheNameBoxListsFixedPitchFontsOnlyUntilVariableWidthIsAsked) {
     names.FillFontList(false);
     EXPECT_GT(names.count(), fixedCount);
     EXPECT_EQ(names.currentText(), chosen); // kept
-    // Sorted by display text, ignoring case.
-    for (int i = 1; i < names.count(); ++i)
-        EXPECT_LE(names.itemText(i - 1).compare(names.itemText(i), Qt::CaseInsensitive), 0);
+    // Sorted by face, ignoring case; each face's entry of the user's own writing system
+    // comes first, the others follow by display text.
+    for (int i = 1; i < names.count(); ++i) {
+        const CFontEntry* a = names.EntryAt(i - 1);
+        const CFontEntry* b = names.EntryAt(i);
+        const int byFace = a->strFace.compare(b->strFace, Qt::CaseInsensitive);
+        EXPECT_LE(byFace, 0) << names.itemText(i).toStdString();
+        if (byFace == 0 && a->nCharSet != names.UserCharSet() &&
+            b->nCharSet != names.UserCharSet()) {
+            EXPECT_LE(names.itemText(i - 1).compare(names.itemText(i), Qt::CaseInsensitive), 0);
+        }
+        if (byFace == 0) {
+            EXPECT_NE(b->nCharSet, names.UserCharSet()) << names.itemText(i).toStdString();
+        }
+    }
 }
 
 TEST(FontPickers, AFaceInSeveralCharacterSetsIsListedOncePerSetWithItsScript) {

@@ -12,6 +12,7 @@ CFixHelpViewer::CFixHelpViewer(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("NotaFix Help"));
     m_pBrowser = new QTextBrowser(this);
     m_pBrowser->setOpenExternalLinks(true);
+    m_pBrowser->setAccessibleName(tr("Help page"));
     m_pBrowser->setSearchPaths({QStringLiteral(":/fixhelp")});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -77,12 +77,14 @@ CNotaFixDlg::CNotaFixDlg(IUiServices& ui, QWidget* parent) : QMainWindow(parent)
     m_pExit = new QPushButton(tr("E&xit"), m_pClient);
     m_pLog = new QPlainTextEdit(m_pClient);
     m_pLog->setReadOnly(true);
+    m_pLog->setAccessibleName(tr("Repair log"));
     m_pLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_pLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_pLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_pLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_pProgress = new QProgressBar(m_pClient);
     m_pProgress->setTextVisible(false);
+    m_pProgress->setAccessibleName(tr("Repair progress"));
     m_pProgress->setRange(0, 1);
     m_pProgress->setValue(0);
     setTabOrder(m_pRepair, m_pHelp);
@@ -114,7 +116,8 @@ CNotaFixDlg::CNotaFixDlg(IUiServices& ui, QWidget* parent) : QMainWindow(parent)
 }
 
 void CNotaFixDlg::CreateMenu() {
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    // Alt+H belongs to the Help button; the menu takes L.
+    QMenu* help = menuBar()->addMenu(tr("He&lp"));
     QAction* topics = help->addAction(tr("&Help Topics"));
     connect(topics, &QAction::triggered, this, &CNotaFixDlg::OnHelp);
     help->addSeparator();

@@ -49,6 +49,7 @@ void CQtUiServices::Attach(QWidget* mainWindow, QStatusBar* statusBar) {
     m_pMessagePane->setMinimumWidth(1);
     statusBar->addWidget(m_pMessagePane, 1);
     m_pProgress = new QProgressBar(statusBar);
+    m_pProgress->setAccessibleName(QStringLiteral("Progress"));
     m_pProgress->setObjectName(QStringLiteral("progressBar"));
     m_pProgress->setMaximumWidth(200);
     m_pProgress->setTextVisible(false);

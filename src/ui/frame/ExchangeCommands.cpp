@@ -161,7 +161,9 @@ void CExchangeCommands::Import() {
     exchange::Report report;
     {
         CWindowProgress progress(m_ui);
-        report = exchange::Import(m_doc, selected, sources, {}, &progress);
+        exchange::ImportOptions options;
+        options.bDirectoryAsFolder = true; // Add Folder adds the folder, not just its contents
+        report = exchange::Import(m_doc, selected, sources, options, &progress);
     }
     if (report.Ok())
         SelectFirstNew(target, before);

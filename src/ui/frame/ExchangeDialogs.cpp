@@ -1,4 +1,5 @@
 #include "ui/frame/ExchangeDialogs.h"
+#include "ui/frame/FileDialogs.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -41,6 +42,7 @@ void SetUpFileDialog(QFileDialog& dlg, const QString& title, const QString& star
     dlg.setWindowTitle(title);
     if (!startDir.isEmpty())
         dlg.setDirectory(startDir);
+    ShowWholeColumns(dlg);
 }
 
 } // namespace
@@ -151,6 +153,7 @@ CImportDlg::CImportDlg(const QString& targetTitle, const std::string& startDir, 
     m_pList->setObjectName(QStringLiteral("sources"));
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     label->setBuddy(m_pList);
+    m_pList->setAccessibleName(QStringLiteral("Files and folders to import"));
     auto* addFiles = new QPushButton(QStringLiteral("Add Fi&les..."));
     auto* addFolder = new QPushButton(QStringLiteral("Add F&older..."));
     m_pRemove = new QPushButton(QStringLiteral("&Remove"));
@@ -255,6 +258,7 @@ void CQtExchangeDialogs::ShowSummary(QWidget* parent, const std::string& headlin
     text->setWordWrap(true);
     auto* list = new QPlainTextEdit;
     list->setReadOnly(true);
+    list->setAccessibleName(QStringLiteral("Skipped files"));
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
     QStringList all;
     for (const std::string& line : lines)

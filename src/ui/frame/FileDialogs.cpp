@@ -5,7 +5,11 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +33,7 @@ void SetUpCommon(QFileDialog& dlg, const QString& title, const QString& startDir
     });
     if (!startDir.isEmpty())
         dlg.setDirectory(startDir);
+    ShowWholeColumns(dlg);
 }
 
 bool Finish(QFileDialog& dlg, int result, std::string& path) {
@@ -39,6 +44,17 @@ bool Finish(QFileDialog& dlg, int result, std::string& path) {
 }
 
 } // namespace
+
+void ShowWholeColumns(QFileDialog& dlg) {
+    if (auto* details = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    dlg.resize(std::max(dlg.width(), 720), std::max(dlg.height(), 440));
+}
 
 bool COpenFileDlg::s_bNewRequested = false;
 

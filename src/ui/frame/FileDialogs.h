@@ -49,3 +49,8 @@ public:
 
 // The file name part of path has no '.': the Create dialog then appends ".Nota".
 std::string AddDefaultExtension(const std::string& path);
+
+// Qt's own file dialog with its detail view's Size, Type and Date columns shown whole (the
+// name column takes what is left) and a size that leaves the name room. Needs a dialog that
+// uses Qt's own widgets (DontUseNativeDialog); does nothing to the columns otherwise.
+void ShowWholeColumns(QFileDialog& dlg);

@@ -2,15 +2,20 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 CHelpWindow::CHelpWindow(QWidget* parent) : QDialog(parent), m_pBrowser(new QTextBrowser(this)) {
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(QStringLiteral("Notarium Help"));
     setWindowFlag(Qt::WindowMinMaxButtonsHint);
     m_pBrowser->setSearchPaths({QStringLiteral(":/help")});
+    m_pBrowser->setAccessibleName(QStringLiteral("Help page"));
     m_pBrowser->setOpenExternalLinks(true);
 
     auto* contents = new QPushButton(QStringLiteral("&Contents"), this);
@@ -36,10 +41,33 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QDialog(parent), m_pBrowser(new QTex
 }
 
 void CHelpWindow::ShowTopic(const QString& topic) {
-    m_pBrowser->setSource(QUrl(QStringLiteral("qrc:/help/") + topic));
-    show();
+    show(); // laid out first, so that the page can scroll to its section
+    const QUrl url(QStringLiteral("qrc:/help/") + topic);
+    m_pBrowser->setSource(url);
+    if (url.hasFragment())
+        QTimer::singleShot(0, m_pBrowser, [browser = m_pBrowser, name = url.fragment()] {
+            browser->scrollToAnchor(name);
+        });
     raise();
     activateWindow();
+}
+
+void CHelpWindow::PlaceBeside(const QWidget* anchor) {
+    if (!anchor)
+        return;
+    const QRect around = anchor->window()->frameGeometry();
+    const QScreen* screen = anchor->screen();
+    const QRect room = screen ? screen->availableGeometry() : around;
+    const QSize size = frameGeometry().size().boundedTo(room.size());
+    constexpr int kGap = 8;
+    int x = around.right() + 1 + kGap;
+    if (x + size.width() > room.right() + 1) {
+        x = around.left() - kGap - size.width();
+        if (x < room.left())
+            x = room.right() + 1 - size.width(); // no room either side
+    }
+    const int y = std::clamp(around.top(), room.top(), room.bottom() + 1 - size.height());
+    move(x, y);
 }
 
 QString CHelpWindow::CurrentTopic() const {

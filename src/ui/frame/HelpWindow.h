@@ -12,6 +12,10 @@ public:
     // Shows a page of the help ("index.html", "commands.html#find", ...).
     void ShowTopic(const QString& topic);
     QString CurrentTopic() const;
+    // Moves the window beside anchor's window, on the side with room on anchor's screen, so
+    // that it does not cover the dialog that asked for it; over it only when neither side
+    // has room.
+    void PlaceBeside(const QWidget* anchor);
 
 private:
     QTextBrowser* m_pBrowser;

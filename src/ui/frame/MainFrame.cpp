@@ -94,6 +94,12 @@ void CMainFrame::CreateClient() {
     m_pTree->setObjectName(QStringLiteral("treePane"));
     m_pEdit = new CEditPaneView(m_ctx.settings, m_ctx.ui, m_pSplitter);
     m_pEdit->setObjectName(QStringLiteral("editPane"));
+    // What a screen reader says of the panes.
+    m_pTree->setAccessibleName(QStringLiteral("Folders and textlets"));
+    m_pTree->setAccessibleDescription(
+        QStringLiteral("The tree of the data file's items; the text pane shows the selected one"));
+    m_pEdit->setAccessibleName(QStringLiteral("Text"));
+    m_pEdit->setAccessibleDescription(QStringLiteral("The text of the selected item"));
     m_pTree->SetEditPane(m_pEdit);
     m_pItems =
         std::make_unique<CItemCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree, *m_pEdit);
@@ -139,7 +145,7 @@ void CMainFrame::CreateActions() {
             const QString tip = PromptPart(c.prompt, 1);
             action->setToolTip(tip.isEmpty() ? PromptPart(c.prompt, 0) : tip);
             if (c.icon)
-                action->setIcon(ToolIcon(c.icon));
+                action->setIcon(ToolIcon(c.icon, palette()));
             action->setIconVisibleInMenu(false);
             connect(action, &QAction::triggered, this, [this, id] { m_router.Execute(id); });
             addAction(action); // accelerators work wherever the focus is in the window
@@ -247,9 +253,11 @@ void CMainFrame::CreateStatusBar() {
     if (!QueryLockStates())
         return;
     const char* names[] = {"CAP", "NUM", "SCRL"};
+    const char* spoken[] = {"Caps Lock", "Num Lock", "Scroll Lock"};
     for (int i = 0; i < 3; ++i) {
         auto* pane = new QLabel(bar);
         pane->setObjectName(QStringLiteral("indicator%1").arg(QLatin1String(names[i])));
+        pane->setAccessibleName(QLatin1String(spoken[i]) + QLatin1String(" off"));
         pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QLatin1String(names[i])) + 8);
         pane->setAlignment(Qt::AlignCenter);
         pane->setFrameShape(QFrame::Panel);
@@ -273,10 +281,14 @@ void CMainFrame::UpdateIndicators() {
         return;
     const bool on[] = {states->bCaps, states->bNum, states->bScroll};
     const char* names[] = {"CAP", "NUM", "SCRL"};
+    const char* spoken[] = {"Caps Lock", "Num Lock", "Scroll Lock"};
     for (int i = 0; i < 3; ++i) {
         const QString text = on[i] ? QLatin1String(names[i]) : QString();
-        if (m_pIndicators[i]->text() != text)
+        if (m_pIndicators[i]->text() != text) {
             m_pIndicators[i]->setText(text);
+            m_pIndicators[i]->setAccessibleName(QLatin1String(spoken[i]) +
+                                                QLatin1String(on[i] ? " on" : " off"));
+        }
     }
 }
 

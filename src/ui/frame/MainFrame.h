@@ -96,6 +96,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A new palette (a dark theme chosen while the program runs) redraws the tool pictures.
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -125,9 +125,22 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+namespace {
+
+// The dialog that F1 asks help for: the modal one that runs, else the active window when it
+// names a topic (the modeless Find and Replace). Null: the frame's own context.
+QWidget* HelpAsker() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    QWidget* active = QApplication::activeWindow();
+    return active && active->property("helpTopic").isValid() ? active : nullptr;
+}
+
+} // namespace
+
 QString CMainFrame::ContextHelpTopic() const {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-        const QVariant topic = modal->property("helpTopic");
+    if (QWidget* asker = HelpAsker()) {
+        const QVariant topic = asker->property("helpTopic");
         if (topic.isValid())
             return topic.toString();
     }
@@ -152,14 +165,14 @@ bool CMainFrame::WatchApplicationKeys(QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
         return false;
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->property("helpTopic").isValid())
+    QWidget* asker = HelpAsker();
+    if (!asker || !asker->property("helpTopic").isValid())
         return false;
     if (event->type() == QEvent::ShortcutOverride) {
         event->accept(); // the key comes to us as a key press, not as some shortcut
         return false;
     }
-    ShowHelp(modal->property("helpTopic").toString());
+    ShowHelp(asker->property("helpTopic").toString());
     return true;
 }
 
@@ -181,6 +194,10 @@ void CMainFrame::ShowHelp(const QString& topic) {
     }
     if (!m_pHelp)
         m_pHelp = new CHelpWindow(owner);
+    if (!m_pHelp->isVisible()) {
+        QWidget* asker = HelpAsker();
+        m_pHelp->PlaceBeside(asker ? asker : window());
+    }
     m_pHelp->ShowTopic(page);
 }
 

@@ -3,7 +3,9 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "ui/common/DroppedFiles.h"
+#include "ui/frame/CommandTable.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/ToolIcons.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QApplication>
@@ -122,4 +124,14 @@ void CMainFrame::OpenDroppedFile(const QString& file) {
         if (m_ctx.openFile)
             m_ctx.openFile(path);
     });
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange)
+        return;
+    for (const CommandInfo& c : CommandTable())
+        if (c.icon)
+            if (QAction* action = Action(c.id))
+                action->setIcon(ToolIcon(c.icon, palette()));
 }

@@ -1,8 +1,13 @@
 #include "ui/frame/ToolIcons.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
+
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -10,12 +15,45 @@ namespace {
 
 using Painter = std::function<void(QPainter&)>;
 
+// Outlines of shapes filled with paper, which stand out by their fill on any background.
 const QColor kInk(40, 40, 40);
 const QColor kPaper(255, 255, 255);
 const QColor kFolder(235, 190, 60);
 const QColor kBlue(40, 90, 200);
 const QColor kGreen(30, 150, 50);
 const QColor kRed(200, 30, 30);
+
+// What the pictures are drawn against and with while one is rendered: lines that stand on
+// the toolbar itself take the palette's text colour, and coloured marks are lightened or
+// darkened until they stand out from the palette's background (a dark theme's as much as a
+// light one's).
+struct Scheme {
+    QColor background{240, 240, 240};
+    QColor ink{40, 40, 40};
+} g_scheme;
+
+double Luminance(const QColor& c) {
+    auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+// A colour of c's hue that stands out from the background.
+QColor Seen(const QColor& c) {
+    const bool dark = Luminance(g_scheme.background) < 0.4;
+    QColor out = c;
+    for (int i = 0; i < 12 && ToolIconContrast(out, g_scheme.background) < kMinIconContrast; ++i)
+        out = dark ? out.lighter(125) : out.darker(125);
+    if (ToolIconContrast(out, g_scheme.background) < kMinIconContrast)
+        out = g_scheme.ink;
+    return out;
+}
+
+QColor Ink() {
+    return g_scheme.ink;
+}
 
 void Page(QPainter& p, QRectF r, bool lines = true) {
     QPainterPath path;
@@ -35,7 +73,8 @@ void Page(QPainter& p, QRectF r, bool lines = true) {
     }
 }
 
-void Arrow(QPainter& p, QPointF tip, bool down, const QColor& c) {
+void Arrow(QPainter& p, QPointF tip, bool down, const QColor& color) {
+    const QColor c = Seen(color);
     const qreal d = down ? -1 : 1;
     QPolygonF tri{tip, QPointF(tip.x() - 3, tip.y() + 3 * d),
                   QPointF(tip.x() + 3, tip.y() + 3 * d)};
@@ -48,21 +87,21 @@ void Arrow(QPainter& p, QPointF tip, bool down, const QColor& c) {
 void Ribbon(QPainter& p, QRectF r) {
     QPolygonF shape{r.topLeft(), r.topRight(), r.bottomRight(),
                     QPointF(r.center().x(), r.bottom() - r.width() / 2), r.bottomLeft()};
-    p.setPen(QPen(kRed.darker(140), 1));
-    p.setBrush(kRed);
+    p.setPen(QPen(Seen(kRed.darker(140)), 1));
+    p.setBrush(Seen(kRed));
     p.drawPolygon(shape);
 }
 
 void Magnifier(QPainter& p, QPointF c, qreal radius) {
-    p.setPen(QPen(kInk, 2));
+    p.setPen(QPen(Ink(), 2));
     p.drawLine(c + QPointF(radius * 0.7, radius * 0.7), c + QPointF(radius * 1.8, radius * 1.8));
-    p.setPen(QPen(kInk, 1.2));
+    p.setPen(QPen(Ink(), 1.2));
     p.setBrush(QColor(200, 230, 255));
     p.drawEllipse(c, radius, radius);
 }
 
 void BoxSign(QPainter& p, bool plus) {
-    p.setPen(QPen(QColor(120, 120, 120), 1));
+    p.setPen(QPen(Seen(QColor(120, 120, 120)), 1));
     p.drawLine(QPointF(4, 1), QPointF(4, 14));
     p.drawLine(QPointF(4, 8), QPointF(8, 8));
     p.setPen(QPen(kInk, 1));
@@ -86,7 +125,7 @@ void Folder(QPainter& p, bool open) {
 }
 
 void Clock(QPainter& p) {
-    p.setPen(QPen(kInk, 1));
+    p.setPen(QPen(Ink(), 1));
     p.setBrush(kPaper);
     p.drawEllipse(QRectF(1.5, 1, 13, 13));
     p.setPen(QPen(kBlue, 1.4));
@@ -95,11 +134,11 @@ void Clock(QPainter& p) {
 }
 
 void Scissors(QPainter& p) {
-    p.setPen(QPen(kInk, 1.3));
+    p.setPen(QPen(Ink(), 1.3));
     p.drawLine(QPointF(4, 1), QPointF(10, 10));
     p.drawLine(QPointF(12, 1), QPointF(6, 10));
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kBlue, 1.4));
+    p.setPen(QPen(Seen(kBlue), 1.4));
     p.drawEllipse(QRectF(2, 9.5, 4.5, 4.5));
     p.drawEllipse(QRectF(9.5, 9.5, 4.5, 4.5));
 }
@@ -120,7 +159,7 @@ void Printer(QPainter& p) {
     p.drawRect(QRectF(1.5, 6.5, 13, 5));
     p.setBrush(kPaper);
     p.drawRect(QRectF(3.5, 10.5, 9, 3));
-    p.fillRect(QRectF(12, 8, 1.5, 1.5), kGreen);
+    p.fillRect(QRectF(12, 8, 1.5, 1.5), Seen(kGreen));
 }
 
 const std::pair<const char*, Painter> kPainters[] = {
@@ -146,12 +185,12 @@ const std::pair<const char*, Painter> kPainters[] = {
     {"additem",
      [](QPainter& p) {
          Page(p, QRectF(1.5, 0.5, 9, 13));
-         p.fillRect(QRectF(9, 9.5, 7, 2), kGreen);
-         p.fillRect(QRectF(11.5, 7, 2, 7), kGreen);
+         p.fillRect(QRectF(9, 9.5, 7, 2), Seen(kGreen));
+         p.fillRect(QRectF(11.5, 7, 2, 7), Seen(kGreen));
      }},
     {"deleteitem",
      [](QPainter& p) {
-         p.setPen(QPen(kRed, 2.4, Qt::SolidLine, Qt::RoundCap));
+         p.setPen(QPen(Seen(kRed), 2.4, Qt::SolidLine, Qt::RoundCap));
          p.drawLine(QPointF(3, 3), QPointF(13, 12));
          p.drawLine(QPointF(13, 3), QPointF(3, 12));
      }},
@@ -188,7 +227,7 @@ const std::pair<const char*, Painter> kPainters[] = {
     {"removebookmarks",
      [](QPainter& p) {
          Ribbon(p, QRectF(1.5, 0.5, 6, 13));
-         p.setPen(QPen(kInk, 1.8));
+         p.setPen(QPen(Ink(), 1.8));
          p.drawLine(QPointF(9.5, 8), QPointF(15, 13.5));
          p.drawLine(QPointF(15, 8), QPointF(9.5, 13.5));
      }},
@@ -214,11 +253,21 @@ QPixmap Render(const Painter& paint, int scale) {
 
 } // namespace
 
+double ToolIconContrast(const QColor& a, const QColor& b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QIcon ToolIcon(const char* name) {
+    return ToolIcon(name, QApplication::palette());
+}
+
+QIcon ToolIcon(const char* name, const QPalette& palette) {
     if (!name)
         return {};
     for (const auto& [key, paint] : kPainters) {
         if (std::strcmp(key, name) == 0) {
+            g_scheme = {palette.color(QPalette::Window), palette.color(QPalette::WindowText)};
             QIcon icon;
             for (int scale : {1, 2, 3})
                 icon.addPixmap(Render(paint, scale));
@@ -226,6 +275,13 @@ QIcon ToolIcon(const char* name) {
         }
     }
     return {};
+}
+
+std::vector<const char*> ToolIconNames() {
+    std::vector<const char*> names;
+    for (const auto& entry : kPainters)
+        names.push_back(entry.first);
+    return names;
 }
 
 QIcon AppIcon() {

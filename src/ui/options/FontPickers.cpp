@@ -3,18 +3,22 @@
 #include "app/FontSizes.h"
 #include "ui/common/FontConvert.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -71,6 +75,9 @@ QIcon TrueTypeGlyph() {
 CFontComboBase::CFontComboBase(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
+    // No completion while typing: it would take the Enter meant for the dialog's default
+    // button. A typed beginning is completed when the box is left (SelectByText).
+    setCompleter(nullptr);
 }
 
 QString CFontComboBase::GetBoxText() const {
@@ -105,6 +112,12 @@ void CFontComboBase::SelectByText(const QString& text, bool exact) {
         setCurrentIndex(-1);
         setEditText(text);
     }
+    ShowTextStart();
+}
+
+void CFontComboBase::ShowTextStart() {
+    if (lineEdit())
+        lineEdit()->setCursorPosition(0); // a long name shows its beginning, not its end
 }
 
 void CFontComboBase::LimitText(int n) {
@@ -170,9 +183,16 @@ void CFontNameCombo::FillFontList(bool fixedOnly) {
             text += QStringLiteral(" (") + e.strScript + u')';
         items.emplace_back(text, i);
     }
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
-        return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
-    });
+    // By face; within a face the user's own writing system first, so that a face typed or
+    // asked for by its name alone (the first entry that begins with it) is that one.
+    const BYTE own = UserCharSet();
+    auto key = [&](const std::pair<QString, int>& item) {
+        const CFontEntry& e = m_entries[item.second];
+        return std::make_tuple(e.strFace.toCaseFolded(), e.nCharSet == own ? 0 : 1,
+                               item.first.toCaseFolded());
+    };
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const auto& a, const auto& b) { return key(a) < key(b); });
     for (const auto& [text, index] : items) {
         if (m_entries[index].nType == CFontEntry::kTrueType)
             addItem(TrueTypeGlyph(), text, index);
@@ -181,7 +201,39 @@ void CFontNameCombo::FillFontList(bool fixedOnly) {
     }
     SelectByText(remembered, false);
     blockSignals(false);
+    // The list is as wide as its longest name, so that similar names can be told apart.
+    view()->setTextElideMode(Qt::ElideRight);
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     QApplication::restoreOverrideCursor();
+}
+
+BYTE CFontNameCombo::UserCharSet() const {
+    if (m_nUserCharSet >= 0)
+        return static_cast<BYTE>(m_nUserCharSet);
+    const QLocale locale = QLocale::system();
+    switch (locale.script()) {
+    case QLocale::GreekScript:
+        return 161;
+    case QLocale::CyrillicScript:
+        return 204;
+    case QLocale::HebrewScript:
+        return 177;
+    case QLocale::ArabicScript:
+        return 178;
+    case QLocale::ThaiScript:
+        return 222;
+    case QLocale::JapaneseScript:
+        return 128;
+    case QLocale::KoreanScript:
+        return 129;
+    case QLocale::SimplifiedHanScript:
+        return 134;
+    case QLocale::TraditionalHanScript:
+        return 136;
+    default:
+        return locale.language() == QLocale::Vietnamese ? 163 : kAnsiCharset;
+    }
 }
 
 const CFontEntry* CFontNameCombo::EntryAt(int index) const {
@@ -230,6 +282,7 @@ void CFontNameCombo::SelectFont(const QString& face, BYTE charSet) {
             if (currentIndex() != i)
                 setCurrentIndex(i);
             setEditText(itemText(i));
+            ShowTextStart();
             return;
         }
     }

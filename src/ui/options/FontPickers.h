@@ -35,6 +35,10 @@ public:
     // The index of the item whose text equals text, ignoring case; -1 for none.
     int FindExact(const QString& text) const;
 
+protected:
+    // Scrolls the edit field to the start of its text.
+    void ShowTextStart();
+
 private:
     int m_nLimit = 0;
 };
@@ -57,6 +61,10 @@ public:
     QString ChosenFace() const;
 
     int m_nFixedOnly = 500; // neither 0 nor 1: the first filling always happens
+    // The character set listed first for each face: -1 (the default) for the one of the
+    // user's locale's script; a test sets another.
+    int m_nUserCharSet = -1;
+    BYTE UserCharSet() const;
 
 private:
     std::vector<CFontEntry> m_entries;

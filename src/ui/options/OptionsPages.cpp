@@ -113,9 +113,11 @@ CEditorPageDlg::CEditorPageDlg(IUiServices& ui, int logPixelsY, QWidget* parent)
     m_pUp = new QToolButton(this);
     m_pUp->setArrowType(Qt::UpArrow);
     m_pUp->setAutoRepeat(true);
+    m_pUp->setAccessibleName(tr("Increase tab width"));
     m_pDown = new QToolButton(this);
     m_pDown->setArrowType(Qt::DownArrow);
     m_pDown->setAutoRepeat(true);
+    m_pDown->setAccessibleName(tr("Decrease tab width"));
     connect(m_pUp, &QToolButton::clicked, this, [this] { StepTabWidth(1); });
     connect(m_pDown, &QToolButton::clicked, this, [this] { StepTabWidth(-1); });
     auto* tabRow = new QHBoxLayout;
@@ -239,6 +241,9 @@ void CEditorPageDlg::UpdateSample() {
 bool CEditorPageDlg::Validate() {
     if (!WasActivated())
         return true;
+    // OK by Enter leaves no box: the size typed counts first, as leaving the box would make
+    // it, before the name's refilling of the size box could put the old size back.
+    OnSizeLeft();
     if (m_pName->FindExact(m_pName->GetBoxText()) < 0) {
         // A typed beginning of a listed name counts as that name.
         OnNameChanged();
@@ -367,14 +372,20 @@ bool CPrintingPageDlg::Validate() {
 }
 
 bool ChooseFontDialog(LOGFONT& lf, int logPixelsY, QWidget* parent) {
-    bool ok = false;
-    const QFont chosen =
-        QFontDialog::getFont(&ok, LogFontToQFont(lf, logPixelsY), parent, QObject::tr("Font"),
-                             QFontDialog::DontUseNativeDialog);
-    if (!ok)
+    QFontDialog dialog(LogFontToQFont(lf, logPixelsY), parent);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(QObject::tr("Font"));
+    dialog.setObjectName(QStringLiteral("fontDialog"));
+    // No effects are offered: underline and strike-out keep what the record had. Qt's dialog
+    // has them as the only check boxes, in a group of their own.
+    for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) {
+        if (auto* group = qobject_cast<QGroupBox*>(effect->parentWidget()))
+            group->hide();
+        effect->hide();
+    }
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    LOGFONT result = QFontToLogFont(chosen, logPixelsY);
-    // The dialog offers no effects: underline and strike-out keep what the record had.
+    LOGFONT result = QFontToLogFont(dialog.selectedFont(), logPixelsY);
     result.lfUnderline = lf.lfUnderline;
     result.lfStrikeOut = lf.lfStrikeOut;
     lf = result;

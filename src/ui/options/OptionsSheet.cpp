@@ -11,8 +11,10 @@
 COptionsSheet::COptionsSheet(const OPTIONSCONTEXT& context, QWidget* parent)
     : QDialog(parent), m_ctx(context) {
     setWindowTitle(tr("Options"));
+    setProperty("helpTopic", QStringLiteral("settings.html#options")); // F1 anywhere in it
     auto* layout = new QVBoxLayout(this);
     m_pTabs = new QTabWidget(this);
+    m_pTabs->setAccessibleName(tr("Options pages"));
     m_pGeneral = new CGeneralPageDlg(*m_ctx.ui, m_pTabs);
     m_pEditor = new CEditorPageDlg(*m_ctx.ui, m_ctx.logPixelsY, m_pTabs);
     m_pPrinting = new CPrintingPageDlg(*m_ctx.ui, m_ctx.logPixelsY, m_pTabs);
@@ -71,15 +73,19 @@ void COptionsSheet::FillPages() {
 void COptionsSheet::OnPageChanged(int index) {
     if (m_bSwitching)
         return;
-    // Leaving a page runs its checks; a page that refuses stays.
+    // Leaving a page runs its checks; a page that refuses stays. The page being left is put
+    // back in front first, so that a refusal's message shows over it and not over a page
+    // that has not been filled yet.
     if (m_nShown >= 0 && m_nShown != index) {
         auto* leaving = static_cast<COptionsPage*>(m_pTabs->widget(m_nShown));
-        if (!leaving->Validate()) {
-            m_bSwitching = true;
-            m_pTabs->setCurrentIndex(m_nShown);
-            m_bSwitching = false;
+        m_bSwitching = true;
+        m_pTabs->setCurrentIndex(m_nShown);
+        m_bSwitching = false;
+        if (!leaving->Validate())
             return;
-        }
+        m_bSwitching = true;
+        m_pTabs->setCurrentIndex(index);
+        m_bSwitching = false;
     }
     m_nShown = index;
     if (m_ctx.lastPage)

@@ -33,6 +33,7 @@ QDoubleSpinBox* MarginSpin(LONG thousandths, QWidget* parent) {
 CPageSetupDlg::CPageSetupDlg(const RECT& margins, const QPrinter& printer, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(tr("Page Setup"));
+    setProperty("helpTopic", QStringLiteral("settings.html#printing")); // F1 anywhere in it
     auto* layout = new QVBoxLayout(this);
 
     auto* paperGroup = new QGroupBox(tr("Paper"), this);

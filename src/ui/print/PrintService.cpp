@@ -5,6 +5,7 @@
 #include "ui/common/FontConvert.h"
 #include "ui/print/PageSetupDlg.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPrintDialog>
@@ -38,6 +39,9 @@ PrintResult CPrintService::PrintOn(QPrinter& printer, const PRINTSOURCE& source,
 
 PrintResult CPrintService::Print(const PRINTSOURCE& source, const QString& selection,
                                  QWidget* parent) {
+    // The job's name, and the name the dialog proposes for printing to a file: the data
+    // file's ("Recipes.Nota" proposes "Recipes.pdf").
+    m_pPrinter->setDocName(QFileInfo(QFile::decodeName(source.docPath.c_str())).fileName());
     QPrintDialog dialog(m_pPrinter.get(), parent);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, !selection.isEmpty());
     m_pPrinter->setPrintRange(selection.isEmpty() ? QPrinter::AllPages : QPrinter::Selection);

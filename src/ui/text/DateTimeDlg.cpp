@@ -26,20 +26,14 @@ void CDateTimeDlg::AddEntry(QStringList& entries, const QString& text) {
 }
 
 QStringList CDateTimeDlg::DateFormats(const QLocale& locale, bool longFormats) {
+    // Only the locale's own formats: a user who wants ISO dates sets a locale (or LC_TIME)
+    // that writes them.
     QStringList formats;
     if (longFormats) {
-        const QString full = locale.dateFormat(QLocale::LongFormat);
-        AddOnce(formats, full);
-        // The long form without the weekday, as many locales also offer it.
-        QString noDay = full;
-        noDay.remove(QStringLiteral("dddd, "))
-            .remove(QStringLiteral("dddd "))
-            .remove(QStringLiteral(", dddd"));
-        AddOnce(formats, noDay.trimmed());
+        AddOnce(formats, locale.dateFormat(QLocale::LongFormat));
     } else {
         AddOnce(formats, locale.dateFormat(QLocale::ShortFormat));
         AddOnce(formats, locale.dateFormat(QLocale::NarrowFormat));
-        AddOnce(formats, QStringLiteral("yyyy-MM-dd"));
     }
     return formats;
 }
@@ -66,6 +60,7 @@ QStringList CDateTimeDlg::Entries(const QDateTime& now, const QLocale& locale) {
 CDateTimeDlg::CDateTimeDlg(QWidget* parent, const QDateTime& now, const QLocale& locale)
     : QDialog(parent) {
     setWindowTitle(tr("Date and Time"));
+    setProperty("helpTopic", QStringLiteral("settings.html#datetime")); // F1 anywhere in it
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(tr("&Available Formats:"), this);
     layout->addWidget(label);
@@ -73,6 +68,7 @@ CDateTimeDlg::CDateTimeDlg(QWidget* parent, const QDateTime& now, const QLocale&
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->addItems(Entries(now, locale));
     label->setBuddy(m_pList);
+    m_pList->setAccessibleName(tr("Available Formats")); // a list is not named by its label
     layout->addWidget(m_pList);
     if (m_pList->count() > 0)
         m_pList->setCurrentRow(0);

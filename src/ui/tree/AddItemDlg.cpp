@@ -64,6 +64,7 @@ void CAddItemDlg::BuildControls() {
     m_pFolders->setSelectionMode(QAbstractItemView::SingleSelection);
     SetTreeLineStyle(m_pFolders);
     folderLabel->setBuddy(m_pFolders);
+    m_pFolders->setAccessibleName(tr("Add to Which Folder")); // not named by its label
 
     auto* left = new QVBoxLayout;
     left->addLayout(nameRow);

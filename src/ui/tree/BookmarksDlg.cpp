@@ -6,7 +6,29 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Rows no wider than the list, so that a long path is cut at its start (the view's elide
+// mode) and its end, the item's own title, stays in sight.
+class CFitToListDelegate : public QStyledItemDelegate {
+public:
+    explicit CFitToListDelegate(QListView* list) : QStyledItemDelegate(list), m_pList(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(std::min(size.width(), m_pList->viewport()->width()));
+        return size;
+    }
+
+private:
+    QListView* m_pList;
+};
+
+} // namespace
 
 CBookmarksDlg::CBookmarksDlg(std::vector<bookmarks::BookmarkEntry>& entries, QWidget* parent)
     : QDialog(parent), m_entries(entries) {
@@ -21,12 +43,18 @@ CBookmarksDlg::CBookmarksDlg(std::vector<bookmarks::BookmarkEntry>& entries, QWi
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setIconSize(QSize(kItemImageWidth, kItemImageHeight));
     m_pList->setUniformItemSizes(true);
+    m_pList->setTextElideMode(Qt::ElideLeft);
+    m_pList->setResizeMode(QListView::Adjust);
+    m_pList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pList->setItemDelegate(new CFitToListDelegate(m_pList));
     label->setBuddy(m_pList);
+    m_pList->setAccessibleName(tr("Bookmarks")); // a list is not named by its label
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const bookmarks::BookmarkEntry& e = m_entries[i];
         auto* row = new QListWidgetItem(QIcon(itemimages::Get(e.nImage)),
                                         QString::fromUtf8(e.strPath), m_pList);
         row->setData(Qt::UserRole, static_cast<qulonglong>(i));
+        row->setToolTip(row->text()); // the whole path
     }
 
     auto button = [this](const QString& text, const char* name) {

@@ -186,7 +186,11 @@ bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
         const BYTE* bytes = items.Data();
         const std::size_t size = items.Size();
         if (size == 0) {
-            ui.ReportError(kOutOfMemory); // the data could not be had
+            // The data could not be had. Our own data that failed to render has said why
+            // already (a file error, or this same message).
+            const auto* own = qobject_cast<const CItemMimeData*>(mime);
+            if (!own || own->RenderCount() == 0)
+                ui.ReportError(kOutOfMemory);
             return false;
         }
         HTREEITEM parent = target ? treewalk::GetFolderOf(tree, target) : tree.GetRootItem();

@@ -15,6 +15,7 @@
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreeLineStyle.h"
 #include "ui/tree/TreeModel.h"
+#include "ui/tree/TreeScrolling.h"
 
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -48,6 +49,7 @@ CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServi
     setIconSize(QSize(kItemImageWidth, kItemImageHeight));
     setAnimated(false);
     SetTreeLineStyle(this);
+    SetTreeScrolling(this); // the current item stays in view; long titles scroll sideways
     m_pLabelEditor = new CLabelEditor(
         [this](HTREEITEM h, const QString& text) { return EndLabelEdit(h, text); }, this);
     setItemDelegate(m_pLabelEditor);
