@@ -42,7 +42,7 @@ void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, CBlockFile& temp,
                         CStatusProgress& progress) {
     temp.SetJournaled(false); // nobody reads it before it is complete
     CStoreOperation op(temp); // the header and the commit once, at the end
-    temp.m_header.SetNew();
+    temp.Header().SetNew();
     temp.WriteHeader();
     // The tree stream first, so that it takes the first blocks; its references are fixed
     // up by the second write below, which has the same length and rewrites it in place.
@@ -91,7 +91,7 @@ bool CNotariumDoc::OnCompact(bool bAsk) {
         CTransferScope transfer(m_store);
         BuildCompactedFile(m_store, tree, temp, progress);
         // The data file is ours (its lock is held): the rename replaces nobody else's file.
-        replacement.Commit(&m_store);
+        replacement.Commit(&m_store.File());
     } catch (const CFileException& e) {
         m_ui.ReportError(e);
         temp.Abort();

@@ -44,7 +44,7 @@ DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) 
 CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
     : m_ui(ui), m_settings(settings) {
     m_tree.AddObserver(this);
-    m_store.m_onCommitted = [this] { CheckFileIdentity(); };
+    m_store.SetOnCommitted([this] { CheckFileIdentity(); });
 }
 
 CNotariumDoc::~CNotariumDoc() {
@@ -66,7 +66,7 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
             replacement.Create(file);
             file.SetJournaled(false);
             CStoreOperation op(file);
-            file.m_header.SetNew();
+            file.Header().SetNew();
             file.WriteHeader();
             file.SetTreeData(file.BeginNewChain());
             std::vector<BYTE> stream = NewDatabaseStream();
@@ -128,7 +128,7 @@ void CNotariumDoc::CheckFileIdentity() noexcept {
             CFile copy;
             replacement.Create(copy);
             std::vector<BYTE> buf(1 << 20);
-            const std::uint64_t length = static_cast<CFile&>(m_store).GetLength();
+            const std::uint64_t length = m_store.DiskLength();
             for (std::uint64_t at = 0; at < length;) {
                 auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), length - at));
                 m_store.ReadAt(at, buf.data(), n);

@@ -120,7 +120,7 @@ void CRepairEngine::OpenSource(const std::string& source) {
 }
 
 void CRepairEngine::CheckLength() {
-    std::uint64_t length = m_source.GetLength();
+    std::uint64_t length = m_source.Length();
     if ((length - HEADER_SIZE) % BLOCK_SIZE != 0)
         LogError(Format("Invalid source file length (%u bytes) : FIX: Ignoring partial block at "
                         "end of file",
@@ -275,7 +275,7 @@ void CRepairEngine::CreateTempFile(const std::string& target) {
     }
     m_temp.SetJournaled(false);
     m_temp.BeginOperation(); // the header and the commit once, in FinishTemp
-    m_temp.m_header.SetNew();
+    m_temp.Header().SetNew();
     m_temp.WriteHeader();
     m_writer = std::make_unique<CChainWriter>(m_temp);
 }
@@ -424,7 +424,7 @@ void CRepairEngine::CopyToTarget() {
     if (m_bCheckOnly)
         return;
     try {
-        m_replacement->Commit(&m_source);
+        m_replacement->Commit(&m_source.File());
     } catch (const CFileException& e) {
         LogFatal(Format("Unable to copy to target file : %s", e.GetErrorMessage()));
     }

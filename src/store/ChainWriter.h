@@ -35,7 +35,7 @@ private:
     std::size_t m_nInBlock = 0;     // data bytes in the block being filled
     bool m_bActive = false;
 
-    std::uint64_t EndOffset() const { return m_file.GetLength() + m_nBuffered; }
+    std::uint64_t EndOffset() const { return m_file.Length() + m_nBuffered; }
     void AddBlock();
     void CloseBlock();
     void WriteOut(std::size_t n);
