@@ -10,6 +10,7 @@
 #include "platform/Strings.h"
 #include "platform/Version.h"
 #include "store/DataFormat.h"
+#include "store/TextChain.h"
 
 #include <iostream>
 #include <iterator>
@@ -153,7 +154,7 @@ int Cat(const Args& args, Streams& io) {
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
         try {
             std::vector<BYTE> bytes;
-            DWORD length = ReadTextStream(s.m_doc.Store(), offset, bytes);
+            DWORD length = textchain::Read(s.m_doc.Store(), offset, bytes);
             io.out.write(reinterpret_cast<const char*>(bytes.data()),
                          static_cast<std::streamsize>(length ? length - 1 : 0));
         } catch (const CFileException& e) {

@@ -5,6 +5,7 @@
 #include "platform/Format.h"
 #include "platform/PreorderWalk.h"
 #include "store/ChainWriter.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 #include <algorithm>
@@ -299,10 +300,7 @@ DWORD CRepairEngine::WriteChain(const BYTE* data, DWORD length) {
         m_nCheckEnd = std::min<std::uint64_t>(m_nCheckEnd, 0xFFFFFE00u);
         return first;
     }
-    BYTE field[4];
-    PutLE32(field, length);
-    DWORD first = m_writer->Begin(std::uint64_t{4} + length);
-    m_writer->Write(field, 4);
+    DWORD first = textchain::BeginAppend(*m_writer, length);
     m_writer->Write(data, length);
     m_writer->End();
     return first;
