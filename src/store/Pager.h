@@ -68,8 +68,9 @@ public:
     CPager(const CPager&) = delete;
     CPager& operator=(const CPager&) = delete;
 
-    // Opens the file (throws CFileException, or reports through `error`). Whoever opens it
-    // exclusively for writing first recovers what a stopped process left (RecoverJournal).
+    // Opens the file (throws CFileException, or reports through `error`); the pager must be
+    // closed. Whoever opens it exclusively for writing first recovers what a stopped process
+    // left (RecoverJournal); when that fails the file stays open, unread.
     void Open(const std::string& path, UINT flags);
     bool Open(const std::string& path, UINT flags, CFileException* error);
     // Rolls back an explicit operation still open, commits an implicit one (throws
@@ -158,6 +159,10 @@ public:
     void CheckInvariants() const;
 
 private:
+    // Gathered growth and gathered writes go to the file, and the commit writes blocks, in
+    // runs of this many bytes.
+    static constexpr std::size_t kWriteRun = std::size_t{1} << 20;
+
     // A block changed by the operation in progress (journaled files only). Its bytes before
     // the operation stay on the disk; the commit reads them from there.
     struct Page {
@@ -205,6 +210,11 @@ private:
     CFileMap m_map;
     bool m_bNoMap = false;
 
+    // The block that holds offset (offset >= 32).
+    static DWORD PageOf(std::uint64_t offset) {
+        return static_cast<DWORD>(nota::HEADER_SIZE + (offset - nota::HEADER_SIZE) /
+                                                          nota::BLOCK_SIZE * nota::BLOCK_SIZE);
+    }
     void OnOpened(UINT flags);
     [[noreturn]] void ThrowCorrupt() const;
     void DropMap() noexcept;
@@ -227,7 +237,7 @@ private:
     void FlushRun(std::size_t keep);
     void PassToFile(std::uint64_t offset, const BYTE* in, std::size_t count);
 
-    // Growth written ahead of the commit (PagerCommit.cpp).
+    // Growth written ahead of the commit.
     std::uint64_t GrowthStart() const;
     void ResetGrowth() noexcept;
     void BeginSpill();

@@ -1,4 +1,4 @@
-// CPager: growth written ahead of the commit, the commit's steps and the rollback.
+// CPager: the end of an operation (its commit in named steps, or its rollback) and of the file.
 #include "platform/FileSystem.h"
 #include "store/Pager.h"
 
@@ -7,51 +7,66 @@
 
 using namespace nota;
 
-namespace {
-constexpr std::size_t kWriteRun = 1 << 20; // bytes per write when a commit writes blocks
+// ---- ending an operation -------------------------------------------------------------------
 
-// A provisional journal's new length: no file has it, so recovery always cuts the file back.
-constexpr std::uint64_t kNoLength = ~std::uint64_t{0};
-} // namespace
-
-// ---- growth written ahead of the commit (journaled files) ------------------------------------
-
-// The first block wholly past the file's old end: growth starts there (a partial block at
-// the old end changes in place, as a page).
-std::uint64_t CPager::GrowthStart() const {
-    if (m_op.committedLength <= HEADER_SIZE)
-        return HEADER_SIZE;
-    return journal::PieceEnd(m_op.committedLength - 1);
+void CPager::Close() {
+    if (!IsOpen())
+        return;
+    if (m_op.depth > 0) {
+        m_op.depth = 1;
+        RollbackOperation();
+    }
+    if (IsImplicit() || (!m_bJournaled && HeaderDiffers()))
+        Commit();
+    DropJournal();
+    DropMap();
+    m_file.Close();
 }
 
-void CPager::ResetGrowth() noexcept {
-    m_op.growthSum = journal::CTailSum(m_op.committedLength);
-    m_op.bSumInOrder = true;
+void CPager::Abort() noexcept {
+    Drop(false);
+    DropMap();
+    DropJournal();
+    m_file.Abort();
 }
 
-// The provisional journal: the header as it is and the old length, with a new length no file
-// has, so that whoever finds it cuts the file back to where it was. Open to Spilled.
-void CPager::BeginSpill() {
-    journal::Record head;
-    head.originalLength = m_op.committedLength;
-    head.newLength = kNoLength;
-    WriteJournal([&](journal::CWriter::Sink sink) {
-        journal::CWriter jw(head, 1, std::move(sink));
-        jw.AddRegion(0, m_op.committedHeader.bytes, HEADER_SIZE, 0);
-        jw.Finish();
-    });
-    m_op.state = State::Spilled;
+void CPager::TakeOver(CPager& other) {
+    if (IsOpen())
+        Abort();
+    m_journal.Abort();
+    other.m_journal.Abort();
+    other.m_file.MoveHandleTo(m_file);
+    m_op = std::move(other.m_op);
+    other.m_op = Operation{};
+    SetJournaled(other.m_bJournaled);
+    m_bRolledBack = other.m_bRolledBack;
+    other.DropMap();
+    DropMap();
+    m_windows.Invalidate();
 }
 
-// Continues the growth's checksum over bytes written in order; a write anywhere else leaves
-// it to the commit to read the growth back.
-void CPager::SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count) {
-    if (!m_op.bSumInOrder || offset != m_op.growthSum.Position()) {
-        m_op.bSumInOrder = false;
+void CPager::CommitOperation() {
+    if (m_op.depth == 0)
+        return;
+    if (--m_op.depth > 0)
+        return;
+    Commit();
+}
+
+void CPager::RollbackOperation() noexcept {
+    if (m_op.depth > 1) {
+        --m_op.depth;
         return;
     }
-    m_op.growthSum.Add(in, count);
+    m_op.depth = 0;
+    Discard();
 }
+
+void CPager::Discard() noexcept {
+    Drop(true);
+}
+
+// ---- growth written ahead, taken back or summed -----------------------------------------------
 
 // The checksum of the bytes from the old end to the new one, as the commit will leave them.
 std::uint64_t CPager::GrowthChecksum() {
@@ -86,15 +101,6 @@ bool CPager::CutSpilledGrowth() noexcept {
     } catch (...) {
         return false;
     }
-}
-
-// Makes the journal on the disk invalid (its magic cleared). No commit is needed: should this
-// not reach the disk, recovery finds the data file in the journal's new state (or, for a
-// provisional journal, cuts off nothing that counts).
-void CPager::ClearJournal() {
-    static const BYTE cleared[8] = {};
-    m_journal.Seek(0, CFile::begin);
-    m_journal.Write(cleared, sizeof cleared);
 }
 
 // Drops what the operation changed; with bTouchFile growth already written is cut off again
@@ -306,52 +312,4 @@ void CPager::FinishCommit() {
     ResetGrowth();
     if (m_onCommitted)
         m_onCommitted();
-}
-
-void CPager::WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce,
-                          bool bReplace) {
-    bool bCreated = false;
-    const std::string path = journal::PathFor(Path());
-    const std::string next = path + ".new";
-    CFile replacement;
-    CFile& out = bReplace ? replacement : m_journal;
-    try {
-        if (bReplace) {
-            replacement.Open(next, CFile::modeCreate | CFile::modeReadWrite);
-        } else if (!m_journal.IsOpen()) {
-            bCreated = !fs_util::FileExists(path);
-            m_journal.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
-        }
-        std::uint64_t at = 0;
-        produce([&](const BYTE* p, std::size_t n) {
-            out.Seek(static_cast<std::int64_t>(at), CFile::begin);
-            out.Write(p, static_cast<UINT>(n));
-            at += n;
-        });
-        out.Flush();
-        if (bReplace) {
-            // The rename commits the folder: from here on the new journal is the journal.
-            if (!fs_util::SafeReplaceFile(next, path))
-                CFileException::ThrowOsError(errno, path);
-            replacement.Close();
-            m_journal.Abort();
-            m_journal.Open(path, CFile::modeReadWrite);
-        } else if (bCreated &&
-                   !fs_util::SyncDirectory(fs_util::DirectoryOf(m_journal.GetFilePath()))) {
-            CFileException::ThrowOsError(errno, m_journal.GetFilePath());
-        }
-    } catch (const CFileException& e) {
-        // A journal that did not reach the disk whole is worthless; it is written afresh. A
-        // replacement that did not is removed, and the journal it was to replace stays.
-        if (bReplace) {
-            replacement.Abort();
-            fs_util::DeleteFile(next);
-        } else {
-            m_journal.Abort();
-            if (bCreated)
-                fs_util::DeleteFile(path);
-        }
-        // The user knows the data file, not its journal: the error names the data file.
-        throw CFileException(e.m_cause, Path(), e.m_lOsError);
-    }
 }
