@@ -73,9 +73,9 @@ public:
     // left (RecoverJournal); when that fails the file stays open, unread.
     void Open(const std::string& path, UINT flags);
     bool Open(const std::string& path, UINT flags, CFileException* error);
-    // Rolls back an explicit operation still open, commits an implicit one (throws
-    // CFileException then, the file closed all the same only when the commit succeeded),
-    // then closes. Removes an idle journal.
+    // Rolls back an explicit operation still open, commits an implicit one, then closes and
+    // removes an idle journal. Throws CFileException: a failed commit is rolled back and the
+    // file stays open.
     void Close();
     // Closes without writing or reporting anything: the operation in progress is dropped;
     // growth it wrote ahead is left to the next open's recovery.
