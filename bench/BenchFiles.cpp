@@ -59,7 +59,7 @@ void WriteConsecutive(CBlockFile& file, Tree& t, const TextOf& text, bool revers
         }
     }
     writer.Flush();
-    file.m_header.SetFreeList(freeList);
+    file.Header().SetFreeList(freeList);
 }
 
 // Round j places block j of every text that has one; the blocks are written in file order.
@@ -73,7 +73,7 @@ void WriteInterleaved(CBlockFile& file, Tree& t, const TextOf& text) {
     }
     // starts[j]: the offset of round j; the texts of a round in index order.
     std::vector<std::uint64_t> starts(rounds + 1);
-    starts[0] = file.GetLength();
+    starts[0] = file.Length();
     for (std::size_t j = 0; j < rounds; ++j) {
         std::size_t inRound = 0;
         for (std::size_t i = 0; i < n; ++i)
@@ -119,7 +119,7 @@ void WriteFile(const std::string& path, Tree& t, const TextOf& text, Layout layo
     CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
     file.SetJournaled(false); // made once for measuring: no crash to survive
     CStoreOperation op(file);
-    file.m_header.SetNew();
+    file.Header().SetNew();
     file.WriteHeader();
     treestream::WriteTree(file, t.tree); // placeholder references; the same length later
     if (layout == Layout::Interleaved)

@@ -7,7 +7,7 @@
 #include "app/TreeWalk.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
-#include "store/ChainWriter.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 namespace {
@@ -17,14 +17,8 @@ constexpr std::size_t kCopyBuffer = 1 << 20;
 // Copies one text chain of the open file to the end of the new one; returns its new offset.
 DWORD CopyTextChain(CBlockFile& store, DWORD offset, CChainWriter& writer,
                     std::vector<BYTE>& buffer) {
-    store.BeginRead(offset);
-    BYTE field[4];
-    store.ReadData(field, 4);
-    DWORD length = nota::GetLE32(field);
-    if (length + std::uint64_t{4} > store.MaxChainBytes())
-        throw CFileException(CFileException::endOfFile, store.GetFilePath());
-    DWORD first = writer.Begin(std::uint64_t{4} + length);
-    writer.Write(field, 4);
+    const DWORD length = textchain::BeginRead(store, offset);
+    const DWORD first = textchain::BeginAppend(writer, length);
     for (DWORD left = length; left > 0;) {
         auto n = static_cast<DWORD>(std::min<std::size_t>(left, buffer.size()));
         store.ReadData(buffer.data(), n);
@@ -42,7 +36,7 @@ void BuildCompactedFile(CBlockFile& store, CTreeCtrl& tree, CBlockFile& temp,
                         CStatusProgress& progress) {
     temp.SetJournaled(false); // nobody reads it before it is complete
     CStoreOperation op(temp); // the header and the commit once, at the end
-    temp.m_header.SetNew();
+    temp.Header().SetNew();
     temp.WriteHeader();
     // The tree stream first, so that it takes the first blocks; its references are fixed
     // up by the second write below, which has the same length and rewrites it in place.
@@ -91,7 +85,7 @@ bool CNotariumDoc::OnCompact(bool bAsk) {
         CTransferScope transfer(m_store);
         BuildCompactedFile(m_store, tree, temp, progress);
         // The data file is ours (its lock is held): the rename replaces nobody else's file.
-        replacement.Commit(&m_store);
+        replacement.Commit(&m_store.File());
     } catch (const CFileException& e) {
         m_ui.ReportError(e);
         temp.Abort();

@@ -64,12 +64,6 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
     }
 }
 
-// Windows-1252 code points 0x80..0x9F, the unassigned ones as the C1 controls themselves.
-const unsigned short kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 } // namespace
 
 std::string FileNameFor(std::string_view title, std::string_view extension) {
@@ -259,45 +253,10 @@ std::string FileToText(std::string_view file, const TextForm& form) {
     std::string text = form.bAsStored ? std::string(file) : enc::LfToCrLf(file);
     if (form.bCp1252) {
         std::string bytes;
-        if (Utf8ToCp1252(text, bytes))
+        if (enc::Utf8ToCp1252(text, bytes))
             return bytes;
     }
     return text;
-}
-
-bool Utf8ToCp1252(std::string_view utf8, std::string& bytes) {
-    if (!enc::IsValidUtf8(utf8))
-        return false;
-    bytes.clear();
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        unsigned cp;
-        std::size_t n;
-        if (c < 0x80) {
-            cp = c, n = 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F, n = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F, n = 3;
-        } else {
-            return false; // beyond the Basic Multilingual Plane: not in Windows-1252
-        }
-        for (std::size_t k = 1; k < n; ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += n;
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            bytes += static_cast<char>(cp);
-            continue;
-        }
-        int found = -1;
-        for (int k = 0; k < 32; ++k)
-            if (kCp1252High[k] == cp)
-                found = k;
-        if (found < 0)
-            return false;
-        bytes += static_cast<char>(0x80 + found);
-    }
-    return true;
 }
 
 } // namespace exchange

@@ -104,8 +104,4 @@ bool ParseManifest(std::string_view text, std::vector<ManifestEntry>& entries);
 std::string TextToFile(std::string_view stored, TextForm& form);
 std::string FileToText(std::string_view file, const TextForm& form);
 
-// UTF-8 that consists only of characters of Windows-1252, back to those bytes; false when
-// some character has no Windows-1252 byte (bytes is then unspecified).
-bool Utf8ToCp1252(std::string_view utf8, std::string& bytes);
-
 } // namespace exchange

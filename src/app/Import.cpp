@@ -6,8 +6,8 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "store/ChainWriter.h"
 #include "store/DataFormat.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 #include <algorithm>
@@ -81,7 +81,7 @@ private:
     HTREEITEM m_hTarget = nullptr;
     bool m_bTargetTextSet = false;
     std::vector<HTREEITEM> m_inserted; // items made directly in the target
-    std::unique_ptr<CChainWriter> m_writer;
+    std::unique_ptr<textchain::CTextAppender> m_appender;
 
     // Reading the sources.
     void ImportSource(const std::string& source);
@@ -163,8 +163,8 @@ Report CImporter::Run(HTREEITEM hTarget, const std::vector<std::string>& sources
         CTreeUpdateLock lock(m_tree);
         for (const std::string& source : sources)
             ImportSource(source);
-        if (m_writer)
-            m_writer->Flush();
+        if (m_appender)
+            m_appender->Flush();
         treestream::WriteTree(m_store, m_tree);
         op.Commit();
     } catch (const Stopped&) {
@@ -187,7 +187,7 @@ Report CImporter::Run(HTREEITEM hTarget, const std::vector<std::string>& sources
 
 void CImporter::Undo() {
     // The store operation has rolled the file back already; the tree follows it.
-    m_writer.reset();
+    m_appender.reset();
     {
         CTreeUpdateLock lock(m_tree);
         for (HTREEITEM h : m_inserted)
@@ -201,26 +201,10 @@ void CImporter::Undo() {
 DWORD CImporter::StoreText(const std::string& text) {
     if (text.empty())
         return 0;
-    BYTE len[4];
-    PutLE32(len, static_cast<DWORD>(text.size() + 1));
-    if (!m_writer && m_store.GetFreeList() != 0) {
-        // Free blocks first, one chain at a time.
-        DWORD chain = m_store.BeginNewChain();
-        m_store.WriteData(len, 4);
-        m_store.WriteData(text.c_str(), text.size() + 1);
-        m_store.EndTransfer();
-        return chain;
-    }
-    if (!m_writer) {
-        // No free blocks left: the rest goes to the end of the file in consecutive blocks.
-        m_store.DropPartialBlock();
-        m_writer = std::make_unique<CChainWriter>(m_store);
-    }
-    DWORD chain = m_writer->Begin(4 + text.size() + 1);
-    m_writer->Write(len, 4);
-    m_writer->Write(text.c_str(), text.size() + 1);
-    m_writer->End();
-    return chain;
+    if (!m_appender)
+        m_appender = std::make_unique<textchain::CTextAppender>(m_store);
+    // Free blocks first, then the end of the file in consecutive blocks.
+    return m_appender->Append(text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
 HTREEITEM CImporter::Insert(HTREEITEM parent, std::string title, std::string text, bool folder) {

@@ -6,8 +6,8 @@
 #include "app/TreeWalk.h"
 #include "platform/Encoding.h"
 #include "platform/Strings.h"
-#include "store/ChainWriter.h"
 #include "store/Payload.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 #include <algorithm>
@@ -194,18 +194,8 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
 }
 
 DWORD CNotariumDoc::ReadTextLength(DWORD offset) {
-    BYTE len[4];
     // A few bytes of many chains: one small read each, rather than a window of the file.
-    if (!m_store.PeekChainStart(offset, len, 4)) {
-        CTransferScope transfer(m_store);
-        m_store.BeginRead(offset);
-        m_store.ReadData(len, 4);
-        m_store.EndTransfer();
-    }
-    const DWORD length = GetLE32(len);
-    if (length > m_store.MaxChainBytes())
-        throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
-    return length;
+    return textchain::ReadLength(m_store, offset);
 }
 
 std::size_t CNotariumDoc::PayloadSize(HTREEITEM hItem) {
@@ -244,12 +234,7 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
             if (item.lParam != 0) {
                 // Straight from the file into the payload.
                 CTransferScope transfer(m_store);
-                m_store.BeginRead(static_cast<DWORD>(item.lParam));
-                BYTE len[4];
-                m_store.ReadData(len, 4);
-                const DWORD length = GetLE32(len);
-                if (length > m_store.MaxChainBytes())
-                    throw CFileException(CFileException::endOfFile, m_store.GetFilePath());
+                const DWORD length = textchain::BeginRead(m_store, static_cast<DWORD>(item.lParam));
                 m_store.ReadData(out.AddText(length), length);
                 m_store.EndTransfer();
             } else {
@@ -311,27 +296,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
         CTreeUpdateLock lock(tree);
         // Texts fill free blocks first, one chain at a time; once none are left the rest goes
         // to the end of the file in consecutive blocks, written in large pieces.
-        std::unique_ptr<CChainWriter> appender;
-        auto storeText = [&](DWORD length, const BYTE* text) -> DWORD {
-            BYTE len[4];
-            PutLE32(len, length);
-            if (!appender && m_store.GetFreeList() != 0) {
-                DWORD chain = m_store.BeginNewChain();
-                m_store.WriteData(len, 4);
-                m_store.WriteData(text, length);
-                m_store.EndTransfer();
-                return chain;
-            }
-            if (!appender) {
-                m_store.DropPartialBlock();
-                appender = std::make_unique<CChainWriter>(m_store);
-            }
-            DWORD chain = appender->Begin(4ull + length);
-            appender->Write(len, 4);
-            appender->Write(text, length);
-            appender->End();
-            return chain;
-        };
+        textchain::CTextAppender appender(m_store);
         payload::CPayloadReader reader(data, size);
         payload::CPayloadReader::Item it;
         std::vector<HTREEITEM> parents{hParent ? hParent : TVI_ROOT};
@@ -343,7 +308,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 continue;
             }
             status.Set(reader.Position());
-            const DWORD chain = it.textLength != 0 ? storeText(it.textLength, it.text) : 0;
+            const DWORD chain = appender.Append(it.text, it.textLength);
             // The reader passes only plain folders (4) and textlets (8).
             const int kind = it.kind;
             HTREEITEM h =
@@ -355,8 +320,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
             }
             parents.push_back(h);
         }
-        if (appender)
-            appender->Flush();
+        appender.Flush();
         treestream::WriteTree(m_store, tree);
         op.Commit();
     }

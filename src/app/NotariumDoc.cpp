@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Strings.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 #include <limits>
@@ -27,24 +28,10 @@ std::vector<BYTE> NewDatabaseStream() {
 
 } // namespace
 
-DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes) {
-    CTransferScope transfer(store);
-    store.BeginRead(offset);
-    BYTE len[4];
-    store.ReadData(len, 4);
-    DWORD length = GetLE32(len);
-    if (length > store.MaxChainBytes())
-        throw CFileException(CFileException::endOfFile, store.GetFilePath());
-    bytes.resize(length);
-    store.ReadData(bytes.data(), length);
-    store.EndTransfer();
-    return length;
-}
-
 CNotariumDoc::CNotariumDoc(IUiServices& ui, CAppSettings& settings)
     : m_ui(ui), m_settings(settings) {
     m_tree.AddObserver(this);
-    m_store.m_onCommitted = [this] { CheckFileIdentity(); };
+    m_store.SetOnCommitted([this] { CheckFileIdentity(); });
 }
 
 CNotariumDoc::~CNotariumDoc() {
@@ -66,7 +53,7 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
             replacement.Create(file);
             file.SetJournaled(false);
             CStoreOperation op(file);
-            file.m_header.SetNew();
+            file.Header().SetNew();
             file.WriteHeader();
             file.SetTreeData(file.BeginNewChain());
             std::vector<BYTE> stream = NewDatabaseStream();
@@ -144,7 +131,7 @@ void CNotariumDoc::CheckFileIdentity() noexcept {
             CFile copy;
             replacement.Create(copy);
             std::vector<BYTE> buf(1 << 20);
-            const std::uint64_t length = static_cast<CFile&>(m_store).GetLength();
+            const std::uint64_t length = m_store.DiskLength();
             for (std::uint64_t at = 0; at < length;) {
                 auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), length - at));
                 m_store.ReadAt(at, buf.data(), n);
@@ -256,7 +243,7 @@ void CNotariumDoc::LoadText(HTREEITEM hItem, ITextPane& pane) {
         return;
     }
     std::vector<BYTE> bytes;
-    ReadTextStream(m_store, static_cast<DWORD>(lParam), bytes);
+    textchain::Read(m_store, static_cast<DWORD>(lParam), bytes);
     std::size_t end = 0;
     while (end < bytes.size() && bytes[end] != 0)
         ++end;
@@ -279,12 +266,8 @@ void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
         std::string text = pane.GetWindowText();
         if (text.size() >= std::numeric_limits<DWORD>::max())
             throw CFileException(CFileException::diskFull, m_store.GetFilePath());
-        newOffset = offset == 0 ? m_store.BeginNewChain() : (m_store.BeginWrite(offset), offset);
-        BYTE len[4];
-        PutLE32(len, static_cast<DWORD>(text.size() + 1));
-        m_store.WriteData(len, 4);
-        m_store.WriteData(text.c_str(), text.size() + 1);
-        m_store.EndTransfer();
+        newOffset =
+            textchain::Write(m_store, offset, text.c_str(), static_cast<DWORD>(text.size() + 1));
     }
     if (newOffset == offset) {
         op.Commit();
@@ -305,7 +288,7 @@ DWORD CNotariumDoc::ReadText(HTREEITEM hItem, std::string& text) {
     if (lParam == 0)
         return 0;
     std::vector<BYTE> bytes;
-    DWORD length = ReadTextStream(m_store, static_cast<DWORD>(lParam), bytes);
+    DWORD length = textchain::Read(m_store, static_cast<DWORD>(lParam), bytes);
     std::size_t end = 0;
     while (end < bytes.size() && bytes[end] != 0)
         ++end;

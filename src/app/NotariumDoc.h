@@ -91,6 +91,3 @@ private:
     static void CollectSubtreeText(const CTreeCtrl& tree, HTREEITEM hItem,
                                    std::vector<DWORD>& chains);
 };
-
-// Loads the text chain at offset into bytes (text and NUL, as stored). Throws on damage.
-DWORD ReadTextStream(CBlockFile& store, DWORD offset, std::vector<BYTE>& bytes);

@@ -3,6 +3,7 @@
 #include "app/Bookmarks.h"
 #include "app/NotariumDoc.h"
 #include "app/TreeWalk.h"
+#include "store/TextChain.h"
 
 #include <cstring>
 
@@ -10,7 +11,7 @@ std::string_view CStoreTextReader::ReadText(const CTreeCtrl& tree, HTREEITEM h) 
     auto offset = static_cast<DWORD>(tree.GetItemData(h));
     if (offset == 0)
         return {};
-    DWORD length = ReadTextStream(m_store, offset, m_buffer);
+    DWORD length = textchain::Read(m_store, offset, m_buffer);
     const char* text = reinterpret_cast<const char*>(m_buffer.data());
     std::size_t n = length == 0 ? 0 : length - 1; // without the terminating NUL
     if (n == 0)

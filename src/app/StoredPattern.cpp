@@ -3,7 +3,6 @@
 #include "platform/Encoding.h"
 
 #include <algorithm>
-#include <map>
 
 namespace {
 
@@ -11,55 +10,12 @@ bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-// UTF-8 sequence of each Windows-1252 byte 0x80 to 0xFF, turned round.
-const std::map<std::string, char>& Cp1252Bytes() {
-    static const std::map<std::string, char> table = [] {
-        std::map<std::string, char> t;
-        for (int b = 0x80; b <= 0xFF; ++b) {
-            char c = static_cast<char>(b);
-            t.emplace(enc::Cp1252ToUtf8(std::string_view(&c, 1)), c);
-        }
-        return t;
-    }();
-    return table;
-}
-
-std::size_t SequenceLength(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    return 4;
-}
-
 } // namespace
-
-bool Utf8ToCp1252(std::string_view utf8, std::string& out) {
-    out.clear();
-    if (!enc::IsValidUtf8(utf8))
-        return false;
-    const auto& table = Cp1252Bytes();
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t n = SequenceLength(static_cast<unsigned char>(utf8[i]));
-        if (n == 1) {
-            out += utf8[i];
-        } else {
-            auto it = table.find(std::string(utf8.substr(i, n)));
-            if (it == table.end())
-                return false;
-            out += it->second;
-        }
-        i += n;
-    }
-    return true;
-}
 
 void CStoredPattern::Init(std::string_view pattern, bool matchCase) {
     m_utf8 = enc::LfToCrLf(pattern);
     m_bTwoEncodings = !IsAscii(m_utf8) && enc::IsValidUtf8(m_utf8);
-    if (!m_bTwoEncodings || !Utf8ToCp1252(m_utf8, m_cp1252))
+    if (!m_bTwoEncodings || !enc::Utf8ToCp1252(m_utf8, m_cp1252))
         m_cp1252.clear();
     m_primary.Init(m_utf8, matchCase);
     m_alt.Init(m_cp1252, matchCase);

@@ -38,9 +38,6 @@ private:
     bool m_bTwoEncodings = false;
 };
 
-// Windows-1252 bytes of UTF-8 text; false when a character has none (or text is not UTF-8).
-bool Utf8ToCp1252(std::string_view utf8, std::string& out);
-
 // A match in stored bytes as a range of the shown text (enc::DecodeStored, then CR LF as LF),
 // in bytes of that UTF-8 text. The range is clamped to the text.
 struct ShownRange {

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
 #include "store/DataFormat.h"
+#include "store/TextChain.h"
 
 #include <istream>
 #include <ostream>
@@ -135,7 +136,7 @@ int Cat(const Call& call, Streams& io) {
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
         try {
             std::vector<BYTE> bytes;
-            DWORD length = ReadTextStream(s.m_doc.Store(), offset, bytes);
+            DWORD length = textchain::Read(s.m_doc.Store(), offset, bytes);
             std::string_view stored(reinterpret_cast<const char*>(bytes.data()),
                                     length ? length - 1 : 0);
             std::string text =

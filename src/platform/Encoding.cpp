@@ -81,6 +81,41 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+bool Utf8ToCp1252(std::string_view utf8, std::string& bytes) {
+    if (!IsValidUtf8(utf8))
+        return false;
+    bytes.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto c = static_cast<unsigned char>(utf8[i]);
+        unsigned cp;
+        std::size_t n;
+        if (c < 0x80) {
+            cp = c, n = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F, n = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F, n = 3;
+        } else {
+            return false; // beyond the Basic Multilingual Plane: not in Windows-1252
+        }
+        for (std::size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += n;
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            bytes += static_cast<char>(cp);
+            continue;
+        }
+        int found = -1;
+        for (int k = 0; k < 32; ++k)
+            if (kCp1252High[k] == cp)
+                found = k;
+        if (found < 0)
+            return false;
+        bytes += static_cast<char>(0x80 + found);
+    }
+    return true;
+}
+
 std::string DecodeStored(std::string_view bytes) {
     return IsValidUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
 }

@@ -11,6 +11,9 @@ namespace enc {
 bool IsValidUtf8(std::string_view bytes);
 // Windows-1252 bytes as UTF-8.
 std::string Cp1252ToUtf8(std::string_view bytes);
+// UTF-8 that consists only of characters of Windows-1252, back to those bytes; false when
+// some character has none, or the text is not UTF-8 (bytes is then unspecified).
+bool Utf8ToCp1252(std::string_view utf8, std::string& bytes);
 // Stored bytes as UTF-8 for display: valid UTF-8 as it is, anything else as Windows-1252.
 std::string DecodeStored(std::string_view bytes);
 

@@ -87,6 +87,11 @@ public:
     void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept;
 
     bool IsOpen() const { return m_hFile >= 0; }
+    // The system's handle of the open file (-1 when closed), for a view of it in memory.
+    int Handle() const { return m_hFile; }
+    // Hands the open handle and its bookkeeping to `to` (closed first); this object is left
+    // closed.
+    void MoveHandleTo(CFile& to);
     // The open file's identity; false (errno set) when it cannot be had.
     bool GetFileId(FileId& id) const;
     // True when the path still names the open file (a deleted or replaced file does not).
@@ -104,7 +109,4 @@ protected:
     std::string m_strFileName;
     std::uint64_t m_nPosition = 0;
     std::uint64_t m_nLength = 0;
-
-    // Hands the open handle and its bookkeeping to `to`; this object is left closed.
-    void MoveHandleTo(CFile& to);
 };

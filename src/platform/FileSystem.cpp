@@ -249,13 +249,6 @@ CFileReplacement::~CFileReplacement() {
         fs_util::DeleteFile(m_strWork);
 }
 
-void CFileReplacement::Create(CFile& file) {
-    // The lock comes before the truncation: a second run for the same target cannot empty
-    // the file this one is building.
-    file.Open(m_strWork, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive);
-    m_bCreated = true;
-}
-
 void CFileReplacement::Commit(const CFile* held) {
     namespace fs = std::filesystem;
     CFile lock;

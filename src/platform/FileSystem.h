@@ -89,7 +89,13 @@ public:
     // Creates (or empties a leftover of) the work file and opens `file` on it with read-write
     // access and the exclusive lock. Throws CFileException (a second run for the same target
     // gets the sharing violation).
-    void Create(CFile& file);
+    // `file` is a CFile or anything opened as one (Open(path, flags)). The lock comes before
+    // the truncation: a second run for the same target cannot empty the file this one is
+    // building.
+    template <class File> void Create(File& file) {
+        file.Open(m_strWork, kWorkFlags);
+        m_bCreated = true;
+    }
     // Puts the work file in place of the target. The caller has committed the work file's
     // contents (Flush). The target keeps its permissions (a new one gets 0644). The target's
     // lock is taken for the rename unless `held` already holds it (the caller's own open
@@ -103,6 +109,8 @@ public:
     bool IsCommitted() const { return m_bCommitted; }
 
 private:
+    static constexpr UINT kWorkFlags =
+        CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive;
     std::string m_strTarget;
     std::string m_strWork;
     bool m_bCreated = false;

@@ -5,6 +5,7 @@
 #include "platform/Format.h"
 #include "platform/PreorderWalk.h"
 #include "store/ChainWriter.h"
+#include "store/TextChain.h"
 #include "store/TreeStream.h"
 
 #include <algorithm>
@@ -120,7 +121,7 @@ void CRepairEngine::OpenSource(const std::string& source) {
 }
 
 void CRepairEngine::CheckLength() {
-    std::uint64_t length = m_source.GetLength();
+    std::uint64_t length = m_source.Length();
     if ((length - HEADER_SIZE) % BLOCK_SIZE != 0)
         LogError(Format("Invalid source file length (%u bytes) : FIX: Ignoring partial block at "
                         "end of file",
@@ -275,7 +276,7 @@ void CRepairEngine::CreateTempFile(const std::string& target) {
     }
     m_temp.SetJournaled(false);
     m_temp.BeginOperation(); // the header and the commit once, in FinishTemp
-    m_temp.m_header.SetNew();
+    m_temp.Header().SetNew();
     m_temp.WriteHeader();
     m_writer = std::make_unique<CChainWriter>(m_temp);
 }
@@ -299,10 +300,7 @@ DWORD CRepairEngine::WriteChain(const BYTE* data, DWORD length) {
         m_nCheckEnd = std::min<std::uint64_t>(m_nCheckEnd, 0xFFFFFE00u);
         return first;
     }
-    BYTE field[4];
-    PutLE32(field, length);
-    DWORD first = m_writer->Begin(std::uint64_t{4} + length);
-    m_writer->Write(field, 4);
+    DWORD first = textchain::BeginAppend(*m_writer, length);
     m_writer->Write(data, length);
     m_writer->End();
     return first;
@@ -424,7 +422,7 @@ void CRepairEngine::CopyToTarget() {
     if (m_bCheckOnly)
         return;
     try {
-        m_replacement->Commit(&m_source);
+        m_replacement->Commit(&m_source.File());
     } catch (const CFileException& e) {
         LogFatal(Format("Unable to copy to target file : %s", e.GetErrorMessage()));
     }

@@ -1,115 +1,101 @@
 #pragma once
-// The one class that touches a data file's bytes: streams bytes into and out of block
-// chains, allocates and frees blocks, and keeps the header on disk in step with its copy.
-//
-// Operations. Every change happens inside an operation (CStoreOperation, or implicitly from
-// the first change to the end of the write transfer that follows), and an operation reaches
-// the file whole or not at all:
-//   - journaled files (the default, for a data file in use): the operation's blocks, header
-//     and length stay in memory until the operation commits; then the rollback journal
-//     (store/Journal.h) is written and committed, the data file is written and committed,
-//     and the journal is invalidated. A failure anywhere leaves the file as it was before
-//     the operation (also on the disk), and the in-memory copy (header, length) with it.
-//     Growth past the file's old end is the exception to "in memory": it is gathered in
-//     runs, and once more than 1 MiB of it is waiting, written to the file ahead of the
-//     commit, under a provisional journal that says to cut the file back to its old length
-//     (written and committed before the first such write). So a paste or an import of
-//     gigabytes holds about 1 MiB, and its commit writes little more than its journal. The
-//     commit then replaces the provisional journal by the full one through a rename, so
-//     that one of the two is always whole on the disk.
-//   - unjournaled files (a file being built afresh beside its target, which nobody reads
-//     before it is complete): writes go straight to the file; the header is written and the
-//     file committed when the operation commits.
-// A freed chain therefore never reaches the disk before the tree that drops its reference:
-// both belong to the same commit.
-//
-// Reading. Blocks come from the operation's own pages first, then from windows of 64 KiB of
-// the file kept in memory (store/ReadWindows.h: one positional read per window), so that a
-// walk along consecutive or interleaved chains reads each window once. A walk that jumps
-// all over a large file reads its blocks from a read-only view of the file in memory instead
-// (platform/FileMap.h): no system call per block on any layout. A file that shrinks under
-// the store (another program truncating it) ends the read with a CFileException (end of
-// file), never with a signal.
-//
-// Writing an unjournaled file gathers consecutive writes in memory and writes them in runs
-// of up to 1 MiB, so that a file built afresh grows in few large steps; the file's length
-// grows with those writes (no set-length call per block). Reads see what is gathered.
+// Chains of 512-byte blocks over a data file: streams bytes into and out of them, allocates
+// and frees blocks (free list first), and keeps the header's tree and free-list fields. The
+// file below, its operations and the way they reach the disk are the pager's
+// (store/Pager.h): every change happens inside an operation (CStoreOperation, or implicitly
+// from the first change to the end of the write transfer that follows), and an operation
+// reaches the file whole or not at all. A freed chain therefore never reaches the disk before
+// the tree that drops its reference: both belong to the same commit.
 //
 // Damaged files are met safely: a chain link that is not a block of the file, a block
 // length over 506, or a chain longer than the file has blocks (a loop) ends the transfer
 // with a CFileException (end of file) instead of reading or writing outside the file. A
 // rewrite whose old chain links back into itself ends the old chain there. Growth stays on
 // the block grid: a partial block at the end of the file is overwritten, never named.
+//
+// The text-chain record (a length, the bytes, a NUL) laid over these chains is
+// store/TextChain.h's.
 
-#include "platform/File.h"
-#include "platform/FileMap.h"
 #include "store/DataFormat.h"
-#include "store/Journal.h"
-#include "store/ReadWindows.h"
+#include "store/Pager.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <unordered_map>
+#include <string>
 #include <unordered_set>
-#include <vector>
 
-class CBlockFile : public CFile {
+class CBlockFile {
 public:
     enum Mode { modeIdle = 0, modeReading = 1, modeWriting = 2 };
 
     CBlockFile();
     CBlockFile(const std::string& path, UINT flags);
-    ~CBlockFile() override;
+    ~CBlockFile();
+    CBlockFile(const CBlockFile&) = delete;
+    CBlockFile& operator=(const CBlockFile&) = delete;
 
+    // Opens the file (see CFile::Open; CPager::Open for the recovery at an exclusive open).
+    // Throws CFileException, or reports it through `error`.
+    void Open(const std::string& path, UINT flags);
+    bool Open(const std::string& path, UINT flags, CFileException* error);
     // Commits a pending implicit operation, then closes. An explicit operation still open
-    // is rolled back first. Removes an idle journal.
-    void Close() override;
+    // is rolled back first. Removes an idle journal. Throws CFileException.
+    void Close();
     // Closes without writing or reporting anything: what the operation in progress changed
     // is dropped.
     void Abort() noexcept;
+    bool IsOpen() const { return m_pager.IsOpen(); }
+    const std::string& GetFilePath() const { return m_pager.Path(); }
+    // The open file itself, for its identity (CFileReplacement::Commit).
+    const CFile& File() const { return m_pager.File(); }
+    void SetFilePath(const std::string& path) { m_pager.File().SetFilePath(path); }
+    bool IsStillAtPath() const { return m_pager.File().IsStillAtPath(); }
+    // A hint that the range may go to the disk now (see CFile::StartWriteBack).
+    void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept {
+        m_pager.File().StartWriteBack(offset, length);
+    }
 
-    // The header copy; callers set dwTreeData and dwFreeList through it.
-    nota::FileHeader m_header;
-    DWORD GetTreeData() const { return m_header.TreeData(); }
-    DWORD GetFreeList() const { return m_header.FreeList(); }
+    // The header copy as the operation sees it. A file built afresh fills it in
+    // (Header().SetNew()) before WriteHeader; the free list and the tree's offset change
+    // through the calls below, which open an operation.
+    nota::FileHeader& Header() { return m_pager.Header(); }
+    DWORD GetTreeData() const { return m_pager.Header().TreeData(); }
+    DWORD GetFreeList() const { return m_pager.Header().FreeList(); }
     void SetTreeData(DWORD offset);
 
     // Reads the header; true when the file has one with the signature. Starts the file's
     // bookkeeping (its length, its header) afresh.
-    bool CheckSignature();
+    bool CheckSignature() { return m_pager.ReadHeader() && m_pager.Header().HasSignature(); }
     // Writes the header copy: at once in an unjournaled file, with the operation's commit in
     // a journaled one.
-    void WriteHeader();
+    void WriteHeader() { m_pager.WriteHeader(); }
 
     // Journaling is on for every file opened; a file built afresh turns it off before its
-    // first write. Such a file is written front to back and read back little (links of a
-    // chain it rewrites): two windows do for its reads.
-    void SetJournaled(bool bJournaled) {
-        m_bJournaled = bJournaled;
-        m_windows.SetCapacity(bJournaled ? CReadWindows::kWindows : 2);
-    }
-    bool IsJournaled() const { return m_bJournaled; }
+    // first write (see store/Pager.h).
+    void SetJournaled(bool bJournaled) { m_pager.SetJournaled(bJournaled); }
+    bool IsJournaled() const { return m_pager.IsJournaled(); }
 
     // Rolls back or discards a journal left by a process that stopped in the middle of an
     // operation (see store/Journal.h). Call after opening with the exclusive lock and before
     // reading. True when the file was rolled back. Throws CFileException when it cannot be.
-    bool RecoverJournal();
+    bool RecoverJournal() { return m_pager.RecoverJournal(); }
 
     // Operations nest; only the outermost commits or rolls back. Commit throws
     // CFileException (the operation is then rolled back: the file, the header copy and the
-    // length are as before it).
-    void BeginOperation();
+    // length are as before it, and a transfer in progress is ended).
+    void BeginOperation() { m_pager.Begin(); }
     void CommitOperation();
     void RollbackOperation() noexcept;
-    bool InOperation() const { return m_nDepth > 0 || m_bImplicit; }
+    bool InOperation() const { return m_pager.InOperation(); }
     // Called after every commit that changed the file (the document checks there that the
     // file still has its name). Must not throw.
-    std::function<void()> m_onCommitted;
+    void SetOnCommitted(std::function<void()> callback) {
+        m_pager.SetOnCommitted(std::move(callback));
+    }
 
-    // The file's length as the operation in progress sees it.
-    std::uint64_t GetLength() const { return m_nDataLength; }
+    // The file's length as the operation in progress sees it, and as the disk has it now.
+    std::uint64_t Length() const { return m_pager.Length(); }
+    std::uint64_t DiskLength() const { return m_pager.DiskLength(); }
 
     DWORD AllocBlock();
     void FreeChain(DWORD first);
@@ -124,13 +110,15 @@ public:
     // operation it belonged to is rolled back.
     void AbandonTransfer() noexcept;
 
+    // Takes over `other`'s open file and operation (a file built afresh that replaced this
+    // one's); `other` is left closed.
     void TakeOver(CBlockFile& other);
 
     Mode GetMode() const { return m_nMode; }
     // True when the header copy differs from the header on the disk.
-    bool IsHeaderDirty() const { return HeaderDiffers(); }
+    bool IsHeaderDirty() const { return m_pager.HeaderDiffers(); }
     // True when the last open rolled back an operation that a stopped process left unfinished.
-    bool WasRolledBack() const { return m_bRolledBack; }
+    bool WasRolledBack() const { return m_pager.WasRolledBack(); }
 
     // Number of whole blocks in the file.
     DWORD GetBlockCount() const;
@@ -149,22 +137,19 @@ public:
     // holds fewer; throws CFileException when `first` is not a block of the file.
     bool PeekChainStart(DWORD first, void* out, std::size_t count);
 
-    // Positional access to the file's bytes as the operation sees them (for appenders that
-    // lay out whole chains themselves, such as CChainWriter on an unjournaled file).
-    void ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
-    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count);
-
-protected:
-    void OnOpened(UINT flags) override;
+    // Positional access to the file's bytes as the operation sees them, for appenders that
+    // lay out whole chains themselves (CChainWriter). Writes open an implicit operation when
+    // none is open; the header is not written this way.
+    void ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+        m_pager.ReadAt(offset, buffer, count);
+    }
+    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+        m_pager.WriteAt(offset, buffer, count);
+    }
 
 private:
-    // A block changed by the operation in progress (journaled files only).
-    // (Its bytes before the operation stay on the disk; the commit reads them from there.)
-    struct Page {
-        std::array<BYTE, nota::BLOCK_SIZE> now;
-        WORD nOriginal; // bytes of the block that existed before the operation
-    };
-
+    CPager m_pager;
+    // The transfer in progress.
     DWORD m_dwCurBlock = 0;
     WORD m_nPosition = 0;
     BYTE m_buffer[nota::BLOCK_SIZE] = {};
@@ -172,81 +157,9 @@ private:
     DWORD m_nBlocksVisited = 0;          // blocks loaded or written by this transfer: stops loops
     std::unordered_set<DWORD> m_written; // blocks of the chain being rewritten
 
-    // The file's bytes in memory; m_bNoMap once the system refused a view of this file.
-    CFileMap m_map;
-    bool m_bNoMap = false;
-    // Bytes written but not yet passed to the file, from m_nRunStart on: everything an
-    // unjournaled file writes, and the growth of a journaled one.
-    std::vector<BYTE> m_run;
-    std::uint64_t m_nRunStart = 0;
-    // Journaled growth already in the file (see the top): the provisional journal is on the
-    // disk. The growth's checksum is kept up while it is written in order, from the old end
-    // up to m_nSummedTo; a write out of order makes the commit read the growth back.
-    bool m_bSpilled = false;
-    bool m_bSumInOrder = true;
-    std::uint64_t m_nSummedTo = 0;
-    std::uint64_t m_nGrowthSum = 0;
-
-    bool m_bJournaled = true;
-    int m_nDepth = 0;
-    bool m_bImplicit = false;
-    std::uint64_t m_nDataLength = 0;      // as the operation sees it
-    std::uint64_t m_nCommittedLength = 0; // on the disk
-    nota::FileHeader m_committedHeader;   // on the disk
-    std::unordered_map<DWORD, Page*> m_pages;
-    std::vector<std::unique_ptr<Page[]>> m_pageChunks; // where the pages live
-    std::size_t m_nChunk = 0;                          // the chunk new pages come from
-    std::size_t m_nChunkUsed = 0;                      // its pages in use
-    // The disk's bytes around recent small reads.
-    CReadWindows m_windows;
-    CFile m_journal; // kept open while the data file is: created once, rewritten per commit
-    bool m_bHotJournal = false; // a failed rollback left a valid journal on the disk
-    bool m_bRolledBack = false;
-
-    bool HeaderDiffers() const;
-    void SyncLengthFromFile();
-    void ReadDisk(std::uint64_t offset, BYTE* out, std::size_t count);
-    bool ReadMapped(std::uint64_t offset, BYTE* out, std::size_t count);
-    void InvalidateClean() { m_windows.Invalidate(); }
-    void DropMap() noexcept {
-        m_map.Unmap();
-        m_bNoMap = false;
-    }
-    void Gather(std::uint64_t offset, const BYTE* in, std::size_t count);
-    void FlushRun(std::size_t keep = 0);
-    void PassToFile(std::uint64_t offset, const BYTE* in, std::size_t count);
-    std::uint64_t GrowthStart() const;
-    void ResetGrowth() noexcept;
-    void BeginSpill();
-    void SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count);
-    std::uint64_t GrowthChecksum();
-    void CutSpilledGrowth() noexcept;
-    void OverlayRun(std::uint64_t offset, BYTE* out, std::size_t count) const;
-    void Touch(); // starts an implicit operation when none is open
-    Page& PageAt(DWORD offset);
-    const Page* FindPage(DWORD offset) const {
-        auto it = m_pages.find(offset);
-        return it == m_pages.end() ? nullptr : it->second;
-    }
-    static std::size_t ChunkPages(std::size_t chunk);
-    Page& NewPage(); // uninitialised
-    void ClearPages() noexcept;
-    void Commit();
-    void CommitJournaled();
-    // Writes and commits the journal; with bReplace into a new file that is then renamed
-    // over the journal, so that the journal on the disk (a provisional one) stays whole
-    // until its replacement is.
-    void WriteJournal(const std::function<void(journal::CWriter::Sink)>& produce,
-                      bool bReplace = false);
-    void DropJournal() noexcept;
-    // Drops what the operation changed; with bTouchFile growth already written is cut off
-    // again (without, as when the file is abandoned, the provisional journal stays for the
-    // next open to finish that).
-    void Discard(bool bTouchFile = true) noexcept;
-
+    void EndCursor() noexcept;
     void ResetBuffer();
     void FlushBlock(bool more);
-    const BYTE* BlockBytes(DWORD offset);
     void CheckLink(DWORD offset);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);

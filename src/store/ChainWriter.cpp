@@ -86,7 +86,7 @@ void CChainWriter::Flush() {
 void CChainWriter::WriteOut(std::size_t n) {
     if (n == 0)
         return;
-    std::uint64_t at = m_file.GetLength();
+    std::uint64_t at = m_file.Length();
     m_file.WriteAt(at, m_buffer.data(), n);
     // Let the disk work while the next chains are gathered: the commit at the end then
     // waits for little.

@@ -1,12 +1,18 @@
 #pragma once
 // Appends whole chains to the end of a block file in consecutive blocks, many blocks and
-// many chains per write. Used where a file is built afresh chain after chain (compaction,
-// repair), so the layout is known in advance: a chain of n bytes takes the next
-// ceil(n / 506) blocks, every block full but the last, the unused data bytes zero. The bytes
-// are the same as those of BeginNewChain / WriteData / EndTransfer on a file without free
-// blocks.
+// many chains per write, where the layout is known in advance: a chain of n bytes takes the
+// next ceil(n / 506) blocks, every block full but the last, the unused data bytes zero. The
+// bytes are the same as those of BeginNewChain / WriteData / EndTransfer on a file without
+// free blocks.
+//
+// Used on files built afresh (compaction, repair), and on the data file in use once its free
+// blocks are used up (paste and import, through textchain::CTextAppender): there its writes
+// belong to the caller's operation and are growth, which the pager gathers and writes ahead
+// of the commit (store/Pager.h).
 //
 // Finished chains may still be in the buffer: Flush before anything else touches the file.
+// Begin throws CFileException (disk full) for a chain that would carry the file past what a
+// block offset can name, and std::logic_error when the file does not end on the block grid.
 
 #include "store/BlockFile.h"
 
@@ -35,7 +41,7 @@ private:
     std::size_t m_nInBlock = 0;     // data bytes in the block being filled
     bool m_bActive = false;
 
-    std::uint64_t EndOffset() const { return m_file.GetLength() + m_nBuffered; }
+    std::uint64_t EndOffset() const { return m_file.Length() + m_nBuffered; }
     void AddBlock();
     void CloseBlock();
     void WriteOut(std::size_t n);

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "store/DataFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace nota;
@@ -50,13 +51,6 @@ constexpr std::uint64_t kPrime = 0x100000001b3ull;
 std::uint64_t Mix(std::uint64_t h, std::uint64_t w) {
     h = (h ^ w) * kPrime;
     return h ^ (h >> 29);
-}
-
-// The next piece boundary after p.
-std::uint64_t PieceEnd(std::uint64_t p) {
-    if (p < HEADER_SIZE)
-        return HEADER_SIZE;
-    return HEADER_SIZE + ((p - HEADER_SIZE) / BLOCK_SIZE + 1) * BLOCK_SIZE;
 }
 
 bool IsCommitted(CFile& data, const Record& r) {
@@ -112,26 +106,55 @@ std::uint64_t Checksum(const void* data, std::size_t size, std::uint64_t seed, D
     return h ^ (h >> 32);
 }
 
+std::uint64_t PieceEnd(std::uint64_t p) {
+    if (p < HEADER_SIZE)
+        return HEADER_SIZE;
+    return HEADER_SIZE + ((p - HEADER_SIZE) / BLOCK_SIZE + 1) * BLOCK_SIZE;
+}
+
+CTailSum::CTailSum(std::uint64_t from, DWORD version) : m_nPosition(from), m_nVersion(version) {}
+
+void CTailSum::Add(const BYTE* in, std::size_t count) {
+    while (count > 0) {
+        const std::uint64_t start = m_nPosition - m_nPartial;
+        const std::size_t piece = static_cast<std::size_t>(PieceEnd(start) - start);
+        if (m_nPartial == 0 && count >= piece) {
+            m_sum = Checksum(in, piece, m_sum, m_nVersion); // a whole piece, where it lies
+        } else {
+            const std::size_t n = std::min(count, piece - m_nPartial);
+            std::memcpy(m_partial + m_nPartial, in, n);
+            m_nPartial += n;
+            m_nPosition += n;
+            in += n;
+            count -= n;
+            if (m_nPartial == piece) {
+                m_sum = Checksum(m_partial, piece, m_sum, m_nVersion);
+                m_nPartial = 0;
+            }
+            continue;
+        }
+        m_nPosition += piece;
+        in += piece;
+        count -= piece;
+    }
+}
+
+std::uint64_t CTailSum::Value() const {
+    return m_nPartial == 0 ? m_sum : Checksum(m_partial, m_nPartial, m_sum, m_nVersion);
+}
+
 std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to, DWORD version) {
-    std::uint64_t sum = kSeed;
+    CTailSum sum(from, version);
     std::vector<BYTE> buf;
     data.Seek(static_cast<std::int64_t>(from), CFile::begin);
     for (std::uint64_t p = from; p < to;) {
-        // A run of whole pieces at a time.
-        std::uint64_t runEnd = p;
-        while (runEnd < to && runEnd - p < (1u << 20))
-            runEnd = std::min(PieceEnd(runEnd), to);
-        buf.resize(runEnd - p);
+        buf.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, to - p)));
         if (data.Read(buf.data(), static_cast<UINT>(buf.size())) != buf.size())
-            return ~sum; // the file ends early: cannot match
-        for (std::uint64_t q = p; q < runEnd;) {
-            std::uint64_t e = std::min(PieceEnd(q), runEnd);
-            sum = Checksum(buf.data() + (q - p), e - q, sum, version);
-            q = e;
-        }
-        p = runEnd;
+            return ~sum.Value(); // the file ends early: cannot match
+        sum.Add(buf.data(), buf.size());
+        p += buf.size();
     }
-    return sum;
+    return sum.Value();
 }
 
 CWriter::CWriter(const Record& head, DWORD regions, Sink sink)

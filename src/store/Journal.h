@@ -15,6 +15,7 @@
 
 #include "platform/File.h"
 #include "platform/Types.h"
+#include "store/DataFormat.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,8 +31,38 @@ constexpr DWORD kCurrentVersion = 2;
 // split differently). Version 1 takes eight bytes at a time, version 2 thirty-two.
 std::uint64_t Checksum(const void* data, std::size_t size, std::uint64_t seed = kSeed,
                        DWORD version = kCurrentVersion);
+// Journals are read and written, and long stretches of the data file summed, this many
+// bytes at a time.
+constexpr std::size_t kPiece = 1 << 20;
+
 // The growth's checksum is taken piece by piece, each piece ending at a block boundary
-// (offsets 32 + 512k) or at the end: the header's 32 bytes, then whole blocks.
+// (offsets 32 + 512k) or at the end: the header's 32 bytes, then whole blocks. PieceEnd is
+// the end of the piece that holds offset p.
+std::uint64_t PieceEnd(std::uint64_t p);
+
+// The growth's checksum, fed in order from its first byte; the bytes may come in any split.
+// The commit sums growth with it as the growth is written, recovery as it reads it back:
+// both must arrive at the same figure for the same bytes.
+class CTailSum {
+public:
+    explicit CTailSum(std::uint64_t from = 0, DWORD version = kCurrentVersion);
+    // The next count bytes of the growth.
+    void Add(const BYTE* in, std::size_t count);
+    // Where the next byte goes.
+    std::uint64_t Position() const { return m_nPosition; }
+    // The checksum of the bytes added so far, as the tail's if it ended here.
+    std::uint64_t Value() const;
+
+private:
+    std::uint64_t m_nPosition;
+    DWORD m_nVersion;
+    std::uint64_t m_sum = kSeed;
+    std::size_t m_nPartial = 0; // bytes of the current piece held in m_partial
+    BYTE m_partial[nota::BLOCK_SIZE];
+};
+
+// The checksum of the data file's bytes from `from` to `to` (CTailSum over them); a file
+// that ends early yields a figure that cannot match.
 std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to,
                            DWORD version = kCurrentVersion);
 
@@ -52,7 +83,6 @@ struct Record {
 // Builds a journal's bytes region by region and hands them to a sink in pieces of at most
 // kPiece bytes (what Encode does for a whole record). The number of regions and the growth's
 // checksum come first, so they must be known before the first region.
-constexpr std::size_t kPiece = 1 << 20;
 class CWriter {
 public:
     using Sink = std::function<void(const BYTE*, std::size_t)>;

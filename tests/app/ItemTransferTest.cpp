@@ -103,7 +103,7 @@ TEST_F(ItemTransferTest, CopyAndInsertCarryTitlesTextsAndPlainKinds) {
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(data[0], KIND_FOLDER);
 
-    std::uint64_t len = doc.Store().GetLength();
+    std::uint64_t len = doc.Store().Length();
     HTREEITEM copy = doc.InsertItems(Root(), data.data(), data.size());
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(treewalk::GetImage(tree, copy), 4); // not bookmarked, not open
@@ -111,7 +111,7 @@ TEST_F(ItemTransferTest, CopyAndInsertCarryTitlesTextsAndPlainKinds) {
     EXPECT_EQ(Chain(Child(copy, "blank")), 0u); // no text, no chain
     EXPECT_NE(Chain(Child(copy, "two")), Chain(t2));
     EXPECT_EQ(GetText(Child(copy, "two")), "text two");
-    EXPECT_EQ(doc.Store().GetLength(), len + 3 * 512); // one new chain per text
+    EXPECT_EQ(doc.Store().Length(), len + 3 * 512); // one new chain per text
     (void)blank;
 
     // A copy of the root arrives as an ordinary folder.

@@ -16,7 +16,7 @@ TEST(ChainWriterTest, SameBytesAsTheStoresWriter) {
         CBlockFile file(path, CFile::modeCreate | CFile::modeReadWrite);
         file.SetJournaled(false);
         CStoreOperation op(file);
-        file.m_header.SetNew();
+        file.Header().SetNew();
         file.WriteHeader();
         CChainWriter writer(file, bufferBlocks);
         std::vector<DWORD> firsts;

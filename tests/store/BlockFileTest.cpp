@@ -50,7 +50,7 @@ TEST_F(BlockFileTest, FullBlockStaysOneBlockAndOneMoreByteTakesASecond) {
     EXPECT_EQ(a, 32u);
     EXPECT_EQ(LengthOf(a), 506);
     EXPECT_EQ(NextOf(a), 0u);
-    EXPECT_EQ(file.GetLength(), 544u);
+    EXPECT_EQ(file.Length(), 544u);
     DWORD b = WriteChain(507, 'y');
     EXPECT_EQ(NextOf(b), b + 512);
     EXPECT_EQ(LengthOf(b + 512), 1);
@@ -73,13 +73,13 @@ TEST_F(BlockFileTest, RewritingInPlaceReusesTheChainAndFreesOrGrowsItsTail) {
     // Growing a one-block chain takes the free list's head first, then the file's end.
     DWORD one = WriteChain(10);
     EXPECT_EQ(one, first + 1024);
-    std::uint64_t len = file.GetLength();
+    std::uint64_t len = file.Length();
     file.BeginWrite(one);
     std::vector<BYTE> big(1000, 'c');
     file.WriteData(big.data(), big.size());
     file.EndTransfer();
     EXPECT_EQ(NextOf(one), len);
-    EXPECT_EQ(file.GetLength(), len + 512);
+    EXPECT_EQ(file.Length(), len + 512);
     EXPECT_EQ(ReadChain(one, 1000), big);
 }
 
@@ -88,13 +88,13 @@ TEST_F(BlockFileTest, AllocationPrefersTheFreeList) {
     DWORD free = b.AddBlock(0, 0);
     b.SetFreeList(free);
     OpenBuilt(b);
-    std::uint64_t len = file.GetLength();
+    std::uint64_t len = file.Length();
     EXPECT_EQ(file.AllocBlock(), free);
-    EXPECT_EQ(file.GetLength(), len);
+    EXPECT_EQ(file.Length(), len);
     EXPECT_EQ(file.GetFreeList(), 0u);
     EXPECT_TRUE(file.IsHeaderDirty());
     EXPECT_EQ(file.AllocBlock(), len);
-    EXPECT_EQ(file.GetLength(), len + 512);
+    EXPECT_EQ(file.Length(), len + 512);
 }
 
 TEST_F(BlockFileTest, AFreeReachesTheFileOnlyWithTheNextCommit) {
@@ -136,7 +136,7 @@ TEST_F(BlockFileTest, AnOperationWritesNothingBeforeItsCommit) {
     }
     EXPECT_EQ(GetLE32(Bytes().data() + 16), 32u);
     EXPECT_EQ(file.GetTreeData(), 32u);
-    EXPECT_EQ(file.GetLength(), Bytes().size());
+    EXPECT_EQ(file.Length(), Bytes().size());
 }
 
 // A large operation keeps its blocks in several allocations of different sizes; each block
@@ -261,7 +261,7 @@ TEST_F(BlockFileTest, GrowthWrittenAheadOfTheCommitIsCutOffAgainWhenTheOperation
         EXPECT_TRUE(std::filesystem::exists(journalPath));
     }
     EXPECT_EQ(Bytes(), before);
-    EXPECT_EQ(file.GetLength(), before.size());
+    EXPECT_EQ(file.Length(), before.size());
     const DWORD small = WriteChain(700, 's'); // the file goes on from its old end
     EXPECT_EQ(small, 32u);
     EXPECT_EQ(ReadChain(small, 700), std::vector<BYTE>(700, 's'));

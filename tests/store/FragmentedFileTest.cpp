@@ -92,19 +92,19 @@ TEST_P(FragmentedFileTest, InterleavedChainsReadWholeAndSeeTheOperationsOwnBlock
     EXPECT_EQ(ReadText(firsts[8]), texts[8]);
 
     // Committed, the file is longer than when it was first read: the new blocks read too.
-    const std::uint64_t before = file.GetLength();
+    const std::uint64_t before = file.Length();
     {
         CStoreOperation op(file);
         WriteText(firsts[8], TextNumber(300) + TextNumber(301) + TextNumber(302));
         WriteText(firsts[9], "nine");
         op.Commit();
     }
-    EXPECT_GT(file.GetLength(), before);
+    EXPECT_GT(file.Length(), before);
     EXPECT_EQ(ReadText(firsts[8]), TextNumber(300) + TextNumber(301) + TextNumber(302));
     EXPECT_EQ(ReadText(firsts[9]), "nine");
     EXPECT_EQ(ReadText(firsts[10]), texts[10]);
     BYTE block[BLOCK_SIZE];
-    file.ReadAt(file.GetLength() - BLOCK_SIZE, block, BLOCK_SIZE);
+    file.ReadAt(file.Length() - BLOCK_SIZE, block, BLOCK_SIZE);
     const std::vector<BYTE> bytes = ReadFileBytes(path);
     EXPECT_EQ(std::vector<BYTE>(block, block + BLOCK_SIZE),
               std::vector<BYTE>(bytes.end() - BLOCK_SIZE, bytes.end()));
@@ -128,7 +128,7 @@ TEST_P(FragmentedFileTest, AFileCutShortUnderTheStoreEndsTheReadPastItsEnd) {
     }
     BYTE block[BLOCK_SIZE];
     ASSERT_GT(file.GetBlockCount(), 130u); // the last block lies in a window not read before
-    EXPECT_THROW(file.ReadAt(file.GetLength() - BLOCK_SIZE, block, BLOCK_SIZE), CFileException);
+    EXPECT_THROW(file.ReadAt(file.Length() - BLOCK_SIZE, block, BLOCK_SIZE), CFileException);
     // The store goes on: what is left still reads.
     file.ReadAt(HEADER_SIZE, block, BLOCK_SIZE);
     EXPECT_EQ(GetLE32(block), firsts[0] + 40 * BLOCK_SIZE);
@@ -143,7 +143,7 @@ TEST_P(FragmentedFileTest, AFileBuiltAfreshGrowsInLargeWritesWithTheSameBytes) {
         CBlockFile f(at, CFile::modeCreate | CFile::modeReadWrite);
         f.SetJournaled(journaled);
         CStoreOperation op(f);
-        f.m_header.SetNew();
+        f.Header().SetNew();
         f.WriteHeader();
         std::vector<DWORD> chains;
         for (std::size_t i = 0; i < 1000; ++i) {

@@ -144,7 +144,7 @@ TEST(JournalTest, AnExclusiveOpenRollsBackAndSaysSo) {
     CBlockFile file(path, CFile::modeReadWrite | CFile::shareExclusive);
     EXPECT_TRUE(file.WasRolledBack());
     EXPECT_TRUE(file.CheckSignature());
-    EXPECT_EQ(file.GetLength(), c.before.size());
+    EXPECT_EQ(file.Length(), c.before.size());
     file.Close();
     EXPECT_EQ(ReadFileBytes(path), c.before);
 }
