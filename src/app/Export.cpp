@@ -259,6 +259,9 @@ Report ExportToDirectory(CNotariumDoc& doc, HTREEITEM hItem, const std::string& 
         CDirectoryWriter writer(doc, tree, report, steps);
         err = writer.Write(std::move(root), hTextOf, top, TopPath(tree, hTextOf));
     }
+    // The folder was made private while it was built; it ends with the user's usual mode.
+    if (err == 0 && !fs_util::ApplyCreationMode(temp, 0777))
+        err = errno;
     if (err == 0 && std::rename(temp.c_str(), dir.c_str()) != 0)
         err = errno;
     if (err == 0)
@@ -385,6 +388,8 @@ Report ExportToMarkdown(CNotariumDoc& doc, HTREEITEM hItem, const std::string& f
         if (!out)
             err = errno ? errno : EIO;
     }
+    if (!stopped && err == 0 && !fs_util::ApplyCreationMode(temp, 0666))
+        err = errno;
     if (!stopped && err == 0 && std::rename(temp.c_str(), file.c_str()) != 0)
         err = errno;
     if (!stopped && err == 0)

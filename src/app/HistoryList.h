@@ -21,6 +21,9 @@ public:
     const std::vector<std::string>& Items() const { return m_items; }
     const std::string& Name() const { return m_strName; }
     int MaxCount() const { return m_nMaxCount; }
+    bool operator==(const CHistoryList& o) const {
+        return m_strName == o.m_strName && m_items == o.m_items;
+    }
 
 private:
     std::string m_strName;

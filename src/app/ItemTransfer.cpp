@@ -246,14 +246,51 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     return std::move(out.Data());
 }
 
+namespace {
+
+// The items an insertion added to the tree, taken out again unless the insertion is kept:
+// whatever stops it (a file error, memory running out), the store rolls its chains back and
+// the tree must not keep items that point at them.
+class CInsertedItems {
+public:
+    explicit CInsertedItems(CTreeCtrl& tree) : m_tree(tree) {}
+    ~CInsertedItems() {
+        if (m_bKept || m_items.empty())
+            return;
+        CTreeUpdateLock lock(m_tree);
+        for (HTREEITEM h : m_items)
+            m_tree.DeleteItem(h);
+    }
+    CInsertedItems(const CInsertedItems&) = delete;
+    CInsertedItems& operator=(const CInsertedItems&) = delete;
+
+    // Records a top-level item just inserted; when even that fails, the item goes at once.
+    void Add(HTREEITEM h) {
+        try {
+            m_items.push_back(h);
+        } catch (...) {
+            m_tree.DeleteItem(h);
+            throw;
+        }
+    }
+    void Keep() { m_bKept = true; }
+
+private:
+    CTreeCtrl& m_tree;
+    std::vector<HTREEITEM> m_items;
+    bool m_bKept = false;
+};
+
+} // namespace
+
 HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::size_t size) {
     CTreeCtrl& tree = m_tree;
     if (!data)
         return nullptr;
     CTransferStatus status(m_ui, str::kInsertingItem, size, size >= kProgressBytes);
     HTREEITEM result = nullptr;
-    std::vector<HTREEITEM> inserted; // the top-level items this call inserted
-    try {
+    CInsertedItems inserted(tree); // declared first: it outlives the operation's rollback
+    {
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);
         CTreeUpdateLock lock(tree);
@@ -278,20 +315,15 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
                 tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, it.title,
                                 kind, kind, 0, 0, chain, parents.back(), TVI_SORT);
             if (parents.size() == 1) {
+                inserted.Add(h);
                 result = h;
-                inserted.push_back(h);
             }
             parents.push_back(h);
         }
         appender.Flush();
         treestream::WriteTree(m_store, tree);
         op.Commit();
-    } catch (const CFileException&) {
-        // Nothing of the insertion reached the file: the tree loses the new items again.
-        CTreeUpdateLock lock(tree);
-        for (HTREEITEM h : inserted)
-            tree.DeleteItem(h);
-        throw;
     }
+    inserted.Keep();
     return result;
 }

@@ -104,11 +104,27 @@ bool CNotariumDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+namespace {
+
+// The n-th name beside path for a file that must not go over what is at path:
+// "db (recovered).Nota", "db (recovered 2).Nota", ...
+std::string RecoveredName(const std::string& path, int n) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const std::string stem = hasExt ? path.substr(0, dot) : path;
+    const std::string ext = hasExt ? path.substr(dot) : std::string(".Nota");
+    return stem + (n == 1 ? " (recovered)" : " (recovered " + std::to_string(n) + ")") + ext;
+}
+
+} // namespace
+
 void CNotariumDoc::CheckFileIdentity() noexcept {
     if (!m_store.IsOpen() || m_store.IsStillAtPath())
         return;
-    // Nobody can find the file we write into any more: put it back at its path, crash-safely,
-    // and go on with that file.
+    // Nobody can find the file we write into any more: put it back at its path while nothing
+    // is there, else under a new name beside it (never over a file the user put there), and
+    // go on with that file.
     try {
         CFileReplacement replacement(m_strPathName, "NOTA");
         {
@@ -123,18 +139,27 @@ void CNotariumDoc::CheckFileIdentity() noexcept {
                 at += n;
             }
             copy.Flush();
-            replacement.Commit();
             copy.Close();
         }
+        std::string target = replacement.TargetPath();
+        for (int n = 1; !replacement.CommitAsNew(target); ++n) {
+            if (n > 999)
+                CFileException::ThrowOsError(EEXIST, target);
+            target = RecoveredName(replacement.TargetPath(), n);
+        }
         CBlockFile file;
-        file.Open(m_strPathName, CFile::modeReadWrite | CFile::shareExclusive);
+        file.Open(target, CFile::modeReadWrite | CFile::shareExclusive);
         if (!file.CheckSignature())
-            throw CFileException(CFileException::invalidFile, m_strPathName);
+            throw CFileException(CFileException::invalidFile, target);
         m_store.Abort();
         m_store.TakeOver(file);
         m_bOrphanReported = false;
-        m_ui.MessageBox(Format(str::kWrittenBack, m_strPathName, m_strPathName),
-                        MB_OK | MB_ICONEXCLAMATION);
+        const std::string lost = m_strPathName;
+        m_strPathName = target;
+        m_settings.m_strLastFile = target;
+        m_ui.ShowNotice(target == replacement.TargetPath()
+                            ? Format(str::kWrittenBack, lost, target)
+                            : Format(str::kWrittenBeside, lost, target));
     } catch (const std::exception& e) {
         if (m_bOrphanReported)
             return;

@@ -68,31 +68,50 @@ void CAppSettings::Load(ISettingsStore& s, int logPixelsY) {
     m_nFindTitlesOnly = GetInt(s, "FindTitlesOnly", 0);
 }
 
-void CAppSettings::Save(ISettingsStore& s) const {
+void CAppSettings::Save(ISettingsStore& s, const CAppSettings* since) const {
     const char* sec = kSettingsSection;
+    // True when the member m (of this) is to be written: it changed, or the store lacks it
+    // (so that after one run every value is there to be found and edited).
+    auto changed = [&](auto CAppSettings::*m, bool present) {
+        return !since || !present || !(this->*m == since->*m);
+    };
+    auto putInt = [&](auto CAppSettings::*m, const char* key) {
+        if (changed(m, since && s.GetInt(sec, key)))
+            s.WriteInt(sec, key, static_cast<int>(this->*m));
+    };
+    auto putString = [&](std::string CAppSettings::*m, const char* key) {
+        if (changed(m, since && s.GetString(sec, key)))
+            s.WriteString(sec, key, this->*m);
+    };
+    auto putRecord = [&](auto CAppSettings::*m, const char* key) {
+        if (changed(m, since && s.GetBinary(sec, key)))
+            s.WriteBinary(sec, key, (this->*m).ToBytes());
+    };
     if (m_bHasScreenFont)
-        s.WriteBinary(sec, "Font", m_lfScreenFont.ToBytes());
-    s.WriteInt(sec, "DividerPos", m_nDividerPos);
-    s.WriteString(sec, "LastFile", m_strLastFile);
-    s.WriteInt(sec, "FoldersHaveText", m_bFoldersHaveText);
-    s.WriteInt(sec, "InlineRename", m_bInlineRename);
-    s.WriteInt(sec, "RememberTreeState", m_bRememberTreeState);
-    s.WriteInt(sec, "MarkAllOpen", m_bMarkAllOpen);
-    s.WriteInt(sec, "ConfirmDelete", m_bConfirmDelete);
-    s.WriteInt(sec, "TabWidth", m_nTabWidth);
-    s.WriteInt(sec, "WordWrap", m_bWordWrap);
-    s.WriteInt(sec, "VarWidthFonts", m_bVarWidthFonts);
-    s.WriteInt(sec, "UseScreenFont", m_bUseScreenFont);
-    s.WriteBinary(sec, "PrinterFont", m_lfPrinterFont.ToBytes());
-    s.WriteBinary(sec, "HeaderFont", m_lfHeaderFont.ToBytes());
-    s.WriteString(sec, "Header", m_strHeader);
-    s.WriteString(sec, "Footer", m_strFooter);
-    s.WriteInt(sec, "LineBelowHeader", m_bLineBelowHeader);
-    s.WriteInt(sec, "LineAboveFooter", m_bLineAboveFooter);
-    s.WriteBinary(sec, "PageMargins", m_rcPageMargins.ToBytes());
-    m_findHistory.Save(s, sec);
-    m_replaceHistory.Save(s, sec);
-    s.WriteInt(sec, "FindScope", m_nFindScope);
-    s.WriteInt(sec, "FindMatchCase", m_nFindMatchCase);
-    s.WriteInt(sec, "FindTitlesOnly", m_nFindTitlesOnly);
+        putRecord(&CAppSettings::m_lfScreenFont, "Font");
+    putInt(&CAppSettings::m_nDividerPos, "DividerPos");
+    putString(&CAppSettings::m_strLastFile, "LastFile");
+    putInt(&CAppSettings::m_bFoldersHaveText, "FoldersHaveText");
+    putInt(&CAppSettings::m_bInlineRename, "InlineRename");
+    putInt(&CAppSettings::m_bRememberTreeState, "RememberTreeState");
+    putInt(&CAppSettings::m_bMarkAllOpen, "MarkAllOpen");
+    putInt(&CAppSettings::m_bConfirmDelete, "ConfirmDelete");
+    putInt(&CAppSettings::m_nTabWidth, "TabWidth");
+    putInt(&CAppSettings::m_bWordWrap, "WordWrap");
+    putInt(&CAppSettings::m_bVarWidthFonts, "VarWidthFonts");
+    putInt(&CAppSettings::m_bUseScreenFont, "UseScreenFont");
+    putRecord(&CAppSettings::m_lfPrinterFont, "PrinterFont");
+    putRecord(&CAppSettings::m_lfHeaderFont, "HeaderFont");
+    putString(&CAppSettings::m_strHeader, "Header");
+    putString(&CAppSettings::m_strFooter, "Footer");
+    putInt(&CAppSettings::m_bLineBelowHeader, "LineBelowHeader");
+    putInt(&CAppSettings::m_bLineAboveFooter, "LineAboveFooter");
+    putRecord(&CAppSettings::m_rcPageMargins, "PageMargins");
+    if (changed(&CAppSettings::m_findHistory, true))
+        m_findHistory.Save(s, sec);
+    if (changed(&CAppSettings::m_replaceHistory, true))
+        m_replaceHistory.Save(s, sec);
+    putInt(&CAppSettings::m_nFindScope, "FindScope");
+    putInt(&CAppSettings::m_nFindMatchCase, "FindMatchCase");
+    putInt(&CAppSettings::m_nFindTitlesOnly, "FindTitlesOnly");
 }

@@ -45,5 +45,8 @@ struct CAppSettings {
     // Loads every value, each falling back to its default. Binary values of the wrong size
     // are ignored (the default stays).
     void Load(ISettingsStore& store, int logPixelsY);
-    void Save(ISettingsStore& store) const;
+    // Writes the values. With `since` (the values as this program last loaded or wrote them),
+    // only those that differ from it: another window of the program may have stored others
+    // meanwhile, and writing back an unchanged value would undo that window's change.
+    void Save(ISettingsStore& store, const CAppSettings* since = nullptr) const;
 };

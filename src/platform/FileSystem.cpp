@@ -136,6 +136,27 @@ bool GetTempFileName(const std::string& dir, const std::string& prefix, std::str
     return true;
 }
 
+mode_t CurrentUmask() {
+    // /proc reports it without the race of setting and restoring it.
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool ApplyCreationMode(const std::string& path, mode_t mode) {
+    return ::chmod(path.c_str(), mode & ~CurrentUmask() & 07777) == 0;
+}
+
 bool SafeCopyFile(const std::string& from, const std::string& to) {
     if (!Hooked(CFile::Op::Copy, to))
         return false;
@@ -181,6 +202,22 @@ bool SafeReplaceFile(const std::string& from, const std::string& to) {
     CFile::CallIoObserver({CFile::Op::Rename, from, -1, 0, 0, &to});
     if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
+    SyncDirectory(DirectoryOf(to));
+    return true;
+}
+
+bool PlaceNewFile(const std::string& from, const std::string& to) {
+    if (!Hooked(CFile::Op::Rename, to))
+        return false;
+    CFile::CallIoObserver({CFile::Op::Rename, from, -1, 0, 0, &to});
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+        // A file system without the flag: a hard link is refused as well where a name exists.
+        if (::link(from.c_str(), to.c_str()) != 0)
+            return false;
+        ::unlink(from.c_str());
+    }
     SyncDirectory(DirectoryOf(to));
     return true;
 }
@@ -231,4 +268,16 @@ void CFileReplacement::Commit(const CFile* held) {
         CFileException::ThrowOsError(err, m_strTarget);
     }
     m_bCommitted = true;
+}
+
+bool CFileReplacement::CommitAsNew(const std::string& path) {
+    fs_util::ApplyCreationMode(m_strWork, 0644);
+    if (!fs_util::PlaceNewFile(m_strWork, path)) {
+        int err = errno;
+        if (err == EEXIST)
+            return false;
+        CFileException::ThrowOsError(err, path);
+    }
+    m_bCommitted = true;
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "platform/File.h"
 
 #include <string>
+#include <sys/types.h>
 
 namespace fs_util {
 
@@ -39,6 +40,10 @@ bool SafeCopyFile(const std::string& from, const std::string& to);
 // Puts `from` in place of `to` atomically (rename) and commits the directory.
 bool SafeReplaceFile(const std::string& from, const std::string& to);
 
+// Renames from to `to` only while nothing is at `to` (no file, folder or link): false with
+// errno EEXIST when something is, or with the rename's errno. Never replaces anything.
+bool PlaceNewFile(const std::string& from, const std::string& to);
+
 // Commits a folder's entries (names created, renamed or removed) to the disk.
 bool SyncDirectory(const std::string& dir);
 
@@ -46,6 +51,13 @@ bool DeleteFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The identity of the file a path names; false (errno set) when there is none.
 bool GetPathId(const std::string& path, CFile::FileId& id);
+
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask();
+// Gives a file or folder made private (mkstemp, mkdtemp) the permissions a plain create
+// would have given it: `mode` (0666 for files, 0777 for folders) less the umask. False
+// (errno set) when the permissions cannot be changed.
+bool ApplyCreationMode(const std::string& path, mode_t mode);
 
 // The text of an errno value, for messages that quote the system's own words.
 std::string SystemErrorText(int err);
@@ -90,6 +102,10 @@ public:
     // data file); another process holding it gives sharingViolation. Throws CFileException
     // on failure, with the target unchanged.
     void Commit(const CFile* held = nullptr);
+    // Puts the work file at `path` (the target or another name beside it) only while nothing
+    // is there; the new file gets 0644 less the umask. False when something is at the path;
+    // throws CFileException on any other failure.
+    bool CommitAsNew(const std::string& path);
     bool IsCommitted() const { return m_bCommitted; }
 
 private:

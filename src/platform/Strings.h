@@ -37,6 +37,9 @@ inline constexpr const char* kRolledBack =
 inline constexpr const char* kWrittenBack =
     "The data file %s was deleted or replaced while it was open. Its contents have been "
     "written back to %s.";
+inline constexpr const char* kWrittenBeside =
+    "The data file %s was replaced by another file while it was open. That file was left as "
+    "it is; this file's contents have been written to %s.";
 inline constexpr const char* kNotWrittenBack =
     "The data file %s was deleted or replaced while it was open, and it could not be written "
     "back: %s\n\nKeep this window open and copy your texts elsewhere, or free the path and "

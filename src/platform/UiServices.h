@@ -39,8 +39,9 @@ public:
 
     // Pane 0 of the status bar. The idle prompt is IDS_IDLE_PROMPT.
     virtual void SetStatusText(const std::string& text) = 0;
-    // Tells the user something worth knowing that needs no answer (a file brought back to
-    // its last whole state, say): the status bar by default.
+    // Tells the user something worth knowing that needs no answer and is no failure (a file
+    // brought back to its last whole state, say): the status bar by default; the window
+    // shows a message, the command line a line on standard error.
     virtual void ShowNotice(const std::string& text) { SetStatusText(text); }
 
     // The progress bar in the status bar, beside the current status text.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace exchange;
 
@@ -328,4 +329,29 @@ TEST_F(RoundTripTest, ExportRefusesAFolderThatHoldsSomethingAndLeavesNothingWhen
     ASSERT_EQ(dirtree::List(d, left), 0);
     ASSERT_EQ(left.size(), 1u); // only "keep": no partial export
     EXPECT_EQ(left[0].name, "keep");
+}
+
+// What an export makes is the user's as any new file is: the umask decides, not the private
+// mode the folder and file had while they were built.
+TEST_F(RoundTripTest, ExportsTakeTheUsersUmask) {
+    CreateAndOpen();
+    SetText(Add(Add(Root(), "Sub", true), "Memo", false), "x");
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+    for (mode_t mask : {mode_t(022), mode_t(077), mode_t(002)}) {
+        mode_t old = ::umask(mask);
+        std::string dir = out.File("dir" + std::to_string(mask));
+        std::string md = out.File("all" + std::to_string(mask) + ".md");
+        Report d = ExportToDirectory(doc, nullptr, dir);
+        Report m = ExportToMarkdown(doc, nullptr, md);
+        ::umask(old);
+        ASSERT_TRUE(d.Ok() && m.Ok()) << d.strError << m.strError;
+        EXPECT_EQ(modeOf(dir), 0777 & ~mask);
+        EXPECT_EQ(modeOf(md), 0666 & ~mask);
+        EXPECT_EQ(modeOf(dir + "/Sub"), 0777 & ~mask);
+        EXPECT_EQ(modeOf(dir + "/Sub/Memo.txt"), 0666 & ~mask);
+    }
 }

@@ -187,3 +187,45 @@ TEST_F(ItemTransferTest, BigTransfersShowOneProgressBarSmallOnesNone) {
     EXPECT_EQ(ui.statusTexts.front(), "Inserting item...");
     EXPECT_EQ(GetText(Child(Root(), "large")).size(), text.size() - 1);
 }
+
+// Memory running out halfway through a large paste: the store rolls back, and the tree must
+// not keep the new items pointing at chains that no longer exist (a later save would write
+// them into the file).
+TEST_F(ItemTransferTest, AnInsertionStoppedByAnyFailureTakesItsItemsBack) {
+    payload::CPayloadWriter w;
+    w.BeginItem(KIND_FOLDER, "big");
+    std::vector<BYTE> text(400 * 1024, 'x');
+    for (int i = 0; i < 8; ++i) { // 3.2 MB: growth goes to the file ahead of the commit
+        w.BeginItem(KIND_TEXTLET, "t" + std::to_string(i));
+        w.WriteText(static_cast<DWORD>(text.size()), text.data());
+        w.EndList();
+    }
+    w.EndList();
+    w.EndList();
+    const std::vector<BYTE> data = w.Data();
+    const std::vector<std::string> before = Titles(Root());
+    const std::uint64_t length = doc.Store().GetLength();
+
+    int writes = 0;
+    CFile::SetFaultHook([&](CFile::Op op, const std::string& file) {
+        if (op == CFile::Op::Write && file == path && ++writes == 2)
+            throw std::bad_alloc();
+    });
+    EXPECT_THROW(doc.InsertItems(Root(), data.data(), data.size()), std::bad_alloc);
+    CFile::SetFaultHook(nullptr);
+    ASSERT_GE(writes, 2);
+    EXPECT_EQ(Titles(Root()), before);
+    EXPECT_EQ(doc.Store().GetLength(), length);
+
+    // The next structural change saves a tree without them, and the file stays sound.
+    HTREEITEM later = Add(Root(), "later", false);
+    ASSERT_NE(later, nullptr);
+    Reopen();
+    std::vector<std::string> after = before;
+    after.push_back("later");
+    std::sort(after.begin(), after.end());
+    std::vector<std::string> titles = Titles(Root());
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, after);
+    EXPECT_EQ(GetText(Child(Child(Root(), "Folder"), "one")), "text one");
+}

@@ -99,3 +99,37 @@ TEST(HistoryListTest, TenAtMostNoDuplicatesMostRecentFirst) {
     back.Load(store, "Settings");
     EXPECT_EQ(back.GetSize(), 2);
 }
+
+// Two windows share one store. The one that exits last must not undo what the other stored
+// with Options OK: it writes back only what it changed itself.
+TEST(SettingsTest, AWindowWritesBackOnlyWhatItChangedItself) {
+    CMemorySettingsStore store;
+    CAppSettings a, b;
+    a.Load(store, 96);
+    b.Load(store, 96);
+    const CAppSettings aLoaded = a, bLoaded = b;
+
+    a.m_nTabWidth = 4; // Options OK in window A
+    a.m_strHeader = "&f";
+    a.m_rcPageMargins = {1, 2, 3, 4};
+    a.m_lfScreenFont.SetFaceName("DejaVu Sans Mono");
+    a.Save(store, &aLoaded);
+    b.m_nDividerPos = 300; // window B moved its divider, then exits
+    b.m_findHistory.Add("needle");
+    b.Save(store, &bLoaded);
+
+    CAppSettings next;
+    next.Load(store, 96);
+    EXPECT_EQ(next.m_nTabWidth, 4);
+    EXPECT_EQ(next.m_strHeader, "&f");
+    EXPECT_EQ(next.m_rcPageMargins, (RECT{1, 2, 3, 4}));
+    EXPECT_STREQ(next.m_lfScreenFont.lfFaceName, "DejaVu Sans Mono");
+    EXPECT_EQ(next.m_nDividerPos, 300);
+    EXPECT_EQ(next.m_findHistory.Items(), std::vector<std::string>{"needle"});
+    // A value the store lacks is written even when unchanged: after one run every value is
+    // there.
+    CMemorySettingsStore empty;
+    next.Save(empty, &next);
+    EXPECT_EQ(empty.GetInt("Settings", "TabWidth"), 4);
+    EXPECT_TRUE(empty.GetBinary("Settings", "Font").has_value());
+}

@@ -5,8 +5,11 @@
 
 #include "app/NotariumDoc.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleUi.h"
 #include "cli/Session.h"
 #include "platform/File.h"
+#include "platform/Format.h"
+#include "platform/Strings.h"
 #include "store/TreeStream.h"
 #include "support/DataDump.h"
 #include "support/FileBuilder.h"
@@ -266,15 +269,51 @@ TEST_F(FaultTest, ADataFileDeletedWhileOpenIsWrittenBackAtItsPath) {
     HTREEITEM h = doc.InsertNewItem(tree.GetRootItem(), "After the rm", false);
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(std::filesystem::exists(db));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_NE(ui.boxes[0].text.find(db), std::string::npos);
+    // Told, but as a notice: the change was stored, so `nota` does not fail for it.
+    EXPECT_TRUE(ui.boxes.empty());
+    ASSERT_FALSE(ui.statusTexts.empty());
+    EXPECT_EQ(
+        std::count(ui.statusTexts.begin(), ui.statusTexts.end(), Format(str::kWrittenBack, db, db)),
+        1);
     // Later changes go to the file at the path, and so the user finds them there.
     CMemoryTextPane pane;
     pane.m_text = "still here";
     doc.SaveText(h, pane);
     doc.DeleteContents();
     EXPECT_EQ(Nota({"cat", db, "Notarium/After the rm"}).out, "still here");
-    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// A file the user put at the path while ours was held open is never written over: ours goes
+// beside it under a new name, and the notice names both.
+TEST_F(FaultTest, AFileReplacedWhileOpenIsWrittenBackBesideTheNewOne) {
+    const std::string other = dir.File("other.Nota");
+    ASSERT_EQ(Nota({"new", other}).status, 0);
+    ASSERT_EQ(Nota({"add", other, "Notarium/Theirs"}).status, 0);
+    const std::string taken = dir.File("f (recovered).Nota");
+    ASSERT_EQ(Nota({"new", taken}).status, 0); // the first new name is taken as well
+    const std::vector<BYTE> theirs = ReadFileBytes(other);
+    const std::vector<BYTE> takenBytes = ReadFileBytes(taken);
+
+    std::stringstream err;
+    CConsoleUi ui(err);
+    CAppSettings settings;
+    CNotariumDoc doc(ui, settings);
+    ASSERT_TRUE(doc.OnOpenDocument(db));
+    ASSERT_TRUE(doc.ReloadTree());
+    ASSERT_EQ(std::rename(other.c_str(), db.c_str()), 0); // mv other.Nota f.Nota
+    ASSERT_NE(doc.InsertNewItem(doc.Tree().GetRootItem(), "Mine", false), nullptr);
+    doc.DeleteContents();
+
+    const std::string beside = dir.File("f (recovered 2).Nota");
+    EXPECT_EQ(ReadFileBytes(db), theirs);
+    EXPECT_EQ(ReadFileBytes(taken), takenBytes);
+    EXPECT_EQ(Nota({"cat", beside, "Notarium/Mine"}).status, 0);
+    EXPECT_EQ(Nota({"cat", db, "Notarium/Mine"}).status, 1);
+    EXPECT_NE(err.str().find(Format(str::kWrittenBeside, db, beside)), std::string::npos)
+        << err.str();
+    EXPECT_EQ(ui.ErrorCount(), 0); // stored: nota exits 0
+    EXPECT_EQ(doc.GetPathName(), beside);
 }
 
 // 8: a partial block at the end of the file used to become a block offset off the grid.

@@ -56,6 +56,10 @@ void CQtUiServices::Attach(QWidget* mainWindow, QStatusBar* statusBar) {
     statusBar->addWidget(m_pProgress, 0);
 }
 
+void CQtUiServices::ShowNotice(const std::string& text) {
+    MessageBox(text, MB_OK | MB_ICONINFORMATION);
+}
+
 int CQtUiServices::MessageBox(const std::string& text, UINT type) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent)

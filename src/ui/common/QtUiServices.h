@@ -26,6 +26,8 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void SetStatusText(const std::string& text) override;
+    // A message box: a status text would be gone at the next idle prompt.
+    void ShowNotice(const std::string& text) override;
     void BeginProgress(int lower, int upper) override;
     void SetProgressPos(int pos) override;
     void EndProgress() override;

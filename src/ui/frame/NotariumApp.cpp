@@ -114,12 +114,14 @@ int CNotariumApp::ExitInstance() {
 
 void CNotariumApp::LoadSettings() {
     m_settings.Load(*m_pStore, ScreenLogPixelsY());
+    m_savedSettings = m_settings;
     m_recentFiles.Load(*m_pStore);
     m_nNumPreviewPages = m_pStore->GetInt(kSettingsSection, "PreviewPages").value_or(0);
 }
 
 void CNotariumApp::SaveSettings() {
-    m_settings.Save(*m_pStore);
+    m_settings.Save(*m_pStore, &m_savedSettings);
+    m_savedSettings = m_settings;
     m_recentFiles.Save(*m_pStore);
     if (m_nNumPreviewPages != 0)
         m_pStore->WriteInt(kSettingsSection, "PreviewPages", m_nNumPreviewPages);
@@ -183,7 +185,8 @@ void CNotariumApp::RegisterCommands() {
     r.Set(CommandLevel::App, ID_FILE_OPEN, [this] { OnFileOpen(); });
     r.Set(CommandLevel::App, ID_OPEN_NEW_WINDOW, [this] { OnOpenNewWindow(); });
     r.Set(CommandLevel::App, ID_APP_ABOUT, [this] { OnAppAbout(); });
-    RegisterOptionsCommand(r, {m_settings, *m_pUi, *m_pStore, m_nLastOptionsPage, *m_pFrame});
+    RegisterOptionsCommand(
+        r, {m_settings, *m_pUi, *m_pStore, m_savedSettings, m_nLastOptionsPage, *m_pFrame});
     for (int i = 0; i < kRecentFileCount; ++i)
         r.Set(
             CommandLevel::App, ID_FILE_MRU_FILE1 + static_cast<UINT>(i),

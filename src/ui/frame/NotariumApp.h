@@ -97,6 +97,7 @@ private:
     IFileDialogs* m_pDialogs = nullptr;
     CInstanceLock m_lock;
     CAppSettings m_settings;
+    CAppSettings m_savedSettings; // as last loaded or written: what another window may change
     CRecentFileList m_recentFiles;
     std::unique_ptr<CNotariumDoc> m_pDoc; // declared before the frame: the frame goes first
     std::unique_ptr<CMainFrame> m_pFrame;

@@ -22,6 +22,7 @@ OPTIONSCONTEXT MakeOptionsContext(const OptionsTarget& target) {
     ctx.ui = &target.ui;
     ctx.lastPage = &target.lastPage;
     ctx.store = &target.store;
+    ctx.saved = &target.saved;
     ctx.logPixelsY = ScreenLogPixelsY();
     ctx.isBarVisible = [frame](int bar) {
         return IsBar(bar) && frame->IsBarVisible(static_cast<CMainFrame::Bar>(bar));

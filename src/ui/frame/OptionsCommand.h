@@ -15,7 +15,8 @@ struct OptionsTarget {
     CAppSettings& settings;
     IUiServices& ui;
     ISettingsStore& store;
-    int& lastPage; // the page the sheet opens on, kept up to date
+    CAppSettings& saved; // the values as last loaded or written
+    int& lastPage;       // the page the sheet opens on, kept up to date
     CMainFrame& frame;
 };
 

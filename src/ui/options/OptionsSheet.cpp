@@ -125,8 +125,11 @@ void COptionsSheet::TakeOver() {
         m_ctx.showBar(1, g.m_bShowBookmarkBar);
         m_ctx.showBar(2, g.m_bShowStatusBar);
     }
-    if (m_ctx.store)
-        s.Save(*m_ctx.store);
+    if (m_ctx.store) {
+        s.Save(*m_ctx.store, m_ctx.saved);
+        if (m_ctx.saved)
+            *m_ctx.saved = s;
+    }
     if (m_ctx.applySettings)
         m_ctx.applySettings();
 }

@@ -23,7 +23,10 @@ struct OPTIONSCONTEXT {
     IUiServices* ui = nullptr;        // validation messages
     int* lastPage = nullptr;          // the page to open on; kept up to date
     ISettingsStore* store = nullptr;  // when set, the settings are written to it on OK
-    int logPixelsY = 96;              // the screen's resolution for font sizes
+    // When set with store: the values last written; only what differs is written, and it is
+    // brought up to date.
+    CAppSettings* saved = nullptr;
+    int logPixelsY = 96; // the screen's resolution for font sizes
     // Bars: 0 main toolbar, 1 bookmarks toolbar, 2 status bar. Empty: shown, not changeable.
     std::function<bool(int bar)> isBarVisible;
     std::function<void(int bar, bool show)> showBar;
