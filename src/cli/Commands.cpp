@@ -34,8 +34,9 @@ HTREEITEM FindItem(CCliSession& s, const std::string& path) {
 }
 
 // Opens FILE (args[0]) and finds the items that the paths after it name.
-bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items) {
-    if (!s.Open(args[0]))
+bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items,
+               CNotariumDoc::OpenMode mode = CNotariumDoc::OpenMode::ReadWrite) {
+    if (!s.Open(args[0], mode))
         return false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         HTREEITEM h = FindItem(s, args[i]);
@@ -133,7 +134,7 @@ int Tree(const Args& args, Streams& io) {
         return Usage(io, "nota tree FILE");
     CCliSession s(io.err);
     s.m_settings.m_bRememberTreeState = true;
-    if (!s.Open(args[0]))
+    if (!s.Open(args[0], CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     io.out << "{\"treeData\":" << s.m_doc.Store().GetTreeData()
            << ",\"freeList\":" << s.m_doc.Store().GetFreeList() << ",\"items\":";
@@ -148,7 +149,7 @@ int Cat(const Args& args, Streams& io) {
         return Usage(io, "nota cat FILE PATH");
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, args, items))
+    if (!OpenItems(s, args, items, CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     HTREEITEM h = items[0];
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {

@@ -76,7 +76,7 @@ int Export(const Args& args, Streams& io) {
     if (args.size() != 2 && args.size() != 3)
         return Usage(io, "nota export FILE [PATH] DIR|FILE.md");
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    if (!s.Open(args[0], CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     HTREEITEM h = nullptr;
     if (args.size() == 3 && !(h = itempath::Find(s.m_tree, args[1]))) {
