@@ -43,7 +43,53 @@ CNotariumDoc::~CNotariumDoc() {
     }
 }
 
-bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiServices& ui) {
+namespace {
+
+// Tells the user what the open's recovery did: a rollback, or a journal that did not belong
+// to the file and was set aside.
+void TellRecovery(const CBlockFile& file, const std::string& path, IUiServices& ui) {
+    if (file.WasRolledBack())
+        ui.ShowNotice(Format(str::kRolledBack, path));
+    if (!file.StrayJournal().empty())
+        ui.ShowNotice(Format(str::kJournalSetAside, path, file.StrayJournal()));
+}
+
+// Opens path into file in the given mode. A reader that finds a change a stopped writer left
+// unfinished has it rolled back first when the file can be written, and otherwise stops:
+// it never shows a half-written state. False after a message; throws CFileException.
+bool OpenStore(CBlockFile& file, const std::string& path, CNotariumDoc::OpenMode mode,
+               IUiServices& ui) {
+    if (mode == CNotariumDoc::OpenMode::ReadWrite) {
+        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        TellRecovery(file, path, ui);
+        return true;
+    }
+    file.Open(path, CFile::modeRead | CFile::shareDenyWrite);
+    if (!file.IsRollbackPending())
+        return true;
+    file.Abort();
+    try {
+        CBlockFile writer(path, CFile::modeReadWrite | CFile::shareExclusive);
+        TellRecovery(writer, path, ui);
+        writer.Close();
+    } catch (const CFileException& e) {
+        if (e.m_cause != CFileException::accessDenied)
+            throw;
+        ui.ReportError(Format(str::kNeedsRollback, path));
+        return false;
+    }
+    file.Open(path, CFile::modeRead | CFile::shareDenyWrite);
+    if (!file.IsRollbackPending())
+        return true;
+    file.Abort(); // another writer left one again meanwhile
+    ui.ReportError(Format(str::kNeedsRollback, path));
+    return false;
+}
+
+} // namespace
+
+bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiServices& ui,
+                                   OpenMode mode) {
     try {
         CBlockFile file;
         if (bCreate) {
@@ -64,7 +110,8 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
             file.Close();
             return true;
         }
-        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        if (!OpenStore(file, path, mode, ui))
+            return false;
         bool ok = file.CheckSignature();
         file.Abort();
         if (!ok)
@@ -76,10 +123,11 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
     }
 }
 
-bool CNotariumDoc::OnOpenDocument(const std::string& path) {
+bool CNotariumDoc::OnOpenDocument(const std::string& path, OpenMode mode) {
     CBlockFile file;
     try {
-        file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+        if (!OpenStore(file, path, mode, m_ui))
+            return false;
         if (!file.CheckSignature()) {
             file.Abort();
             ShowCorrupt(m_ui, path);
@@ -93,14 +141,12 @@ bool CNotariumDoc::OnOpenDocument(const std::string& path) {
             m_ui.ReportError(e);
         return false;
     }
-    const bool bRolledBack = file.WasRolledBack();
     DeleteContents();
     m_store.TakeOver(file);
+    m_bReadOnly = mode == OpenMode::ReadOnly;
     m_strPathName = path;
     m_settings.m_strLastFile = path;
     m_bOrphanReported = false;
-    if (bRolledBack)
-        m_ui.ShowNotice(Format(str::kRolledBack, path));
     return true;
 }
 
@@ -185,6 +231,8 @@ void CNotariumDoc::DeleteContents() {
 bool CNotariumDoc::SaveModified() {
     if (!m_store.IsOpen())
         return false;
+    if (m_bReadOnly)
+        return true;
     if (m_pTreePane && !m_pTreePane->SaveSelectedText())
         return false;
     return SaveTree();
@@ -223,6 +271,8 @@ bool CNotariumDoc::SaveTree() {
     CWaitCursor wait(m_ui);
     if (!m_store.IsOpen())
         return false;
+    if (m_bReadOnly)
+        return true;
     try {
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);

@@ -20,12 +20,21 @@ public:
     CNotariumDoc(const CNotariumDoc&) = delete;
     CNotariumDoc& operator=(const CNotariumDoc&) = delete;
 
+    // How a file is opened: for changes (the exclusive lock; a change that a stopped writer
+    // left unfinished is rolled back first) or only to read it (a shared lock, so it works
+    // on files, folders and mounts that cannot be written and beside other readers).
+    enum class OpenMode { ReadWrite, ReadOnly };
+
     // Creates a new data file (bCreate) or checks that an existing one is a data file.
-    // Failures are shown to the user and give false.
-    static bool PrepareDataFile(const std::string& path, bool bCreate, IUiServices& ui);
+    // Failures are shown to the user and give false. A rollback or a journal set aside on
+    // the way is told the user here (the open that follows finds nothing more to do).
+    static bool PrepareDataFile(const std::string& path, bool bCreate, IUiServices& ui,
+                                OpenMode mode = OpenMode::ReadWrite);
 
     // Opens path exclusively and adopts it; on failure the previous file stays open.
-    bool OnOpenDocument(const std::string& path);
+    bool OnOpenDocument(const std::string& path, OpenMode mode = OpenMode::ReadWrite);
+    // Opened only to read: nothing is written, not even the tree at the close.
+    bool IsReadOnly() const { return m_bReadOnly; }
     // Closes the open file (a pending header is written first).
     void DeleteContents();
     // Commits pending edits and the tree before the window closes or another file opens.
@@ -73,6 +82,7 @@ private:
     CAppSettings& m_settings;
     ITreePane* m_pTreePane = nullptr;
     CBlockFile m_store;
+    bool m_bReadOnly = false;
     CTreeCtrl m_tree;
     std::string m_strPathName;
 

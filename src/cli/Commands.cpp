@@ -25,8 +25,9 @@ HTREEITEM FindItem(CCliSession& s, const std::string& path) {
 }
 
 // Opens FILE (args[0]) and finds the items that the paths after it name.
-bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items) {
-    if (!s.Open(args[0]))
+bool OpenItems(CCliSession& s, const Args& args, std::vector<HTREEITEM>& items,
+               CNotariumDoc::OpenMode mode = CNotariumDoc::OpenMode::ReadWrite) {
+    if (!s.Open(args[0], mode))
         return false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         HTREEITEM h = FindItem(s, args[i]);
@@ -117,7 +118,7 @@ int New(const Call& call, Streams& io) {
 int Tree(const Call& call, Streams& io) {
     CCliSession s(io.err);
     s.m_settings.m_bRememberTreeState = true;
-    if (!s.Open(call.args[0]))
+    if (!s.Open(call.args[0], CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     io.out << "{\"treeData\":" << s.m_doc.Store().GetTreeData()
            << ",\"freeList\":" << s.m_doc.Store().GetFreeList() << ",\"items\":";
@@ -130,7 +131,7 @@ int Tree(const Call& call, Streams& io) {
 int Cat(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, call.args, items))
+    if (!OpenItems(s, call.args, items, CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     HTREEITEM h = items[0];
     if (DWORD offset = static_cast<DWORD>(s.m_tree.GetItemData(h))) {
@@ -254,7 +255,7 @@ int Cp(const Call& call, Streams& io) {
 int Ls(const Call& call, Streams& io) {
     CCliSession s(io.err);
     std::vector<HTREEITEM> items;
-    if (!OpenItems(s, call.args, items))
+    if (!OpenItems(s, call.args, items, CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     HTREEITEM parent = items.empty() ? TVI_ROOT : items[0];
     for (HTREEITEM h = s.m_tree.GetChildItem(parent); h; h = s.m_tree.GetNextSiblingItem(h)) {

@@ -70,7 +70,7 @@ int Summarize(CCliSession& s, const exchange::Report& r, const char* done, const
 int Export(const Call& call, Streams& io) {
     const Args& args = call.args;
     CCliSession s(io.err);
-    if (!s.Open(args[0]))
+    if (!s.Open(args[0], CNotariumDoc::OpenMode::ReadOnly))
         return 1;
     HTREEITEM h = nullptr;
     if (args.size() == 3 && !(h = itempath::Find(s.m_tree, args[1]))) {

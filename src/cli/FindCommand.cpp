@@ -35,7 +35,9 @@ int Find(const Call& call, Streams& io) {
     }
     CCliSession s(io.err);
     s.m_settings.m_bRememberTreeState = true; // keeps the bookmarks that are there
-    if (!s.Open(rest[0]))
+    // Only --mark writes (the bookmarks); a plain search reads, also read-only files.
+    if (!s.Open(rest[0],
+                mark ? CNotariumDoc::OpenMode::ReadWrite : CNotariumDoc::OpenMode::ReadOnly))
         return 2;
     CStoredPattern pattern;
     pattern.Init(rest[1], matchCase);

@@ -6,10 +6,10 @@ CCliSession::~CCliSession() {
     m_doc.DeleteContents();
 }
 
-bool CCliSession::Open(const std::string& path) {
-    if (!CNotariumDoc::PrepareDataFile(path, false, m_ui))
+bool CCliSession::Open(const std::string& path, CNotariumDoc::OpenMode mode) {
+    if (!CNotariumDoc::PrepareDataFile(path, false, m_ui, mode))
         return false;
-    if (!m_doc.OnOpenDocument(path))
+    if (!m_doc.OnOpenDocument(path, mode))
         return false;
     return m_doc.ReloadTree();
 }

@@ -12,7 +12,9 @@ public:
     ~CCliSession();
 
     // Checks and opens the file and loads its tree; false after an error was shown.
-    bool Open(const std::string& path);
+    // Commands that only read open with OpenMode::ReadOnly: a shared lock, no write.
+    bool Open(const std::string& path,
+              CNotariumDoc::OpenMode mode = CNotariumDoc::OpenMode::ReadWrite);
     // Writes the tree and closes the file; false after an error was shown.
     bool Close();
     // True when no error message was shown since the open.

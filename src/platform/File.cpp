@@ -95,6 +95,8 @@ void CFile::Open(const std::string& path, UINT flags) {
     int oflags = access | O_CLOEXEC;
     if (flags & modeCreate)
         oflags |= O_CREAT;
+    if (flags & modeRegularOnly)
+        oflags |= O_NOFOLLOW | O_NONBLOCK;
     UINT share = flags & 0x70;
     int lock = 0;
     if (share == shareExclusive)
@@ -106,8 +108,17 @@ void CFile::Open(const std::string& path, UINT flags) {
         do {
             fd = ::open(path.c_str(), oflags, 0644);
         } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && (flags & modeRegularOnly) && (errno == ELOOP || errno == ENXIO))
+            throw CFileException(CFileException::notRegularFile, path, errno);
         if (fd < 0)
             CFileException::ThrowOsError(errno, path);
+        if (flags & modeRegularOnly) {
+            struct stat kind {};
+            if (::fstat(fd, &kind) != 0 || !S_ISREG(kind.st_mode)) {
+                ::close(fd);
+                throw CFileException(CFileException::notRegularFile, path);
+            }
+        }
         // Take the lock before truncating, so that creating over a file that another process
         // holds never destroys it.
         if (lock && ::flock(fd, lock | LOCK_NB) != 0) {

@@ -23,6 +23,9 @@ public:
         shareDenyNone = 0x0040,
         modeNoTruncate = 0x1000,
         modeCreate = 0x2000,
+        // Only a regular file: a link is not followed and a pipe never waits; anything but a
+        // regular file at the path throws notRegularFile.
+        modeRegularOnly = 0x4000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 

@@ -22,6 +22,7 @@ public:
         lockViolation,
         diskFull,
         endOfFile,
+        notRegularFile, // a name the program keeps for a file of its own holds something else
     };
 
     CFileException(Cause cause, std::string fileName, int osError = 0)

@@ -20,6 +20,7 @@ const char* const kFileErrors[] = {
     "A locking violation occurred while accessing %1.",
     "Disk full while accessing %1.",
     "An attempt was made to access %1 past its end.",
+    "%1 is not a regular file (a link, a folder or a pipe is there). Move it away and try again.",
 };
 } // namespace
 

@@ -33,6 +33,14 @@ inline constexpr const char* kFailedToOpenDocument = "Failed to open document.";
 // A data file that a stopped process left in the middle of a change, brought back.
 inline constexpr const char* kRolledBack =
     "%s: an unfinished change was rolled back; the file is as it was before that change.";
+// A journal that does not fit the data file at its path (another file was put there).
+inline constexpr const char* kJournalSetAside =
+    "%s: the rollback journal found beside it does not belong to this file and was not "
+    "applied. The file opens as it is; the journal was kept as %s.";
+// A reader that cannot roll back what a stopped writer left unfinished.
+inline constexpr const char* kNeedsRollback =
+    "%s has an unfinished change that must be rolled back first, and the file cannot be "
+    "written. Open it once with write access to bring it back to its last whole state.";
 // A data file that lost its name while open (deleted, or another file put in its place).
 inline constexpr const char* kWrittenBack =
     "The data file %s was deleted or replaced while it was open. Its contents have been "

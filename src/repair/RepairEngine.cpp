@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/PreorderWalk.h"
+#include "platform/Strings.h"
 #include "store/ChainWriter.h"
 #include "store/TextChain.h"
 #include "store/TreeStream.h"
@@ -110,7 +111,18 @@ void CRepairEngine::Run(const std::string& source, const std::string& target) {
 
 void CRepairEngine::OpenSource(const std::string& source) {
     CFileException error(CFileException::none, source);
-    if (!m_source.Open(source, CFile::modeReadWrite | CFile::shareExclusive, &error)) {
+    // The source is only read. It is opened for writing where it can be, so that a change a
+    // stopped writer left unfinished is rolled back first; a file that cannot be written (a
+    // backup disk, a read-only mount) is read as it is, unless it is in that state.
+    bool ok = m_source.Open(source, CFile::modeReadWrite | CFile::shareExclusive, &error);
+    if (!ok && error.m_cause == CFileException::accessDenied) {
+        ok = m_source.Open(source, CFile::modeRead | CFile::shareDenyWrite, &error);
+        if (ok && m_source.IsRollbackPending()) {
+            m_source.Abort();
+            LogFatal(Format(str::kNeedsRollback, source));
+        }
+    }
+    if (!ok) {
         std::string text = error.GetErrorMessage();
         if (text.size() > 511)
             text.resize(511);
@@ -118,6 +130,10 @@ void CRepairEngine::OpenSource(const std::string& source) {
     }
     if (m_source.WasRolledBack())
         ShowStatus(true, "Source file: an unfinished change was rolled back (rollback journal)");
+    if (!m_source.StrayJournal().empty())
+        ShowStatus(true, Format("Source file: a rollback journal that does not belong to it was "
+                                "not applied; kept as %s",
+                                m_source.StrayJournal()));
 }
 
 void CRepairEngine::CheckLength() {

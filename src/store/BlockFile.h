@@ -119,6 +119,8 @@ public:
     bool IsHeaderDirty() const { return m_pager.HeaderDiffers(); }
     // True when the last open rolled back an operation that a stopped process left unfinished.
     bool WasRolledBack() const { return m_pager.WasRolledBack(); }
+    const std::string& StrayJournal() const { return m_pager.StrayJournal(); }
+    bool IsRollbackPending() const { return m_pager.IsRollbackPending(); }
 
     // Number of whole blocks in the file.
     DWORD GetBlockCount() const;

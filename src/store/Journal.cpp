@@ -4,7 +4,11 @@
 #include "store/DataFormat.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nota;
 
@@ -16,8 +20,11 @@ constexpr char kMagic[8] = {'N', 'O', 'T', 'A', 'J', 'R', 'N', 'L'};
 // Version 2 takes its checksums four words at a time; a version 1 journal (one word at a
 // time), left by an earlier program, is still read and recovered.
 constexpr DWORD kVersion = kCurrentVersion;
-constexpr std::size_t kHead = 40;       // magic, version, count, three 64-bit fields
-constexpr std::size_t kRegionHead = 16; // offset, length, checksum
+constexpr std::size_t kHead = 40; // magic, version, count, three 64-bit fields
+// offset, length, checksum; from version 3 also the two sector pieces' checksums
+constexpr std::size_t RegionHead(DWORD version) {
+    return version >= 3 ? 32 : 16;
+}
 constexpr std::size_t kMaxRegion = BLOCK_SIZE;
 
 void Put64(std::vector<BYTE>& out, std::uint64_t v) {
@@ -63,15 +70,81 @@ bool IsCommitted(CFile& data, const Record& r) {
     return TailChecksum(data, r.originalLength, r.newLength, r.version) == r.tailChecksum;
 }
 
+// Reads the journal without following a link and without waiting on a pipe; false when
+// there is none. Anything but a regular file there throws notRegularFile.
 bool ReadWhole(const std::string& path, std::vector<BYTE>& bytes) {
-    CFile f;
-    if (!f.Open(path, CFile::modeRead, nullptr))
-        return false;
-    bytes.resize(f.GetLength());
-    UINT got = bytes.empty() ? 0 : f.Read(bytes.data(), static_cast<UINT>(bytes.size()));
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return false;
+        if (errno == ELOOP || errno == ENXIO)
+            throw CFileException(CFileException::notRegularFile, path, errno);
+        CFileException::ThrowOsError(errno, path);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw CFileException(CFileException::notRegularFile, path);
+    }
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
     bytes.resize(got);
-    f.Abort();
     return true;
+}
+
+// A region's bytes now in the data file; false when the file ends within them.
+bool ReadRegion(CFile& data, const Region& g, std::vector<BYTE>& now) {
+    now.resize(g.original.size());
+    data.Seek(g.offset, CFile::begin);
+    return now.empty() || data.Read(now.data(), static_cast<UINT>(now.size())) == now.size();
+}
+
+// Each sector piece of the region holds its old bytes or its new ones. A region whose new
+// bytes were never known (the header and the anchors of a provisional journal) must hold its
+// old bytes. Journals without sectors' checksums (older versions) are held to the header:
+// wholly old or wholly new; their other regions are taken as they are.
+bool RegionFits(const Record& r, const Region& g, const std::vector<BYTE>& now) {
+    const std::size_t n = now.size();
+    const std::size_t split = SectorSplit(g.offset, n);
+    auto old = [&](std::size_t from, std::size_t to) {
+        return std::equal(now.begin() + static_cast<std::ptrdiff_t>(from),
+                          now.begin() + static_cast<std::ptrdiff_t>(to),
+                          g.original.begin() + static_cast<std::ptrdiff_t>(from));
+    };
+    const bool pieces = g.newPieces[0] != 0 || g.newPieces[1] != 0;
+    if (r.version >= 3 && pieces) {
+        auto piece = [&](std::size_t from, std::size_t to, std::uint64_t sum) {
+            return from == to || old(from, to) ||
+                   Checksum(now.data() + from, to - from, kSeed, r.version) == sum;
+        };
+        return piece(0, split, g.newPieces[0]) && piece(split, n, g.newPieces[1]);
+    }
+    if (g.newChecksum == 0 && !pieces)
+        return old(0, n);
+    if (g.offset != 0)
+        return true;
+    return old(0, n) || Checksum(now.data(), n, kSeed, r.version) == g.newChecksum;
+}
+
+// Aside from the journal: "<journal>.unmatched", numbered when taken; never over anything.
+std::string SetAside(const std::string& journalPath) {
+    for (int n = 1; n < 1000; ++n) {
+        std::string to = journalPath + ".unmatched" + (n == 1 ? "" : "-" + std::to_string(n));
+        if (fs_util::PlaceNewFile(journalPath, to))
+            return to;
+        if (errno != EEXIST)
+            CFileException::ThrowOsError(errno, journalPath);
+    }
+    CFileException::ThrowOsError(EEXIST, journalPath + ".unmatched");
 }
 
 } // namespace
@@ -157,6 +230,34 @@ std::uint64_t TailChecksum(CFile& data, std::uint64_t from, std::uint64_t to, DW
     return sum.Value();
 }
 
+std::size_t SectorSplit(std::uint64_t offset, std::size_t size) {
+    const std::uint64_t toBoundary = kSector - offset % kSector;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(size, toBoundary));
+}
+
+void SetNewBytes(Region& g, const BYTE* now, std::size_t n, DWORD version) {
+    const std::size_t split = SectorSplit(g.offset, n);
+    g.newChecksum = Checksum(now, n, kSeed, version);
+    g.newPieces[0] = split ? Checksum(now, split, kSeed, version) : 0;
+    g.newPieces[1] = split < n ? Checksum(now + split, n - split, kSeed, version) : 0;
+}
+
+bool Fits(CFile& data, const Record& r) {
+    // The operation only grows the file (from its old end, a partial last block overwritten)
+    // and a rollback cuts it back: every state in between has a length in this range.
+    const std::uint64_t lo = r.originalLength <= HEADER_SIZE
+                                 ? r.originalLength
+                                 : r.originalLength - (r.originalLength - HEADER_SIZE) % BLOCK_SIZE;
+    const std::uint64_t length = data.GetLength();
+    if (length < lo || length > r.newLength)
+        return false;
+    std::vector<BYTE> now;
+    for (const Region& g : r.regions)
+        if (!ReadRegion(data, g, now) || !RegionFits(r, g, now))
+            return false;
+    return true;
+}
+
 CWriter::CWriter(const Record& head, DWORD regions, Sink sink)
     : m_sink(std::move(sink)), m_nVersion(head.version) {
     m_buf.reserve(2 * kPiece);
@@ -179,14 +280,32 @@ void CWriter::Emit(bool bAll) {
     m_buf.erase(m_buf.begin(), m_buf.begin() + static_cast<std::ptrdiff_t>(done));
 }
 
-void CWriter::AddRegion(DWORD offset, const BYTE* original, std::size_t size,
-                        std::uint64_t newChecksum) {
-    Put32(m_buf, offset);
+void CWriter::Add(const Region& g, const BYTE* original, std::size_t size) {
+    Put32(m_buf, g.offset);
     Put32(m_buf, static_cast<DWORD>(size));
-    Put64(m_buf, newChecksum);
+    Put64(m_buf, g.newChecksum);
+    if (m_nVersion >= 3) {
+        Put64(m_buf, g.newPieces[0]);
+        Put64(m_buf, g.newPieces[1]);
+    }
     m_buf.insert(m_buf.end(), original, original + size);
     if (m_buf.size() >= kPiece)
         Emit(false);
+}
+
+void CWriter::AddRegion(DWORD offset, const BYTE* original, std::size_t size,
+                        std::uint64_t newChecksum) {
+    Region g;
+    g.offset = offset;
+    g.newChecksum = newChecksum;
+    Add(g, original, size);
+}
+
+void CWriter::AddRegionOf(DWORD offset, const BYTE* original, const BYTE* now, std::size_t size) {
+    Region g;
+    g.offset = offset;
+    SetNewBytes(g, now, size, m_nVersion);
+    Add(g, original, size);
 }
 
 void CWriter::Finish() {
@@ -201,7 +320,7 @@ std::vector<BYTE> Encode(const Record& r) {
     CWriter w(r, static_cast<DWORD>(r.regions.size()),
               [&out](const BYTE* p, std::size_t n) { out.insert(out.end(), p, p + n); });
     for (const Region& g : r.regions)
-        w.AddRegion(g.offset, g.original.data(), g.original.size(), g.newChecksum);
+        w.Add(g, g.original.data(), g.original.size());
     w.Finish();
     return out;
 }
@@ -220,13 +339,17 @@ bool Decode(const std::vector<BYTE>& bytes, Record& r) {
     r.regions.clear();
     std::size_t pos = kHead;
     for (DWORD i = 0; i < count; ++i) {
-        if (bytes.size() - pos < kRegionHead + 8)
+        if (bytes.size() - pos < RegionHead(r.version) + 8)
             return false;
         Region g;
         g.offset = GetLE32(bytes.data() + pos);
         DWORD length = GetLE32(bytes.data() + pos + 4);
         g.newChecksum = Get64(bytes.data() + pos + 8);
-        pos += kRegionHead;
+        if (r.version >= 3) {
+            g.newPieces[0] = Get64(bytes.data() + pos + 16);
+            g.newPieces[1] = Get64(bytes.data() + pos + 24);
+        }
+        pos += RegionHead(r.version);
         if (length > kMaxRegion || bytes.size() - pos < length + 8 ||
             g.offset + std::uint64_t{length} > r.originalLength)
             return false;
@@ -261,13 +384,40 @@ bool ReadJournal(const std::string& path, Record& record) {
     return ReadWhole(path, bytes) && Decode(bytes, record);
 }
 
-Outcome Recover(CFile& data, const std::string& journalPath) {
+void CheckRegularOrAbsent(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return;
+        CFileException::ThrowOsError(errno, path);
+    }
+    if (!S_ISREG(st.st_mode))
+        throw CFileException(CFileException::notRegularFile, path);
+}
+
+Outcome Inspect(CFile& data, const std::string& journalPath) {
+    std::vector<BYTE> bytes;
+    Record r;
+    if (!ReadWhole(journalPath, bytes) || !Decode(bytes, r))
+        return Outcome::None;
+    if (!Fits(data, r))
+        return Outcome::Foreign;
+    return IsCommitted(data, r) ? Outcome::Committed : Outcome::Pending;
+}
+
+Outcome Recover(CFile& data, const std::string& journalPath, std::string* aside) {
     std::vector<BYTE> bytes;
     if (!ReadWhole(journalPath, bytes))
         return Outcome::None;
     Record r;
     Outcome outcome = Outcome::None;
     if (Decode(bytes, r)) {
+        if (!Fits(data, r)) {
+            std::string to = SetAside(journalPath);
+            if (aside)
+                *aside = to;
+            return Outcome::Foreign;
+        }
         if (IsCommitted(data, r)) {
             outcome = Outcome::Committed;
         } else {

@@ -96,6 +96,12 @@ public:
     bool RecoverJournal();
     // True when the last open rolled back an operation that a stopped process left unfinished.
     bool WasRolledBack() const { return m_bRolledBack; }
+    // The name a journal that did not fit the file was set aside under by the last
+    // recovery; empty when none was.
+    const std::string& StrayJournal() const { return m_strStrayJournal; }
+    // True when a reader's open (shared lock) found a journal whose change must be rolled
+    // back before the file shows a whole state; the reader must not read it.
+    bool IsRollbackPending() const { return m_bRollbackPending; }
 
     // The header copy as the operation sees it. Change it only inside an operation (Touch).
     nota::FileHeader& Header() { return m_op.header; }
@@ -202,6 +208,8 @@ private:
     Operation m_op;
     bool m_bJournaled = true;
     bool m_bRolledBack = false;
+    std::string m_strStrayJournal;
+    bool m_bRollbackPending = false;
     std::function<void()> m_onCommitted;
     CFile m_journal; // kept open while the data file is: created once, rewritten per commit
     // The disk's bytes around recent small reads; the view of the whole file, and

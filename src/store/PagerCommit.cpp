@@ -216,15 +216,13 @@ void CPager::JournalChanges(const Changes& changes) {
     WriteJournal(
         [&](journal::CWriter::Sink sink) {
             journal::CWriter jw(head, changes.inPlace + 1, std::move(sink));
-            jw.AddRegion(0, m_op.committedHeader.bytes, HEADER_SIZE,
-                         journal::Checksum(m_op.header.bytes, HEADER_SIZE));
+            jw.AddRegionOf(0, m_op.committedHeader.bytes, m_op.header.bytes, HEADER_SIZE);
             for (DWORD at : changes.blocks) {
                 const Page& page = *m_op.pages[at];
                 if (page.nOriginal == 0)
                     continue;
                 ReadDisk(at, original, page.nOriginal);
-                jw.AddRegion(at, original, page.nOriginal,
-                             journal::Checksum(page.now.data(), page.nOriginal));
+                jw.AddRegionOf(at, original, page.now.data(), page.nOriginal);
             }
             jw.Finish();
         },

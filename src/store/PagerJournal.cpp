@@ -9,9 +9,11 @@ bool CPager::RecoverJournal() {
     m_windows.Invalidate();
     const std::string path = journal::PathFor(Path());
     // A replacement journal that was not renamed into place never counted.
+    journal::CheckRegularOrAbsent(path + ".new");
     if (fs_util::FileExists(path + ".new"))
         fs_util::DeleteFile(path + ".new");
-    auto outcome = journal::Recover(m_file, path);
+    m_strStrayJournal.clear();
+    auto outcome = journal::Recover(m_file, path, &m_strStrayJournal);
     if (m_op.state == State::Stranded)
         m_op.state = State::Idle;
     m_op.length = m_op.committedLength = m_file.GetLength();
@@ -50,10 +52,12 @@ void CPager::WriteJournal(const std::function<void(journal::CWriter::Sink)>& pro
     CFile& out = bReplace ? replacement : m_journal;
     try {
         if (bReplace) {
-            replacement.Open(next, CFile::modeCreate | CFile::modeReadWrite);
+            replacement.Open(next,
+                             CFile::modeCreate | CFile::modeReadWrite | CFile::modeRegularOnly);
         } else if (!m_journal.IsOpen()) {
             bCreated = !fs_util::FileExists(path);
-            m_journal.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+            m_journal.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite |
+                                     CFile::modeRegularOnly);
         }
         std::uint64_t at = 0;
         produce([&](const BYTE* p, std::size_t n) {
@@ -68,7 +72,7 @@ void CPager::WriteJournal(const std::function<void(journal::CWriter::Sink)>& pro
                 CFileException::ThrowOsError(errno, path);
             replacement.Close();
             m_journal.Abort();
-            m_journal.Open(path, CFile::modeReadWrite);
+            m_journal.Open(path, CFile::modeReadWrite | CFile::modeRegularOnly);
         } else if (bCreated &&
                    !fs_util::SyncDirectory(fs_util::DirectoryOf(m_journal.GetFilePath()))) {
             CFileException::ThrowOsError(errno, m_journal.GetFilePath());
@@ -84,7 +88,10 @@ void CPager::WriteJournal(const std::function<void(journal::CWriter::Sink)>& pro
             if (bCreated)
                 fs_util::DeleteFile(path);
         }
-        // The user knows the data file, not its journal: the error names the data file.
+        // The user knows the data file, not its journal: the error names the data file,
+        // unless the journal's name is taken by something else, which the user must move.
+        if (e.m_cause == CFileException::notRegularFile)
+            throw;
         throw CFileException(e.m_cause, Path(), e.m_lOsError);
     }
 }

@@ -46,6 +46,8 @@ void CPager::OnOpened(UINT flags) {
     ClearPages();
     SetJournaled(true);
     m_bRolledBack = false;
+    m_bRollbackPending = false;
+    m_strStrayJournal.clear();
     m_journal.Abort();
     DropMap();
     m_op.length = m_op.committedLength = m_file.GetLength();
@@ -54,6 +56,11 @@ void CPager::OnOpened(UINT flags) {
     // process left: an operation cut short is rolled back before anything reads the file.
     if ((flags & 0x70) == CFile::shareExclusive && (flags & 0x3) == CFile::modeReadWrite)
         m_bRolledBack = RecoverJournal();
+    else if ((flags & 0x70) == CFile::shareDenyWrite)
+        // A reader that keeps writers out may read only a whole state: it looks whether a
+        // stopped writer left a change that must be rolled back first.
+        m_bRollbackPending =
+            journal::Inspect(m_file, journal::PathFor(Path())) == journal::Outcome::Pending;
 }
 
 void CPager::DropMap() noexcept {
@@ -257,14 +264,33 @@ void CPager::ResetGrowth() noexcept {
 }
 
 // The provisional journal: the header as it is and the old length, with a new length no file
-// has, so that whoever finds it cuts the file back to where it was. Open to Spilled.
+// has, so that whoever finds it cuts the file back to where it was. Beside the header it
+// keeps, unchanged, the first block of the tree and the last whole block before the old end:
+// none of them reaches the disk before the full journal replaces this one, so a file at the
+// path that differs in any of them is not the file this journal was written for. Open to
+// Spilled.
 void CPager::BeginSpill() {
     journal::Record head;
     head.originalLength = m_op.committedLength;
     head.newLength = kNoLength;
+    const std::uint64_t end =
+        m_op.committedLength < HEADER_SIZE
+            ? 0
+            : m_op.committedLength - (m_op.committedLength - HEADER_SIZE) % BLOCK_SIZE;
+    std::vector<DWORD> anchors;
+    const DWORD tree = m_op.committedHeader.TreeData();
+    if (IsBlockAligned(tree) && tree + BLOCK_SIZE <= end)
+        anchors.push_back(tree);
+    if (end >= HEADER_SIZE + BLOCK_SIZE && end - BLOCK_SIZE != tree)
+        anchors.push_back(static_cast<DWORD>(end - BLOCK_SIZE));
+    BYTE original[BLOCK_SIZE];
     WriteJournal([&](journal::CWriter::Sink sink) {
-        journal::CWriter jw(head, 1, std::move(sink));
+        journal::CWriter jw(head, static_cast<DWORD>(1 + anchors.size()), std::move(sink));
         jw.AddRegion(0, m_op.committedHeader.bytes, HEADER_SIZE, 0);
+        for (DWORD at : anchors) {
+            ReadDisk(at, original, BLOCK_SIZE);
+            jw.AddRegion(at, original, BLOCK_SIZE, 0);
+        }
         jw.Finish();
     });
     m_op.state = State::Spilled;

@@ -204,7 +204,7 @@ TEST_F(ItemTransferTest, AnInsertionStoppedByAnyFailureTakesItsItemsBack) {
     w.EndList();
     const std::vector<BYTE> data = w.Data();
     const std::vector<std::string> before = Titles(Root());
-    const std::uint64_t length = doc.Store().GetLength();
+    const std::uint64_t length = doc.Store().Length();
 
     int writes = 0;
     CFile::SetFaultHook([&](CFile::Op op, const std::string& file) {
@@ -215,7 +215,7 @@ TEST_F(ItemTransferTest, AnInsertionStoppedByAnyFailureTakesItsItemsBack) {
     CFile::SetFaultHook(nullptr);
     ASSERT_GE(writes, 2);
     EXPECT_EQ(Titles(Root()), before);
-    EXPECT_EQ(doc.Store().GetLength(), length);
+    EXPECT_EQ(doc.Store().Length(), length);
 
     // The next structural change saves a tree without them, and the file stays sound.
     HTREEITEM later = Add(Root(), "later", false);
