@@ -109,6 +109,7 @@ bool CNotariumDoc::OnOpenDocument(const std::string& path) {
     const bool bRolledBack = file.WasRolledBack();
     DeleteContents();
     m_store.TakeOver(file);
+    m_hShown = nullptr; // the pane's text is of the old file
     m_strPathName = path;
     m_settings.m_strLastFile = path;
     m_bOrphanReported = false;
@@ -173,7 +174,7 @@ void CNotariumDoc::DeleteContents() {
 bool CNotariumDoc::SaveModified() {
     if (!m_store.IsOpen())
         return false;
-    if (m_pTreePane && !m_pTreePane->SaveSelectedText())
+    if (!StorePendingText())
         return false;
     return SaveTree();
 }
@@ -211,6 +212,7 @@ bool CNotariumDoc::SaveTree() {
     CWaitCursor wait(m_ui);
     if (!m_store.IsOpen())
         return false;
+    StorePendingText();
     try {
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);
@@ -276,6 +278,7 @@ void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
 }
 
 DWORD CNotariumDoc::ReadText(HTREEITEM hItem, std::string& text) {
+    StorePendingText();
     const LPARAM lParam = m_tree.GetItemData(hItem);
     if (lParam == 0)
         return 0;

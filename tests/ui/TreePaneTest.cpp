@@ -193,7 +193,7 @@ TEST_F(PaneTest, HasTextOnlyForItemsWithStoredText) {
     Idle();
     EXPECT_FALSE(items->HasText());
     Type("x");
-    EXPECT_TRUE(pane->SaveSelectedText());
+    EXPECT_TRUE(doc.StorePendingText());
     EXPECT_TRUE(items->HasText());
     Tree().SelectItem(Root());
     EXPECT_FALSE(items->HasText());

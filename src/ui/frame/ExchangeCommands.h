@@ -69,6 +69,8 @@ private:
     IExchangeDialogs* m_pDialogs;
     std::unique_ptr<IExchangeDialogs> m_pQtDialogs;
 
+    // The file open and the pending text stored (both read the tree and its texts before their
+    // dialog): a failure to store refuses the command before any dialog shows.
     bool CommitPendingText();
     std::string StartDir() const;
     void ShowReport(const exchange::Report& report, const std::string& headline,

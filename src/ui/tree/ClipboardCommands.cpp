@@ -50,7 +50,6 @@ bool CClipboardCommands::CanPaste() const {
 }
 
 bool CClipboardCommands::Copy() {
-    m_tree.SaveSelectedText();
     m_tree.SyncSelection();
     HTREEITEM h = m_doc.Tree().GetSelectedItem();
     if (!h || !m_pClipboard)
@@ -85,16 +84,51 @@ void CClipboardCommands::Cut() {
         return;
     }
     // Only what is safely on the clipboard may leave the file: the item's pending text
-    // first, then the copy.
-    if (!m_tree.SaveSelectedText() || !Copy())
+    // first (the copy would store it too, but go on when that fails), then the copy.
+    if (!m_doc.StorePendingText() || !Copy())
         return;
     m_doc.DeleteItem(h);
 }
 
 void CClipboardCommands::Paste() {
-    m_tree.SaveSelectedText();
     m_tree.SyncSelection();
     if (!m_pClipboard)
         return;
     PasteItemData(m_doc, m_pClipboard->mimeData(), m_doc.Tree().GetSelectedItem());
+}
+
+bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
+    if (!mime || !mime->hasFormat(ItemFormatName()))
+        return false;
+    IUiServices& ui = doc.Ui();
+    CTreeCtrl& tree = doc.Tree();
+    try {
+        // Data of this process is read where it lies; other data comes as a copy.
+        CFetchedItems items;
+        if (qobject_cast<const CItemMimeData*>(mime)) {
+            items = FetchItemData(mime);
+        } else {
+            CWaitCursor wait(ui); // another process hands the data over, which takes a while
+            items = FetchItemData(mime);
+        }
+        const BYTE* bytes = items.Data();
+        const std::size_t size = items.Size();
+        if (size == 0) {
+            ui.ReportError(kOutOfMemory); // the data could not be had
+            return false;
+        }
+        HTREEITEM parent = target ? treewalk::GetFolderOf(tree, target) : tree.GetRootItem();
+        HTREEITEM h = doc.InsertItems(parent, bytes, size);
+        if (h)
+            tree.SelectItem(h);
+        else
+            ui.Beep(); // nothing in it could be read
+    } catch (const CFileException& e) {
+        ui.ReportError(e);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ui.ReportError(kOutOfMemory);
+        return false;
+    }
+    return true;
 }

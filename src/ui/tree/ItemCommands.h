@@ -39,7 +39,8 @@ public:
     bool HasSelection() const;
     // The selected item has stored text (Quick Copy).
     bool HasText() const;
-    // Commits pending edits and any deferred load, then copies the selected item's whole text.
+    // Completes any deferred load, then copies the selected item's whole text as the edit
+    // pane holds it.
     void QuickCopy();
 
     // Help asked for from a dialog of these commands (its topic).
