@@ -8,6 +8,7 @@
 #include "ui/common/CommandIds.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/ItemMimeData.h"
+#include "ui/tree/ItemPaste.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QClipboard>
@@ -95,40 +96,4 @@ void CClipboardCommands::Paste() {
     if (!m_pClipboard)
         return;
     PasteItemData(m_doc, m_pClipboard->mimeData(), m_doc.Tree().GetSelectedItem());
-}
-
-bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
-    if (!mime || !mime->hasFormat(ItemFormatName()))
-        return false;
-    IUiServices& ui = doc.Ui();
-    CTreeCtrl& tree = doc.Tree();
-    try {
-        // Data of this process is read where it lies; other data comes as a copy.
-        CFetchedItems items;
-        if (qobject_cast<const CItemMimeData*>(mime)) {
-            items = FetchItemData(mime);
-        } else {
-            CWaitCursor wait(ui); // another process hands the data over, which takes a while
-            items = FetchItemData(mime);
-        }
-        const BYTE* bytes = items.Data();
-        const std::size_t size = items.Size();
-        if (size == 0) {
-            ui.ReportError(kOutOfMemory); // the data could not be had
-            return false;
-        }
-        HTREEITEM parent = target ? treewalk::GetFolderOf(tree, target) : tree.GetRootItem();
-        HTREEITEM h = doc.InsertItems(parent, bytes, size);
-        if (h)
-            tree.SelectItem(h);
-        else
-            ui.Beep(); // nothing in it could be read
-    } catch (const CFileException& e) {
-        ui.ReportError(e);
-        return false;
-    } catch (const std::bad_alloc&) {
-        ui.ReportError(kOutOfMemory);
-        return false;
-    }
-    return true;
 }

@@ -3,8 +3,8 @@
 // editor has them meanwhile). Copy puts the selected item with everything below it on the
 // system clipboard as "NotariumData", and plain text for other programs; Cut copies and then
 // deletes, never when the copy failed; Paste inserts the clipboard's items into the selected
-// item's folder. They register with CItemCommands::SetPaneCommand. PasteItemData is the one
-// way items from elsewhere enter the tree: Paste and a drop (CTreeModel) both use it.
+// item's folder (PasteItemData, ItemPaste.h, which drops use too). They register with
+// CItemCommands::SetPaneCommand.
 
 #include "platform/TreeCtrl.h"
 
@@ -12,13 +12,6 @@ class CItemCommands;
 class CNotariumDoc;
 class CTreePaneView;
 class QClipboard;
-class QMimeData;
-
-// Inserts the items of mime's "NotariumData" under the folder of target (a textlet's folder,
-// a folder itself; the root when there is no target) at their sorted place and selects the
-// new item. False when mime offers no such data; errors are reported to the user with their
-// own message, and a payload that could not be read at all only beeps.
-bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target);
 
 class CClipboardCommands {
 public:

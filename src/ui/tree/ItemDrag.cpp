@@ -3,8 +3,8 @@
 #include "app/NotariumDoc.h"
 #include "app/TreeWalk.h"
 #include "platform/Strings.h"
-#include "ui/tree/ClipboardCommands.h"
 #include "ui/tree/ItemMimeData.h"
+#include "ui/tree/ItemPaste.h"
 
 #include <new>
 
