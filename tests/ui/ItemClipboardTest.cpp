@@ -76,7 +76,7 @@ protected:
     void Wire() {
         clip = std::make_unique<CClipboardCommands>(doc, *pane);
         clip->Register(*items);
-        pane->LabelEditor().Register(router, [this](UINT id) { return items->PaneCommand(id); });
+        pane->RegisterTitleCommands(router, [this](UINT id) { return items->PaneCommand(id); });
     }
     // Closes the file, checks it as NotaFix would and looks for texts in it, then opens it
     // again (item handles from before are gone).

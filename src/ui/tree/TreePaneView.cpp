@@ -320,6 +320,11 @@ void CTreePaneView::SortPending() {
     m_doc.SaveTree();
 }
 
+void CTreePaneView::RegisterTitleCommands(
+    CCommandRouter& router, std::function<const CommandHandler*(UINT id)> itemCommand) {
+    m_pLabelEditor->Register(router, std::move(itemCommand));
+}
+
 bool CTreePaneView::IsLabelEditing() const {
     return m_pLabelEditor->IsEditing();
 }

@@ -9,11 +9,13 @@
 #include "app/NotariumDoc.h"
 #include "app/TextPane.h"
 #include "platform/TreeCtrl.h"
+#include "ui/common/CommandRouter.h"
 #include "ui/text/EditPaneView.h"
 
 #include <QPointer>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,7 +40,10 @@ public:
     CTreeCtrl& Tree() { return m_tree; }
     const CTreeCtrl& Tree() const { return m_tree; }
     CTreeModel& Model() { return *m_model; }
-    CLabelEditor& LabelEditor() { return *m_pLabelEditor; }
+    // Registers the title editor's Undo, Cut, Copy and Paste for the tree pane: the editor's
+    // while a title is edited, else whatever itemCommand gives for the id (CLabelEditor).
+    void RegisterTitleCommands(CCommandRouter& router,
+                               std::function<const CommandHandler*(UINT id)> itemCommand);
     // The item shown as the drop target while a drag hovers over it (null: none).
     HTREEITEM DropHighlight() const { return m_hDropHilite; }
     // The picture that follows the cursor while h is dragged: its row as the pane shows it.
