@@ -65,7 +65,7 @@ bool CNotariumDoc::OnCompact(bool bAsk) {
         return false;
     if (bAsk && m_ui.MessageBox(str::kCompactQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
         return false;
-    if (m_pTreePane != nullptr && !m_pTreePane->SaveSelectedText())
+    if (!StorePendingText())
         return false;
 
     CStatusProgress progress(m_ui, str::kCompacting, 0, static_cast<int>(tree.GetCount()));

@@ -62,6 +62,7 @@ std::size_t SubtreeSize(const CTreeCtrl& tree, HTREEITEM hItem) {
 } // namespace
 
 HTREEITEM CNotariumDoc::InsertNewItem(HTREEITEM hParent, const std::string& title, bool bFolder) {
+    StorePendingText();
     CTreeCtrl& tree = m_tree;
     int image = bFolder ? IMAGE_FOLDER : IMAGE_TEXTLET;
     HTREEITEM h = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM,
@@ -121,10 +122,7 @@ HTREEITEM CNotariumDoc::MoveItem(HTREEITEM hItem, HTREEITEM hNewParent) {
     CStatusMessage status(m_ui, str::kMovingItem);
     if (!hItem)
         return nullptr;
-    // Unsaved edits of the selected item travel with it: commit them first.
-    HTREEITEM caret = tree.GetSelectedItem();
-    if (m_pTreePane && caret && treewalk::IsSameOrAncestor(tree, caret, hItem))
-        m_pTreePane->SaveSelectedText();
+    StorePendingText(); // unsaved edits of the shown item travel with it
     AdjustParent(hItem);
     HTREEITEM hOldParent = tree.GetParentItem(hItem);
     HTREEITEM result;
@@ -172,6 +170,9 @@ bool CNotariumDoc::DeleteItem(HTREEITEM hItem) {
     CStatusMessage status(m_ui, str::kDeletingItem);
     if (!hItem)
         return false;
+    // The pending text of an item that goes away with the subtree goes with it.
+    if (!m_hShown || !treewalk::IsSameOrAncestor(tree, m_hShown, hItem))
+        StorePendingText();
     AdjustParent(hItem);
     try {
         // One operation: the tree stream without the subtree and the freed chains reach the
@@ -216,6 +217,7 @@ std::vector<BYTE> CNotariumDoc::CopyItems(HTREEITEM hItem) {
     CTreeCtrl& tree = m_tree;
     if (!hItem)
         return {};
+    StorePendingText();
     const std::size_t count = SubtreeSize(tree, hItem);
     CTransferStatus status(m_ui, str::kCopyingItem, count, count >= kProgressItems);
     std::size_t done = 0;
@@ -287,6 +289,7 @@ HTREEITEM CNotariumDoc::InsertItems(HTREEITEM hParent, const BYTE* data, std::si
     CTreeCtrl& tree = m_tree;
     if (!data)
         return nullptr;
+    StorePendingText();
     CTransferStatus status(m_ui, str::kInsertingItem, size, size >= kProgressBytes);
     HTREEITEM result = nullptr;
     CInsertedItems inserted(tree); // declared first: it outlives the operation's rollback

@@ -144,6 +144,7 @@ bool CNotariumDoc::OnOpenDocument(const std::string& path, OpenMode mode) {
     DeleteContents();
     m_store.TakeOver(file);
     m_bReadOnly = mode == OpenMode::ReadOnly;
+    m_hShown = nullptr; // the pane's text is of the old file
     m_strPathName = path;
     m_settings.m_strLastFile = path;
     m_bOrphanReported = false;
@@ -233,7 +234,7 @@ bool CNotariumDoc::SaveModified() {
         return false;
     if (m_bReadOnly)
         return true;
-    if (m_pTreePane && !m_pTreePane->SaveSelectedText())
+    if (!StorePendingText())
         return false;
     return SaveTree();
 }
@@ -273,6 +274,7 @@ bool CNotariumDoc::SaveTree() {
         return false;
     if (m_bReadOnly)
         return true;
+    StorePendingText();
     try {
         CStoreOperation op(m_store);
         CTransferScope transfer(m_store);
@@ -334,6 +336,7 @@ void CNotariumDoc::SaveText(HTREEITEM hItem, ITextPane& pane) {
 }
 
 DWORD CNotariumDoc::ReadText(HTREEITEM hItem, std::string& text) {
+    StorePendingText();
     const LPARAM lParam = m_tree.GetItemData(hItem);
     if (lParam == 0)
         return 0;

@@ -1,8 +1,14 @@
 #pragma once
 // The open database: owns the data file's store and the in-memory item tree, and moves data
 // between the file, the tree and the edit pane. Windows and the command line only observe and
-// drive the tree (ITreeObserver); every change is written through at once, there is no save
-// step.
+// drive the tree (ITreeObserver). Items, titles, texts and moves reach the file at once, each
+// in one store operation. The tree's state (expansion, selection, bookmarks) reaches it with
+// the next write of the tree stream (any of those operations, SaveTree, SaveModified).
+//
+// The document also owns the edit pane's pending text: it holds the pane (ITextPane) and the
+// item whose text the pane shows, and stores the pane's changed text into that item at the
+// start of every operation that reads or changes the tree or its texts, and when the
+// selection moves. No command has to remember to do it.
 
 #include "app/Settings.h"
 #include "app/TextPane.h"
@@ -37,15 +43,17 @@ public:
     bool IsReadOnly() const { return m_bReadOnly; }
     // Closes the open file (a pending header is written first).
     void DeleteContents();
-    // Commits pending edits and the tree before the window closes or another file opens.
+    // Stores the pending text and the tree before the window closes or another file opens;
+    // false (nothing more written) when either fails.
     bool SaveModified();
 
     bool IsOpen() const { return m_store.IsOpen(); }
     const std::string& GetPathName() const { return m_strPathName; }
-    CBlockFile& Store() { return m_store; }
+    // The data file, for whole-file work beside the document's operations (find, import,
+    // checks): the pending text is stored first, so that what is read is what the user sees.
+    CBlockFile& Store();
     IUiServices& Ui() { return m_ui; }
     CAppSettings& Settings() { return m_settings; }
-    void SetTreePane(ITreePane* pane) { m_pTreePane = pane; }
     // The item tree of the open file: emptied and refilled by ReloadTree after every open.
     CTreeCtrl& Tree() { return m_tree; }
     const CTreeCtrl& Tree() const { return m_tree; }
@@ -53,6 +61,26 @@ public:
     bool ReloadTree();
     bool LoadTree();
     bool SaveTree();
+
+    // ---- the edit pane's pending text (PendingText.cpp)
+    // The pane that shows and edits the shown item's text; null for none (`nota`, tests). The
+    // pane must outlive its registration: set null before it goes.
+    void SetTextPane(ITextPane* pane);
+    // Loads hItem's text into the text pane and makes hItem the shown item. Needs a text
+    // pane. Throws CFileException or std::bad_alloc; the pane then shows no item.
+    void ShowItemText(HTREEITEM hItem);
+    // The pane's text belongs to no item from now on (a selection on its way, a new file):
+    // nothing is stored from it until the next ShowItemText.
+    void ForgetShownItem() { m_hShown = nullptr; }
+    HTREEITEM ShownItem() const { return m_hShown; }
+    // Stores the pane's changed text as the shown item's text. True when there was nothing
+    // to store or it was stored; on failure the user is told why (the file's message or
+    // "Out of memory.") and false comes back. Either way the pane counts as unchanged
+    // afterwards, so that one failure is reported once and not again by every following
+    // operation; the text stays in the pane and the next edit tries again. Every operation of
+    // the document calls this itself; a command calls it only to refuse to go on when it
+    // fails (Cut, Export, Import, Collapse All) or to report a failure before a drag starts.
+    bool StorePendingText();
 
     // Text of one item of the tree. These throw CFileException for the calling pane to report.
     void LoadText(HTREEITEM hItem, ITextPane& pane);
@@ -80,7 +108,8 @@ public:
 private:
     IUiServices& m_ui;
     CAppSettings& m_settings;
-    ITreePane* m_pTreePane = nullptr;
+    ITextPane* m_pTextPane = nullptr;
+    HTREEITEM m_hShown = nullptr; // the item whose text m_pTextPane shows; null: none
     CBlockFile m_store;
     bool m_bReadOnly = false;
     CTreeCtrl m_tree;
@@ -90,6 +119,10 @@ private:
 
     // Every expansion, whoever asks for it, shows in the item's open picture.
     void OnItemExpanded(HTREEITEM hItem, UINT action) override;
+    // The selection leaves the shown item: its pending text is stored (not when the item is
+    // being deleted: the tree then names no old item).
+    void OnSelChanging(HTREEITEM hOld, HTREEITEM hNew) override;
+    void OnItemDeleting(HTREEITEM hItem) override;
     // After every commit: a data file that lost its name is written back at its path.
     void CheckFileIdentity() noexcept;
     void AdjustParent(HTREEITEM hItem);

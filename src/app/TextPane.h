@@ -27,11 +27,3 @@ public:
     std::string m_text;
     bool m_bChanged = false;
 };
-
-// The tree pane's side of committing edits before the document saves or closes.
-class ITreePane {
-public:
-    virtual ~ITreePane() = default;
-    // Commits the edit pane's unsaved text into the selected item; false on failure.
-    virtual bool SaveSelectedText() = 0;
-};

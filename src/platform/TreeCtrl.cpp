@@ -259,8 +259,6 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem) {
     CTreeNode* parent = node->parent;
     bool caretInside = m_hCaret && IsInSubtree(m_hCaret, node);
     HTREEITEM newCaret = caretInside ? SuccessorAfterDelete(node) : nullptr;
-    if (m_hDropHilite && IsInSubtree(m_hDropHilite, node))
-        m_hDropHilite = nullptr;
     if (caretInside) {
         // The selected item goes away: observers see no old item, so nothing is saved into it.
         Notify([&](ITreeObserver* o) { o->OnSelChanging(nullptr, newCaret); });
@@ -290,7 +288,6 @@ bool CTreeCtrl::DeleteAllItems() {
     if (old)
         Notify([](ITreeObserver* o) { o->OnSelChanging(nullptr, nullptr); });
     m_hCaret = nullptr;
-    m_hDropHilite = nullptr;
     Clear(); // no item is visited: the arena goes whole, an empty tree gives its memory back
     m_nCount = 0;
     if (m_nLock > 0)
@@ -318,8 +315,6 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
         return KidsOf(m_root).empty() ? nullptr : KidsOf(m_root).front();
     case TVGN_CARET:
         return m_hCaret;
-    case TVGN_DROPHILITE:
-        return m_hDropHilite;
     case TVGN_LASTVISIBLE:
         Normalize(m_root);
         return KidsOf(m_root).empty() ? nullptr : LastVisibleIn(KidsOf(m_root).back());
@@ -533,18 +528,6 @@ bool CTreeCtrl::Expand(HTREEITEM h, UINT action) {
 bool CTreeCtrl::Select(HTREEITEM h, UINT code) {
     if (h == TVI_ROOT)
         h = nullptr;
-    if (code == TVGN_DROPHILITE) {
-        HTREEITEM old = m_hDropHilite;
-        if (old == h)
-            return true;
-        if (old)
-            old->state &= ~TVIS_DROPHILITED;
-        m_hDropHilite = h;
-        if (h)
-            h->state |= TVIS_DROPHILITED;
-        Notify([old, h](ITreeObserver* o) { o->OnDropHilite(old, h); });
-        return true;
-    }
     if (code != TVGN_CARET)
         return false;
     if (h)

@@ -43,7 +43,6 @@ constexpr UINT TVIF_CHILDREN = 0x0040;
 // Item states.
 constexpr UINT TVIS_SELECTED = 0x0002;
 constexpr UINT TVIS_CUT = 0x0004;
-constexpr UINT TVIS_DROPHILITED = 0x0008;
 constexpr UINT TVIS_BOLD = 0x0010;
 constexpr UINT TVIS_EXPANDED = 0x0020;
 
@@ -56,7 +55,6 @@ constexpr UINT TVGN_CHILD = 0x0004;
 constexpr UINT TVGN_FIRSTVISIBLE = 0x0005;
 constexpr UINT TVGN_NEXTVISIBLE = 0x0006;
 constexpr UINT TVGN_PREVIOUSVISIBLE = 0x0007;
-constexpr UINT TVGN_DROPHILITE = 0x0008;
 constexpr UINT TVGN_CARET = 0x0009;
 constexpr UINT TVGN_LASTVISIBLE = 0x000A;
 
@@ -101,7 +99,6 @@ public:
     virtual void OnItemDeleted(HTREEITEM /*hParent*/) {}
     virtual void OnItemChanged(HTREEITEM /*hItem*/, UINT /*mask*/) {}
     virtual void OnChildrenReordered(HTREEITEM /*hParent*/) {}
-    virtual void OnDropHilite(HTREEITEM /*hOld*/, HTREEITEM /*hNew*/) {}
     virtual void OnTreeReset() {}
 };
 
@@ -139,9 +136,6 @@ public:
     HTREEITEM GetPrevSiblingItem(HTREEITEM h) const { return GetNextItem(h, TVGN_PREVIOUS); }
     HTREEITEM GetParentItem(HTREEITEM h) const { return GetNextItem(h, TVGN_PARENT); }
     HTREEITEM GetSelectedItem() const { return m_hCaret; }
-    HTREEITEM GetDropHilightItem() const { return m_hDropHilite; }
-    HTREEITEM GetNextVisibleItem(HTREEITEM h) const { return GetNextItem(h, TVGN_NEXTVISIBLE); }
-    HTREEITEM GetPrevVisibleItem(HTREEITEM h) const { return GetNextItem(h, TVGN_PREVIOUSVISIBLE); }
 
     // Reads the fields named by item.mask (and item.stateMask) of item.hItem.
     bool GetItem(TVITEM& item) const;
@@ -175,10 +169,9 @@ public:
     bool Expand(HTREEITEM h, UINT action);
 
     // TVGN_CARET: makes h the selected item (null: none), with OnSelChanging and
-    // OnSelChanged around the change. TVGN_DROPHILITE: the drop-highlighted item.
+    // OnSelChanged around the change. Other codes do nothing and give false.
     bool Select(HTREEITEM h, UINT code);
     bool SelectItem(HTREEITEM h) { return Select(h, TVGN_CARET); }
-    bool SelectDropTarget(HTREEITEM h) { return Select(h, TVGN_DROPHILITE); }
 
     // Re-sorts the children of h (null or TVI_ROOT: the top level) by title, stably.
     bool SortChildren(HTREEITEM h);
@@ -203,7 +196,6 @@ private:
     mutable std::deque<CKidList> m_lists; // slot 0 unused: a node's list 0 means no children
     std::vector<std::uint32_t> m_freeLists;
     HTREEITEM m_hCaret = nullptr;
-    HTREEITEM m_hDropHilite = nullptr;
     UINT m_nCount = 0;
     int m_nLock = 0;
     bool m_bResetPending = false;

@@ -3,6 +3,7 @@
 #include "platform/Strings.h"
 #include "repair/RepairEngine.h"
 #include "support/DocFixture.h"
+#include "support/FakeTextPane.h"
 #include "support/FileBuilder.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
@@ -15,16 +16,6 @@
 using namespace nota;
 
 namespace {
-
-class CFakeTreePane : public ITreePane {
-public:
-    bool result = true;
-    int calls = 0;
-    bool SaveSelectedText() override {
-        ++calls;
-        return result;
-    }
-};
 
 class CompactionTest : public DocFixture {
 protected:
@@ -141,25 +132,28 @@ TEST_F(CompactionTest, ProgressMovesEveryEighthItem) {
 TEST_F(CompactionTest, QuestionAndPendingEditsCanStopIt) {
     Open(ThreeTextlets());
     std::vector<BYTE> before = Bytes();
-    CFakeTreePane pane;
-    doc.SetTreePane(&pane);
+    CFakeTextPane pane;
+    doc.SetTextPane(&pane);
+    doc.ShowItemText(Find("alpha"));
+    pane.m_bChanged = true;
 
     ui.answers = {IDCANCEL};
     EXPECT_FALSE(doc.OnCompact(true));
     EXPECT_EQ(ui.LastBox(), str::kCompactQuestion);
     EXPECT_EQ(ui.boxes.back().type & MB_TYPEMASK, MB_OKCANCEL);
-    EXPECT_EQ(pane.calls, 0);
+    EXPECT_EQ(pane.stores, 0);
 
-    pane.result = false;
+    pane.bFail = true;
     EXPECT_FALSE(doc.OnCompact(true));
-    EXPECT_EQ(pane.calls, 1);
+    EXPECT_EQ(pane.stores, 1);
     EXPECT_EQ(Bytes(), before);
 
-    pane.result = true;
+    pane.bFail = false;
+    pane.m_bChanged = true;
     EXPECT_TRUE(doc.OnCompact(true));
-    EXPECT_EQ(pane.calls, 2);
+    EXPECT_EQ(pane.stores, 2);
     EXPECT_LT(Bytes().size(), before.size());
-    doc.SetTreePane(nullptr);
+    doc.SetTextPane(nullptr);
 }
 
 TEST_F(CompactionTest, FailuresLeaveTheDataFileAndTheTreeAsTheyWere) {

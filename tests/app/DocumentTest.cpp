@@ -1,6 +1,7 @@
 #include "platform/Strings.h"
 #include "store/TreeStream.h"
 #include "support/DocFixture.h"
+#include "support/FakeTextPane.h"
 #include "support/FileBuilder.h"
 
 using namespace nota;
@@ -170,21 +171,73 @@ TEST_F(DocumentTest, AbsurdTextLengthsAreRefusedNotAllocated) {
 }
 
 TEST_F(DocumentTest, SaveModifiedCommitsThePaneFirstAndStopsWhenItFails) {
-    struct Pane : ITreePane {
-        bool result = true;
-        int calls = 0;
-        bool SaveSelectedText() override {
-            ++calls;
-            return result;
-        }
-    } pane;
+    CFakeTextPane pane;
     CreateAndOpen();
-    doc.SetTreePane(&pane);
+    doc.SetTextPane(&pane);
+    doc.ShowItemText(Root());
+    pane.m_bChanged = true;
     EXPECT_TRUE(doc.SaveModified());
-    pane.result = false;
+    pane.bFail = true;
+    pane.m_bChanged = true;
     EXPECT_FALSE(doc.SaveModified());
-    EXPECT_EQ(pane.calls, 2);
-    doc.SetTreePane(nullptr);
+    EXPECT_EQ(pane.stores, 2);
+    doc.SetTextPane(nullptr);
     doc.DeleteContents();
     EXPECT_FALSE(doc.SaveModified());
+}
+
+TEST_F(DocumentTest, ThePendingTextIsStoredOnceIntoTheShownItemAndNeverIntoAnotherOrAGoneOne) {
+    CreateAndOpen();
+    HTREEITEM a = Add(Root(), "a", false);
+    HTREEITEM b = Add(Root(), "b", false);
+    CFakeTextPane pane;
+    doc.SetTextPane(&pane);
+    tree.SelectItem(a);
+    doc.ShowItemText(a);
+
+    // Leaving the item stores its text; the next item's text is not its until shown.
+    pane.m_text = "for a";
+    pane.m_bChanged = true;
+    tree.SelectItem(b);
+    EXPECT_EQ(pane.stores, 1);
+    EXPECT_EQ(doc.ShownItem(), nullptr);
+    std::string text;
+    doc.ReadText(a, text);
+    EXPECT_EQ(text, "for a");
+    pane.m_text = "not for b";
+    pane.m_bChanged = true;
+    EXPECT_TRUE(doc.SaveTree());
+    EXPECT_EQ(doc.ReadText(b, text), 0u); // no text
+    EXPECT_EQ(pane.stores, 1);
+
+    // A failure is told once; the text counts as handled and nothing retries it unasked.
+    doc.ShowItemText(b);
+    pane.m_text = "lost?";
+    pane.m_bChanged = true;
+    pane.bFail = true;
+    EXPECT_FALSE(doc.StorePendingText());
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_FALSE(pane.m_bChanged);
+    EXPECT_TRUE(doc.SaveTree());
+    EXPECT_EQ(pane.stores, 2);
+    EXPECT_EQ(ui.boxes.size(), 1u);
+
+    // The shown item deleted: its pending text goes with it, unstored and unreported.
+    pane.m_bChanged = true;
+    EXPECT_TRUE(doc.DeleteItem(b));
+    EXPECT_EQ(pane.stores, 2);
+    EXPECT_EQ(doc.ShownItem(), nullptr);
+    EXPECT_EQ(ui.boxes.size(), 1u);
+
+    // Another file: the pane's text belongs to none of its items.
+    tree.SelectItem(a);
+    doc.ShowItemText(a);
+    pane.bFail = false;
+    pane.m_bChanged = true;
+    doc.DeleteContents();
+    ASSERT_TRUE(doc.OnOpenDocument(path)); // its tree is not loaded yet
+    EXPECT_EQ(doc.ShownItem(), nullptr);
+    EXPECT_TRUE(doc.StorePendingText());
+    EXPECT_EQ(pane.stores, 2);
+    doc.SetTextPane(nullptr);
 }

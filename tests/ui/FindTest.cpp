@@ -48,7 +48,7 @@ protected:
         Idle();
         if (!text.isEmpty()) {
             Edit()->setPlainText(text);
-            EXPECT_TRUE(TreePane()->SaveSelectedText());
+            EXPECT_TRUE(app->Doc().StorePendingText());
         }
         return h;
     }

@@ -39,7 +39,7 @@ TEST_F(FrameTest, ItemCommandsFollowTheSelection) {
     EXPECT_FALSE(Enabled(ID_QUICK_COPY)); // a new textlet has no text yet
 
     Edit()->insertPlainText(QStringLiteral("some text"));
-    ASSERT_TRUE(Frame()->TreePane()->SaveSelectedText());
+    ASSERT_TRUE(app->Doc().StorePendingText());
     EXPECT_TRUE(Enabled(ID_QUICK_COPY));
 
     Tree().SelectItem(nullptr);
@@ -133,7 +133,7 @@ TEST_F(FrameTest, WindowAcceleratorsComeBeforeTheTextPanesKeys) {
 TEST_F(FrameTest, CompactAsksFirstAndCancelLeavesTheFileAlone) {
     HTREEITEM hNote = Add(Root(), "Note", false);
     Edit()->insertPlainText(QString(3000, QLatin1Char('x')));
-    ASSERT_TRUE(Frame()->TreePane()->SaveSelectedText());
+    ASSERT_TRUE(app->Doc().StorePendingText());
     ASSERT_TRUE(app->Doc().DeleteItem(hNote)); // leaves free blocks behind
     QApplication::processEvents();
     const std::vector<BYTE> before = ReadFileBytes(path);

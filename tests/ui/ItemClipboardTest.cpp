@@ -61,7 +61,7 @@ protected:
     void SetText(HTREEITEM h, const std::string& text) {
         Select(h);
         Type(QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        ASSERT_TRUE(pane->SaveSelectedText());
+        ASSERT_TRUE(doc.StorePendingText());
     }
     QByteArray ClipboardPayload() {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
@@ -76,7 +76,7 @@ protected:
     void Wire() {
         clip = std::make_unique<CClipboardCommands>(doc, *pane);
         clip->Register(*items);
-        pane->LabelEditor().Register(router, [this](UINT id) { return items->PaneCommand(id); });
+        pane->RegisterTitleCommands(router, [this](UINT id) { return items->PaneCommand(id); });
     }
     // Closes the file, checks it as NotaFix would and looks for texts in it, then opens it
     // again (item handles from before are gone).
@@ -94,6 +94,10 @@ protected:
         ASSERT_TRUE(doc.OnOpenDocument(path));
         Open();
         Wire();
+    }
+    // A drag of h as the pane starts it: the model's data for the item's index.
+    CItemMimeData* BeginDrag(HTREEITEM h) {
+        return static_cast<CItemMimeData*>(pane->Model().mimeData({pane->Model().IndexOf(h)}));
     }
     HTREEITEM Child(HTREEITEM parent, const std::string& title) {
         for (HTREEITEM h = Tree().GetChildItem(parent); h; h = Tree().GetNextSiblingItem(h))
@@ -286,10 +290,10 @@ protected:
     // A drag of h from this pane to target; the drag's end as the source sees it.
     Qt::DropAction Drag(HTREEITEM h, HTREEITEM target,
                         Qt::KeyboardModifiers keys = Qt::NoModifier) {
-        std::unique_ptr<CItemMimeData> data(pane->ItemDrag().Begin(h));
+        std::unique_ptr<CItemMimeData> data(BeginDrag(h));
         EXPECT_TRUE(data);
         const Qt::DropAction result = DragTo(data.get(), target, keys);
-        pane->ItemDrag().End(result);
+        pane->Model().DragEnded(result);
         renders = data->RenderCount();
         return result;
     }
@@ -368,8 +372,8 @@ TEST_F(ItemDragTest, ADragFromElsewhereCopiesAndForeignDataIsRefused) {
 }
 
 TEST_F(ItemDragTest, AMoveReportedByAnotherProgramDeletesOnlyAfterThePayloadIsMade) {
-    std::unique_ptr<CItemMimeData> data(pane->ItemDrag().Begin(letters));
-    pane->ItemDrag().End(Qt::MoveAction);
+    std::unique_ptr<CItemMimeData> data(BeginDrag(letters));
+    pane->Model().DragEnded(Qt::MoveAction);
     EXPECT_EQ(Child(Root(), "Letters"), nullptr);
     // The reader gets the items as they were when the drag ended.
     const QByteArray bytes = data->data(ItemFormatName());
@@ -380,8 +384,8 @@ TEST_F(ItemDragTest, AMoveReportedByAnotherProgramDeletesOnlyAfterThePayloadIsMa
     EXPECT_EQ(StoredText(Child(Child(archive, "Letters"), "Bob")), "Hi Bob");
 
     // A drag dropped nowhere makes nothing and leaves the data without a link to the tree.
-    std::unique_ptr<CItemMimeData> unused(pane->ItemDrag().Begin(archive));
-    pane->ItemDrag().End(Qt::IgnoreAction);
+    std::unique_ptr<CItemMimeData> unused(BeginDrag(archive));
+    pane->Model().DragEnded(Qt::IgnoreAction);
     EXPECT_TRUE(unused->data(ItemFormatName()).isEmpty());
     EXPECT_EQ(unused->RenderCount(), 0);
     ExpectSoundFile({"Hi Bob", "Dear Ann,"});
@@ -396,7 +400,7 @@ TEST_F(ItemDragTest, NearTheEdgesTheTreeScrollsOnlyWhileMoreItemsLieThatWay) {
     QScrollBar* bar = pane->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
-    CDragScroller& scroller = pane->DragScroller();
+    CDragScroller& scroller = *pane->findChild<CDragScroller*>();
     const int h = pane->viewport()->height();
 
     scroller.Hover(QPoint(30, 2)); // the top border, already at the top
@@ -508,8 +512,8 @@ TEST_F(ItemsFileClipboardTest, AFileIsWrittenOnceWhenAnotherProcessAsksAndGoesWi
 }
 
 TEST_F(ItemsFileClipboardTest, ADragsFileStaysAfterTheDragUntilItsDataIsDeleted) {
-    std::unique_ptr<CItemMimeData> data(pane->ItemDrag().Begin(bob));
-    pane->ItemDrag().End(Qt::CopyAction); // on X11 the other side may read only now
+    std::unique_ptr<CItemMimeData> data(BeginDrag(bob));
+    pane->Model().DragEnded(Qt::CopyAction); // on X11 the other side may read only now
     const QByteArray record = data->data(ItemsFileFormatName());
     EXPECT_FALSE(record.isEmpty());
     EXPECT_EQ(Files().size(), 1u);
@@ -518,8 +522,8 @@ TEST_F(ItemsFileClipboardTest, ADragsFileStaysAfterTheDragUntilItsDataIsDeleted)
     EXPECT_TRUE(Files().empty());
 
     // Dropped nowhere: nothing to hand over, so no file either.
-    std::unique_ptr<CItemMimeData> unused(pane->ItemDrag().Begin(archive));
-    pane->ItemDrag().End(Qt::IgnoreAction);
+    std::unique_ptr<CItemMimeData> unused(BeginDrag(archive));
+    pane->Model().DragEnded(Qt::IgnoreAction);
     EXPECT_TRUE(unused->data(ItemsFileFormatName()).isEmpty());
     EXPECT_TRUE(Files().empty());
 }

@@ -70,6 +70,8 @@ protected:
     }
 
     CTreeCtrl& Tree() { return pane->Tree(); }
+    // The pane's in-place title editor (its item delegate).
+    CLabelEditor& TitleEditor() { return *qobject_cast<CLabelEditor*>(pane->itemDelegate()); }
     HTREEITEM Root() { return Tree().GetRootItem(); }
     HTREEITEM Add(HTREEITEM parent, const std::string& title, bool folder = false) {
         return doc.InsertNewItem(parent, title, folder);

@@ -101,12 +101,12 @@ TEST_F(PaneTest, LabelEditorTakesAtMost64CharactersAndItsCommandsActOnTheLabel) 
         editor->insert(QString(QChar(0x00E9)));
     EXPECT_EQ(editor->text().size(), 32);
 
-    EXPECT_TRUE(pane->LabelEditor().CanUndo());
-    pane->LabelEditor().Undo();
+    EXPECT_TRUE(TitleEditor().CanUndo());
+    TitleEditor().Undo();
     EXPECT_NE(editor->text().size(), 32);
     editor->setText(QStringLiteral("renamed"));
     editor->selectAll();
-    EXPECT_TRUE(pane->LabelEditor().HasSelection());
+    EXPECT_TRUE(TitleEditor().HasSelection());
     QTest::keyClick(editor, Qt::Key_Return);
     Idle();
     EXPECT_FALSE(pane->IsLabelEditing());
@@ -193,7 +193,7 @@ TEST_F(PaneTest, HasTextOnlyForItemsWithStoredText) {
     Idle();
     EXPECT_FALSE(items->HasText());
     Type("x");
-    EXPECT_TRUE(pane->SaveSelectedText());
+    EXPECT_TRUE(doc.StorePendingText());
     EXPECT_TRUE(items->HasText());
     Tree().SelectItem(Root());
     EXPECT_FALSE(items->HasText());

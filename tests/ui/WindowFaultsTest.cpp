@@ -290,7 +290,7 @@ TEST_F(PaneTest, WithInPlaceRenameAClickOnTheSelectedTitleStartsEditing) {
     const QPoint at = pane->visualRect(pane->Model().IndexOf(a)).center();
     QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     EXPECT_TRUE(QTest::qWaitFor([&] { return pane->IsLabelEditing(); }, 3000));
-    QTest::keyClick(pane->LabelEditor().Editor(), Qt::Key_Escape);
+    QTest::keyClick(qobject_cast<CLabelEditor*>(pane->itemDelegate())->Editor(), Qt::Key_Escape);
     EXPECT_FALSE(pane->IsLabelEditing());
     EXPECT_EQ(Title(a), "alpha");
 

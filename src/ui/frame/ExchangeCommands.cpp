@@ -105,7 +105,7 @@ void CExchangeCommands::Register(CCommandRouter& router) {
 }
 
 bool CExchangeCommands::CommitPendingText() {
-    if (!m_doc.IsOpen() || !m_tree.SaveSelectedText())
+    if (!m_doc.IsOpen() || !m_doc.StorePendingText())
         return false;
     m_tree.SyncSelection();
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 // File > Export... and File > Import...: the window's side of exchange::ExportToDirectory,
-// ExportToMarkdown and Import. Each commits the edit pane's pending text first, asks its
+// ExportToMarkdown and Import. Each has the document store the edit pane's pending text
+// first (and goes no further when that fails), asks its
 // dialog, runs with the status bar's progress bar (Escape stops; a stopped or failed run
 // leaves nothing behind), and ends with a summary: what was written and what was skipped and
 // why, in a message box, or in a scrollable list when the list is long. After an import the
@@ -69,6 +70,8 @@ private:
     IExchangeDialogs* m_pDialogs;
     std::unique_ptr<IExchangeDialogs> m_pQtDialogs;
 
+    // The file open and the pending text stored (both read the tree and its texts before their
+    // dialog): a failure to store refuses the command before any dialog shows.
     bool CommitPendingText();
     std::string StartDir() const;
     void ShowReport(const exchange::Report& report, const std::string& headline,

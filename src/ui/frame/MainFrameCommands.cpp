@@ -73,7 +73,7 @@ void CMainFrame::RegisterEditCommands() {
 
     // The tree pane: the title editor while a rename runs, else the item commands that are
     // registered with SetItemCommand.
-    m_pTree->LabelEditor().Register(r, [this](UINT id) { return m_pItems->PaneCommand(id); });
+    m_pTree->RegisterTitleCommands(r, [this](UINT id) { return m_pItems->PaneCommand(id); });
 }
 
 bool CMainFrame::IsTableAccelerator(const QKeyEvent* key) const {

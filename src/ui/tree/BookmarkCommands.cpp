@@ -6,7 +6,6 @@
 #include "platform/Strings.h"
 #include "ui/common/CommandIds.h"
 #include "ui/tree/BookmarksDlg.h"
-#include "ui/tree/TreeModel.h"
 #include "ui/tree/TreePaneView.h"
 
 CBookmarkCommands::CBookmarkCommands(CNotariumDoc& doc, IUiServices& ui, CTreePaneView& tree)
@@ -35,9 +34,7 @@ void CBookmarkCommands::Toggle() {
 
 void CBookmarkCommands::SelectAndShow(HTREEITEM h) {
     m_doc.Tree().SelectItem(h);
-    const QModelIndex index = m_tree.Model().IndexOf(h);
-    if (index.isValid())
-        m_tree.scrollTo(index);
+    m_tree.ScrollToItem(h);
 }
 
 void CBookmarkCommands::Step(bool backward) {

@@ -8,6 +8,7 @@
 #include "ui/common/CommandIds.h"
 #include "ui/tree/ItemCommands.h"
 #include "ui/tree/ItemMimeData.h"
+#include "ui/tree/ItemPaste.h"
 #include "ui/tree/TreePaneView.h"
 
 #include <QClipboard>
@@ -50,7 +51,6 @@ bool CClipboardCommands::CanPaste() const {
 }
 
 bool CClipboardCommands::Copy() {
-    m_tree.SaveSelectedText();
     m_tree.SyncSelection();
     HTREEITEM h = m_doc.Tree().GetSelectedItem();
     if (!h || !m_pClipboard)
@@ -85,14 +85,13 @@ void CClipboardCommands::Cut() {
         return;
     }
     // Only what is safely on the clipboard may leave the file: the item's pending text
-    // first, then the copy.
-    if (!m_tree.SaveSelectedText() || !Copy())
+    // first (the copy would store it too, but go on when that fails), then the copy.
+    if (!m_doc.StorePendingText() || !Copy())
         return;
     m_doc.DeleteItem(h);
 }
 
 void CClipboardCommands::Paste() {
-    m_tree.SaveSelectedText();
     m_tree.SyncSelection();
     if (!m_pClipboard)
         return;

@@ -3,7 +3,8 @@
 // editor has them meanwhile). Copy puts the selected item with everything below it on the
 // system clipboard as "NotariumData", and plain text for other programs; Cut copies and then
 // deletes, never when the copy failed; Paste inserts the clipboard's items into the selected
-// item's folder. They register with CItemCommands::SetPaneCommand.
+// item's folder (PasteItemData, ItemPaste.h, which drops use too). They register with
+// CItemCommands::SetPaneCommand.
 
 #include "platform/TreeCtrl.h"
 
@@ -19,13 +20,13 @@ public:
 
     void Register(CItemCommands& items);
 
-    // Commits pending text, then puts the selected item on the clipboard. True when it is
+    // Puts the selected item, with its pending text, on the clipboard. True when it is
     // there; a failure is reported and leaves the clipboard as it was.
     bool Copy();
     // "You cannot Cut the root folder. Use Copy instead." for the root; otherwise Copy and,
     // when that worked, delete the item (without asking).
     void Cut();
-    // Commits pending text, then inserts the clipboard's items; the new item is selected.
+    // Inserts the clipboard's items; the new item is selected.
     void Paste();
 
     // Enable rules: Cut an item other than the root, Copy any item, Paste while the clipboard

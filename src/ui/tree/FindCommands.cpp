@@ -116,7 +116,6 @@ void CFindCommands::FindItem(const std::string& text, bool matchCase, bool title
     ItemHit hit;
     {
         CStatusMessage status(m_ui, Format(str::kSearching, text));
-        m_tree.SaveSelectedText();
         m_tree.SyncSelection();
         if (!titlesOnly) {
             // The selected item's text as the pane shows it, from the pane's selection on.
@@ -167,7 +166,6 @@ void CFindCommands::MarkAll(const std::string& text, bool matchCase, bool titles
     MarkAllResult result;
     {
         CStatusMessage status(m_ui, Format(str::kSearching, text));
-        m_tree.SaveSelectedText();
         m_tree.SyncSelection();
         CStoredPattern pattern;
         pattern.Init(text, matchCase);

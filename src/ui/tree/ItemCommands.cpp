@@ -58,7 +58,6 @@ void CItemCommands::Rename() {
 }
 
 void CItemCommands::QuickCopy() {
-    m_tree.SaveSelectedText();
     m_tree.SyncSelection();
     m_edit.CopyAllText();
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The commands on items of the tree: Add Item, Delete Item, Rename and Quick Copy, which work
-// whichever pane has the focus. They act on the document and its tree and use the panes only
-// to show and commit: the tree pane for the selection and the label editor, the edit pane for
-// the text. Later item commands (the item clipboard, bookmarks, find across items) plug in
-// beside these: SetPaneCommand for Cut, Copy and Paste while no title is being edited.
+// whichever pane has the focus. They act on the document and its tree (which stores the edit
+// pane's pending text itself) and use the panes only to show: the tree pane for the selection
+// and the label editor, the edit pane for the text. Later item commands (the item clipboard,
+// bookmarks, find across items) plug in beside these: SetPaneCommand for Cut, Copy and Paste while
+// no title is being edited.
 
 #include "platform/TreeCtrl.h"
 #include "ui/common/CommandRouter.h"
@@ -39,7 +40,8 @@ public:
     bool HasSelection() const;
     // The selected item has stored text (Quick Copy).
     bool HasText() const;
-    // Commits pending edits and any deferred load, then copies the selected item's whole text.
+    // Completes any deferred load, then copies the selected item's whole text as the edit
+    // pane holds it.
     void QuickCopy();
 
     // Help asked for from a dialog of these commands (its topic).

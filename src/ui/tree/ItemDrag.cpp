@@ -4,7 +4,7 @@
 #include "app/TreeWalk.h"
 #include "platform/Strings.h"
 #include "ui/tree/ItemMimeData.h"
-#include "ui/tree/TreePaneView.h"
+#include "ui/tree/ItemPaste.h"
 
 #include <new>
 
@@ -14,13 +14,12 @@ constexpr const char* kOutOfMemory = "Out of memory.";
 
 } // namespace
 
-CItemDrag::CItemDrag(CNotariumDoc& doc, CTreePaneView& pane) : m_doc(doc), m_pane(pane) {}
+CItemDrag::CItemDrag(CNotariumDoc& doc) : m_doc(doc) {}
 
 CItemMimeData* CItemDrag::Begin(HTREEITEM h) {
-    m_pane.SaveSelectedText();
-    m_pane.SyncSelection();
     if (!h || !m_doc.IsOpen())
         return nullptr;
+    m_doc.StorePendingText();
     if (m_pData)
         m_pData->Detach(false); // an earlier drag's data no longer follows the tree
     m_hDragItem = h;

@@ -1,5 +1,7 @@
 #pragma once
-// Drag and drop of items in the tree pane, both sides. As the source, a drag offers the
+// Drag and drop of items, both sides, on the document alone: CTreeModel asks it for the data
+// of a drag and hands it the drops, and the tree pane only shows where a drop would land. As
+// the source, a drag offers the
 // dragged item's "NotariumData", made only when a drop asks for it; as the target, the pane
 // takes items from its own drags and from other instances. Without Ctrl a drag inside the
 // window moves (the root is always copied); with Ctrl, and from anywhere else, it copies.
@@ -14,16 +16,16 @@
 
 class CItemMimeData;
 class CNotariumDoc;
-class CTreePaneView;
 class QMimeData;
 
 class CItemDrag {
 public:
-    CItemDrag(CNotariumDoc& doc, CTreePaneView& pane);
+    explicit CItemDrag(CNotariumDoc& doc);
 
     // ---- source
-    // Commits pending text and starts the drag of h: the data to hand to QDrag (which owns it).
-    // Null when there is nothing to drag.
+    // Starts the drag of h: the data to hand to QDrag (which owns it); null when there is
+    // nothing to drag. The pending text is stored now, so that a failure shows before the
+    // drag and not while a drop (maybe another program's) reads the data.
     CItemMimeData* Begin(HTREEITEM h);
     // The drag has ended with result. A move reported by another program deletes the item
     // once its payload is in hand; the data keeps the items as they are now for a reader that
@@ -44,7 +46,6 @@ public:
 
 private:
     CNotariumDoc& m_doc;
-    CTreePaneView& m_pane;
     HTREEITEM m_hDragItem = nullptr;
     QPointer<CItemMimeData> m_pData;
 };

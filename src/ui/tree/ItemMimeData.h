@@ -25,8 +25,6 @@
 #include <string>
 #include <vector>
 
-class CNotariumDoc;
-
 // The format's name as the platform's clipboard and drag and drop know it: on X11 the
 // selection target (an atom) "NotariumData".
 QString ItemFormatName();
@@ -107,9 +105,3 @@ private:
 // file the private format names when it is offered and sound; else the "NotariumData" bytes
 // fetched from their owner. Size() 0 when there are none. Throws std::bad_alloc.
 CFetchedItems FetchItemData(const QMimeData* mime);
-
-// Inserts the items of mime's "NotariumData" under the folder of target (a textlet's folder,
-// a folder itself; the root when there is no target) at their sorted place and selects the
-// new item. False when mime offers no such data; errors are reported to the user with their
-// own message, and a payload that could not be read at all only beeps.
-bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target);

@@ -1,7 +1,9 @@
 #include "ui/tree/TreeModel.h"
 
 #include "ui/common/QtText.h"
+#include "ui/tree/ItemDrag.h"
 #include "ui/tree/ItemImages.h"
+#include "ui/tree/ItemMimeData.h"
 
 #include <limits>
 
@@ -88,8 +90,52 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    // Drops are the pane's own business (CItemDrag); the model only lets a drag start.
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+    const Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+    return m_pDrag ? flags | Qt::ItemIsDropEnabled : flags;
+}
+
+// ---- drag and drop of items -----------------------------------------------------------------
+
+void CTreeModel::SetItemDrag(std::unique_ptr<CItemDrag> drag) {
+    m_pDrag = std::move(drag);
+}
+
+Qt::DropActions CTreeModel::supportedDragActions() const {
+    return m_pDrag ? Qt::CopyAction | Qt::MoveAction : Qt::IgnoreAction;
+}
+
+Qt::DropActions CTreeModel::supportedDropActions() const {
+    return m_pDrag ? Qt::CopyAction | Qt::MoveAction : Qt::IgnoreAction;
+}
+
+QStringList CTreeModel::mimeTypes() const {
+    return {ItemFormatName(), ItemsFileFormatName()};
+}
+
+QMimeData* CTreeModel::mimeData(const QModelIndexList& indexes) const {
+    HTREEITEM h = indexes.isEmpty() ? nullptr : ItemOf(indexes.first());
+    return m_pDrag && h ? m_pDrag->Begin(h) : nullptr;
+}
+
+void CTreeModel::DragEnded(Qt::DropAction result) {
+    if (m_pDrag)
+        m_pDrag->End(result);
+}
+
+Qt::DropAction CTreeModel::DropEffect(const QMimeData* data, Qt::KeyboardModifiers keys) const {
+    return m_pDrag ? m_pDrag->Effect(data, keys) : Qt::IgnoreAction;
+}
+
+bool CTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int /*row*/,
+                                 int /*column*/, const QModelIndex& parent) const {
+    return m_pDrag && (action == Qt::CopyAction || action == Qt::MoveAction) &&
+           CItemDrag::CarriesItems(data) && ItemOf(parent) != nullptr;
+}
+
+bool CTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int /*row*/,
+                              int /*column*/, const QModelIndex& parent) {
+    return m_pDrag && m_pDrag->Drop(data, ItemOf(parent), action);
 }
 
 // The control tells us after an insertion has happened; rows after it shift by one, which is

@@ -4,12 +4,19 @@
 // O(1) position lookups, so the model is as cheap for a folder of 100,000 children as for ten.
 // The model follows the control's notifications; after a bulk change (updates locked) it
 // resets once, and whoever shows it re-applies expansion and the current item.
+//
+// With a CItemDrag it is also the data side of drag and drop, as Qt's model/view asks for it:
+// the data of a drag (mimeData), the effect and the taking of a drop (DropEffect,
+// dropMimeData). The view keeps only what shows: the hover highlight and the scrolling.
 
 #include "platform/TreeCtrl.h"
 
 #include <QAbstractItemModel>
 
 #include <functional>
+#include <memory>
+
+class CItemDrag;
 
 class CTreeModel : public QAbstractItemModel, private ITreeObserver {
     Q_OBJECT
@@ -38,8 +45,33 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // ---- drag and drop of items
+    // The drag that makes and takes items (the model owns it); without one the model offers
+    // no data and takes no drop.
+    void SetItemDrag(std::unique_ptr<CItemDrag> drag);
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    // "NotariumData" and the file shortcut between instances.
+    QStringList mimeTypes() const override;
+    // Starts the drag of the first index's item (CItemDrag::Begin): data that makes its
+    // payload when a drop asks for it, owned by the caller. Null when there is nothing to drag.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // The drag that mimeData started has ended with result (CItemDrag::End).
+    void DragEnded(Qt::DropAction result);
+    // The effect a drop of data would have now with keys held (CItemDrag::Effect);
+    // IgnoreAction for data without items.
+    Qt::DropAction DropEffect(const QMimeData* data, Qt::KeyboardModifiers keys) const;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    // Drops data onto parent's item with action (CItemDrag::Drop): items go to their sorted
+    // place, so row and column do not matter. True when items were inserted; a move inside
+    // this window is done and gives false, and so does a drop on no item.
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
 private:
     CTreeCtrl& m_tree;
+    std::unique_ptr<CItemDrag> m_pDrag;
     int m_nChanging = 0;
     bool m_bRemoving = false;
 

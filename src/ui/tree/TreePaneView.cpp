@@ -11,7 +11,6 @@
 #include "ui/tree/DragScroller.h"
 #include "ui/tree/ItemDrag.h"
 #include "ui/tree/ItemImages.h"
-#include "ui/tree/ItemMimeData.h"
 #include "ui/tree/LabelEditor.h"
 #include "ui/tree/TreeLineStyle.h"
 #include "ui/tree/TreeModel.h"
@@ -60,20 +59,26 @@ CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServi
     setDragEnabled(true);
     setDropIndicatorShown(false); // the drop target is highlighted as a whole row instead
     setAutoScroll(false);         // CDragScroller: only while more items lie that way
-    m_pDrag = std::make_unique<CItemDrag>(doc, *this);
+    m_model->SetItemDrag(std::make_unique<CItemDrag>(doc));
     m_pScroller = new CDragScroller(this);
     ApplySettings();
-    m_doc.SetTreePane(this);
 }
 
 CTreePaneView::~CTreePaneView() {
-    m_doc.SetTreePane(nullptr);
+    if (m_pEdit)
+        m_doc.SetTextPane(nullptr);
     m_tree.RemoveObserver(this);
     setModel(nullptr);
 }
 
 void CTreePaneView::SetEditPane(CEditPaneView* edit) {
+    if (m_pEdit)
+        disconnect(m_pEdit, &QObject::destroyed, this, nullptr);
     m_pEdit = edit;
+    m_doc.SetTextPane(edit);
+    m_bSelChangePending = true; // the new pane shows no item yet
+    if (edit)
+        connect(edit, &QObject::destroyed, this, [this] { m_doc.SetTextPane(nullptr); });
 }
 
 void CTreePaneView::ApplySettings() {
@@ -85,6 +90,7 @@ void CTreePaneView::ApplySettings() {
 void CTreePaneView::OnInitialUpdate() {
     itemimages::Create();
     // Nothing of the pane's text may be saved into the new file's items.
+    m_doc.ForgetShownItem();
     m_bSelChangePending = true;
     m_hSortParent.reset();
     m_doc.ReloadTree();
@@ -101,9 +107,8 @@ void CTreePaneView::currentChanged(const QModelIndex& current, const QModelIndex
         m_tree.SelectItem(h);
 }
 
-void CTreePaneView::OnSelChanging(HTREEITEM hOld, HTREEITEM /*hNew*/) {
-    if (hOld)
-        SaveItemText(hOld);
+void CTreePaneView::OnSelChanging(HTREEITEM /*hOld*/, HTREEITEM /*hNew*/) {
+    // The document has stored the old item's pending text and shows no item now.
     m_bSelChangePending = true;
 }
 
@@ -139,7 +144,7 @@ void CTreePaneView::LoadSelectedText() {
         bool loaded = false;
         if (h) {
             try {
-                m_doc.LoadText(h, *m_pEdit);
+                m_doc.ShowItemText(h);
                 m_pEdit->SetImageCode(treewalk::GetImage(m_tree, h));
                 loaded = true;
             } catch (const CFileException& e) {
@@ -158,29 +163,6 @@ void CTreePaneView::LoadSelectedText() {
     m_bSelChangePending = false;
     if (m_pEdit)
         m_pEdit->SetTextChanged(false);
-}
-
-bool CTreePaneView::SaveSelectedText() {
-    HTREEITEM h = m_tree.GetSelectedItem();
-    if (!h)
-        return true;
-    return SaveItemText(h);
-}
-
-bool CTreePaneView::SaveItemText(HTREEITEM hItem) {
-    if (m_bSelChangePending || !m_pEdit || !m_pEdit->IsTextChanged() || !hItem)
-        return true;
-    bool ok = false;
-    try {
-        m_doc.SaveText(hItem, *m_pEdit);
-        ok = true;
-    } catch (const CFileException& e) {
-        m_ui.ReportError(e);
-    } catch (const std::bad_alloc&) {
-        m_ui.ReportError(kOutOfMemory);
-    }
-    m_pEdit->SetTextChanged(false);
-    return ok;
 }
 
 // ---- model changes --------------------------------------------------------------------------
@@ -285,7 +267,7 @@ void CTreePaneView::ExpandAll() {
 
 void CTreePaneView::CollapseAll() {
     m_ui.BeginWaitCursor();
-    if (SaveSelectedText()) {
+    if (m_doc.StorePendingText()) {
         CTreeUpdateLock lock(m_tree);
         for (HTREEITEM h = m_tree.GetRootItem(); h; h = treewalk::NextPreorder(m_tree, h)) {
             if (!(m_tree.GetItemState(h, TVIS_EXPANDED) & TVIS_EXPANDED))
@@ -294,11 +276,18 @@ void CTreePaneView::CollapseAll() {
         }
     }
     // Collapsing may have moved the selection to an ancestor.
+    m_doc.ForgetShownItem();
     m_bSelChangePending = true;
     m_ui.EndWaitCursor();
 }
 
 // ---- rename ---------------------------------------------------------------------------------
+
+void CTreePaneView::ScrollToItem(HTREEITEM h) {
+    const QModelIndex index = m_model->IndexOf(h);
+    if (index.isValid())
+        scrollTo(index);
+}
 
 void CTreePaneView::Rename() {
     HTREEITEM h = m_tree.GetSelectedItem();
@@ -331,6 +320,11 @@ void CTreePaneView::SortPending() {
     m_hSortParent.reset();
     m_tree.SortChildren(parent);
     m_doc.SaveTree();
+}
+
+void CTreePaneView::RegisterTitleCommands(
+    CCommandRouter& router, std::function<const CommandHandler*(UINT id)> itemCommand) {
+    m_pLabelEditor->Register(router, std::move(itemCommand));
 }
 
 bool CTreePaneView::IsLabelEditing() const {
@@ -374,7 +368,8 @@ bool CTreePaneView::ShowTitleTip(QHelpEvent* event) {
 }
 
 // ---- drag and drop -------------------------------------------------------------------------
-// Files dropped on the pane open as the data file; items are moved or copied (CItemDrag).
+// Files dropped on the pane open as the data file. For items the model has the data side
+// (what a drag offers, what a drop does); the pane shows the target and scrolls.
 
 void CTreePaneView::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedFile(event->mimeData()).isEmpty()) {
@@ -393,7 +388,7 @@ void CTreePaneView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CTreePaneView::ItemDragOver(QDropEvent* event) {
-    const Qt::DropAction effect = m_pDrag->Effect(event->mimeData(), event->modifiers());
+    const Qt::DropAction effect = m_model->DropEffect(event->mimeData(), event->modifiers());
     if (effect == Qt::IgnoreAction || !(event->possibleActions() & effect)) {
         SetDropHighlight(nullptr);
         m_pScroller->Stop();
@@ -423,10 +418,10 @@ void CTreePaneView::dropEvent(QDropEvent* event) {
         emit fileDropped(file);
         return;
     }
-    const Qt::DropAction effect = m_pDrag->Effect(event->mimeData(), event->modifiers());
-    HTREEITEM target = CTreeModel::ItemOf(indexAt(event->position().toPoint()));
+    const Qt::DropAction effect = m_model->DropEffect(event->mimeData(), event->modifiers());
+    const QModelIndex target = indexAt(event->position().toPoint());
     if (effect != Qt::IgnoreAction && (event->possibleActions() & effect) &&
-        m_pDrag->Drop(event->mimeData(), target, effect)) {
+        m_model->dropMimeData(event->mimeData(), effect, -1, -1, target)) {
         event->setDropAction(effect);
         event->accept();
     } else {
@@ -470,19 +465,20 @@ void CTreePaneView::startDrag(Qt::DropActions /*supportedActions*/) {
     HTREEITEM h = CTreeModel::ItemOf(currentIndex());
     if (!h || IsLabelEditing())
         return;
-    CItemMimeData* data = m_pDrag->Begin(h);
+    SyncSelection(); // a deferred load completes first, as before every command on items
+    QMimeData* data = m_model->mimeData({m_model->IndexOf(h)});
     if (!data)
         return;
     const QPixmap picture = DragPicture(h);
     if (picture.isNull()) { // nothing to show: no drag
         delete data;
-        m_pDrag->End(Qt::IgnoreAction);
+        m_model->DragEnded(Qt::IgnoreAction);
         return;
     }
     auto* drag = new QDrag(this); // Qt deletes it, and the data with it
     drag->setMimeData(data);
     drag->setPixmap(picture);
     drag->setHotSpot(QPoint(0, 0));
-    const Qt::DropAction result = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-    m_pDrag->End(result);
+    const Qt::DropAction result = drag->exec(m_model->supportedDragActions(), Qt::MoveAction);
+    m_model->DragEnded(result);
 }

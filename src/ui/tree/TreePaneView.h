@@ -9,22 +9,23 @@
 #include "app/NotariumDoc.h"
 #include "app/TextPane.h"
 #include "platform/TreeCtrl.h"
+#include "ui/common/CommandRouter.h"
 #include "ui/text/EditPaneView.h"
 
 #include <QPointer>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class CTreeModel;
 class CLabelEditor;
-class CItemDrag;
 class CDragScroller;
 struct CAppSettings;
 class IUiServices;
 
-class CTreePaneView : public QTreeView, public ITreePane, private ITreeObserver {
+class CTreePaneView : public QTreeView, private ITreeObserver {
     Q_OBJECT
 
 public:
@@ -32,16 +33,17 @@ public:
                   QWidget* parent = nullptr);
     ~CTreePaneView() override;
 
+    // The edit pane that shows the selected item's text; it becomes the document's text
+    // pane, which stores its pending text.
     void SetEditPane(CEditPaneView* edit);
-    CEditPaneView* EditPane() const { return m_pEdit; }
     // The document's item tree, which the pane shows.
     CTreeCtrl& Tree() { return m_tree; }
     const CTreeCtrl& Tree() const { return m_tree; }
     CTreeModel& Model() { return *m_model; }
-    CLabelEditor& LabelEditor() { return *m_pLabelEditor; }
-    // Drag and drop of items, both sides.
-    CItemDrag& ItemDrag() { return *m_pDrag; }
-    CDragScroller& DragScroller() { return *m_pScroller; }
+    // Registers the title editor's Undo, Cut, Copy and Paste for the tree pane: the editor's
+    // while a title is edited, else whatever itemCommand gives for the id (CLabelEditor).
+    void RegisterTitleCommands(CCommandRouter& router,
+                               std::function<const CommandHandler*(UINT id)> itemCommand);
     // The item shown as the drop target while a drag hovers over it (null: none).
     HTREEITEM DropHighlight() const { return m_hDropHilite; }
     // The picture that follows the cursor while h is dragged: its row as the pane shows it.
@@ -53,17 +55,16 @@ public:
     // re-sorts after a rename.
     void SyncSelection();
     // True from the start of a selection change until the idle step has shown the new item;
-    // meanwhile nothing of the edit pane is saved into any item.
+    // meanwhile the document shows no item, so nothing of the edit pane is stored anywhere.
     bool IsSelChangePending() const { return m_bSelChangePending; }
-    bool SaveSelectedText() override;
-    // Commits the edit pane's changed text into the item.
-    bool SaveItemText(HTREEITEM hItem);
 
+    // Scrolls the view until h shows (nothing for no item).
+    void ScrollToItem(HTREEITEM h);
     // Starts the label editor on the selected item.
     void Rename();
     bool IsLabelEditing() const;
     void ExpandAll();
-    // Commits the pending text first; when that fails, nothing is collapsed. Either way the
+    // Stores the pending text first; when that fails, nothing is collapsed. Either way the
     // edit pane is reloaded at the next idle step.
     void CollapseAll();
 
@@ -104,7 +105,6 @@ private:
     // (a null item means the top level, so renaming the root still counts).
     std::optional<HTREEITEM> m_hSortParent;
     int m_nMirroring = 0; // the view is being made to show the control's state
-    std::unique_ptr<CItemDrag> m_pDrag;
     CDragScroller* m_pScroller = nullptr;
     HTREEITEM m_hDropHilite = nullptr;
 
