@@ -340,7 +340,8 @@ TEST_F(PaneTest, ADragWhoseDataCannotBeMadeReportsOnlyItsFileError) {
     Type(QStringLiteral("words"));
     Select(Root());
     Tree().SetItemData(note, 0x7FFFFE00); // its text cannot be read
-    std::unique_ptr<CItemMimeData> data(pane->ItemDrag().Begin(note));
+    std::unique_ptr<CItemMimeData> data(
+        static_cast<CItemMimeData*>(pane->Model().mimeData({pane->Model().IndexOf(note)})));
     ASSERT_TRUE(data);
     const QPoint pos = pane->visualRect(pane->Model().IndexOf(folder)).center();
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
@@ -350,7 +351,7 @@ TEST_F(PaneTest, ADragWhoseDataCannotBeMadeReportsOnlyItsFileError) {
     QApplication::sendEvent(pane->viewport(), &move);
     QDropEvent drop(QPointF(pos), offered, data.get(), Qt::LeftButton, Qt::ControlModifier);
     QApplication::sendEvent(pane->viewport(), &drop);
-    pane->ItemDrag().End(drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction);
+    pane->Model().DragEnded(drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction);
     ASSERT_EQ(ui.boxes.size(), 1u) << ui.LastBox();
     EXPECT_NE(ui.boxes[0].text, "Out of memory.");
     EXPECT_EQ(Tree().GetChildItem(folder), nullptr);
