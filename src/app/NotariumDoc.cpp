@@ -123,6 +123,11 @@ bool CNotariumDoc::PrepareDataFile(const std::string& path, bool bCreate, IUiSer
     }
 }
 
+CNotariumDoc::OpenMode CNotariumDoc::ModeToOpen(const std::string& path) {
+    return fs_util::FileExists(path) && !fs_util::CanChangeFile(path) ? OpenMode::ReadOnly
+                                                                      : OpenMode::ReadWrite;
+}
+
 bool CNotariumDoc::OnOpenDocument(const std::string& path, OpenMode mode) {
     CBlockFile file;
     try {
@@ -272,8 +277,6 @@ bool CNotariumDoc::SaveTree() {
     CWaitCursor wait(m_ui);
     if (!m_store.IsOpen())
         return false;
-    if (m_bReadOnly)
-        return true;
     StorePendingText();
     try {
         CStoreOperation op(m_store);

@@ -81,6 +81,15 @@ public:
     // the document calls this itself; a command calls it only to refuse to go on when it
     // fails (Cut, Export, Import, Collapse All) or to report a failure before a drag starts.
     bool StorePendingText();
+    // After a failed store, when the window must close or open another file all the same:
+    // saves the pane's text to a recovery file in the user's data folder and tells the user
+    // its name. True when there was nothing unstored or it was saved; false (the user told
+    // why) when even that failed, and the caller must not drop the pane's text.
+    bool KeepUnstoredText();
+
+    // How path should be opened: to read only when it exists and it or its folder cannot be
+    // written (a journal is made beside the file), else for changes.
+    static OpenMode ModeToOpen(const std::string& path);
 
     // Text of one item of the tree. These throw CFileException for the calling pane to report.
     void LoadText(HTREEITEM hItem, ITextPane& pane);
@@ -110,6 +119,7 @@ private:
     CAppSettings& m_settings;
     ITextPane* m_pTextPane = nullptr;
     HTREEITEM m_hShown = nullptr; // the item whose text m_pTextPane shows; null: none
+    bool m_bTextUnstored = false; // the last store of the pane's text failed
     CBlockFile m_store;
     bool m_bReadOnly = false;
     CTreeCtrl m_tree;

@@ -2,7 +2,11 @@
 // tree, so that what the user typed is in the file before any command looks at the file.
 
 #include "app/NotariumDoc.h"
+#include "app/RecoveryFile.h"
 #include "app/TreeWalk.h"
+#include "platform/Encoding.h"
+#include "platform/Format.h"
+#include "platform/Strings.h"
 
 #include <new>
 
@@ -19,6 +23,7 @@ void CNotariumDoc::SetTextPane(ITextPane* pane) {
 
 void CNotariumDoc::ShowItemText(HTREEITEM hItem) {
     m_hShown = nullptr;
+    m_bTextUnstored = false;
     LoadText(hItem, *m_pTextPane);
     m_hShown = hItem;
 }
@@ -35,6 +40,7 @@ bool CNotariumDoc::StorePendingText() {
     } catch (const std::bad_alloc&) {
         m_ui.ReportError(kOutOfMemory);
     }
+    m_bTextUnstored = !ok;
     // Unchanged even after a failure: the failure is reported once, not again by every
     // operation and selection change that follows; the text stays in the pane, and the
     // next edit marks it changed and tries again.
@@ -56,4 +62,24 @@ void CNotariumDoc::OnSelChanging(HTREEITEM hOld, HTREEITEM /*hNew*/) {
 void CNotariumDoc::OnItemDeleting(HTREEITEM hItem) {
     if (m_hShown && treewalk::IsSameOrAncestor(m_tree, m_hShown, hItem))
         m_hShown = nullptr;
+}
+
+bool CNotariumDoc::KeepUnstoredText() {
+    if (!m_bTextUnstored || !m_pTextPane || !m_hShown)
+        return true;
+    const std::string title = m_tree.GetItemText(m_hShown);
+    try {
+        const std::string kept =
+            recovery::KeepText(m_strPathName, title, m_pTextPane->GetWindowText());
+        m_bTextUnstored = false;
+        m_ui.ShowNotice(Format(str::kTextKeptAside, enc::DecodeStored(title), m_strPathName, kept));
+        return true;
+    } catch (const CFileException& e) {
+        m_ui.MessageBox(Format(str::kTextNotKept, enc::DecodeStored(title), m_strPathName,
+                               recovery::Folder(), e.GetErrorMessage()),
+                        MB_OK | MB_ICONEXCLAMATION);
+    } catch (const std::bad_alloc&) {
+        m_ui.ReportError(kOutOfMemory);
+    }
+    return false;
 }

@@ -229,6 +229,12 @@ bool DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+bool CanChangeFile(const std::string& path) {
+    const std::string real = ResolveLinks(path);
+    return ::access(real.c_str(), R_OK | W_OK) == 0 &&
+           ::access(DirectoryOf(real).c_str(), W_OK) == 0;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

@@ -48,6 +48,9 @@ bool PlaceNewFile(const std::string& from, const std::string& to);
 bool SyncDirectory(const std::string& dir);
 
 bool DeleteFile(const std::string& path);
+// True when this process may change the file at path in place and make files beside it (a
+// journal): the file and its folder can be written.
+bool CanChangeFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The identity of the file a path names; false (errno set) when there is none.
 bool GetPathId(const std::string& path, CFile::FileId& id);

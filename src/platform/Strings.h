@@ -41,6 +41,16 @@ inline constexpr const char* kJournalSetAside =
 inline constexpr const char* kNeedsRollback =
     "%s has an unfinished change that must be rolled back first, and the file cannot be "
     "written. Open it once with write access to bring it back to its last whole state.";
+// The window on a file it cannot change.
+inline constexpr const char* kOpenedToRead =
+    "%s cannot be changed (the file or its folder is read-only). It is open to read: its texts "
+    "cannot be edited and no change is stored.";
+// Text that could not be stored when the window had to close.
+inline constexpr const char* kTextKeptAside =
+    "The text of '%s' could not be stored in %s. It has been saved to %s.";
+inline constexpr const char* kTextNotKept =
+    "The text of '%s' could not be stored in %s, nor saved in %s: %s\n\nCopy the text "
+    "elsewhere before you close the window.";
 // A data file that lost its name while open (deleted, or another file put in its place).
 inline constexpr const char* kWrittenBack =
     "The data file %s was deleted or replaced while it was open. Its contents have been "

@@ -210,6 +210,7 @@ private:
     bool m_bRolledBack = false;
     std::string m_strStrayJournal;
     bool m_bRollbackPending = false;
+    bool m_bReadOnly = false; // opened to read: every change throws accessDenied
     std::function<void()> m_onCommitted;
     CFile m_journal; // kept open while the data file is: created once, rewritten per commit
     // The disk's bytes around recent small reads; the view of the whole file, and
@@ -253,6 +254,7 @@ private:
     std::uint64_t GrowthChecksum();
     bool CutSpilledGrowth() noexcept;
     void Drop(bool bTouchFile) noexcept;
+    void RefuseIfReadOnly() const;
 
     // The commit's steps (PagerCommit.cpp).
     void CommitUnjournaled();

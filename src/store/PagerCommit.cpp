@@ -40,6 +40,9 @@ void CPager::TakeOver(CPager& other) {
     other.m_op = Operation{};
     SetJournaled(other.m_bJournaled);
     m_bRolledBack = other.m_bRolledBack;
+    m_bRollbackPending = other.m_bRollbackPending;
+    m_bReadOnly = other.m_bReadOnly;
+    m_strStrayJournal = other.m_strStrayJournal;
     other.DropMap();
     DropMap();
     m_windows.Invalidate();
@@ -169,6 +172,7 @@ void CPager::CommitJournaled() {
         m_op.state = State::Idle;
         return; // nothing changed: nothing to commit
     }
+    RefuseIfReadOnly();
     JournalChanges(changes);
     bool bInPlace = false;
     try {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -47,6 +48,7 @@ void CPager::OnOpened(UINT flags) {
     SetJournaled(true);
     m_bRolledBack = false;
     m_bRollbackPending = false;
+    m_bReadOnly = (flags & 0x3) == CFile::modeRead;
     m_strStrayJournal.clear();
     m_journal.Abort();
     DropMap();
@@ -91,6 +93,7 @@ bool CPager::ReadHeader() {
 }
 
 void CPager::WriteHeader() {
+    RefuseIfReadOnly();
     Touch();
     if (m_bJournaled)
         return; // the commit writes it
@@ -125,7 +128,13 @@ void CPager::Begin() {
     CheckInvariants();
 }
 
+void CPager::RefuseIfReadOnly() const {
+    if (m_bReadOnly)
+        throw CFileException(CFileException::accessDenied, Path(), EBADF);
+}
+
 void CPager::SetLength(std::uint64_t length) {
+    RefuseIfReadOnly();
     Touch();
     if (!m_bJournaled && length < m_op.length) {
         FlushRun();
@@ -153,6 +162,7 @@ void CPager::CheckInvariants() const {
 // ---- writing -------------------------------------------------------------------------------
 
 void CPager::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+    RefuseIfReadOnly();
     Touch();
     const auto* in = static_cast<const BYTE*>(buffer);
     if (!m_bJournaled) {

@@ -241,3 +241,27 @@ TEST_F(DocumentTest, ThePendingTextIsStoredOnceIntoTheShownItemAndNeverIntoAnoth
     EXPECT_EQ(pane.stores, 2);
     doc.SetTextPane(nullptr);
 }
+
+// A file opened to read only never pretends a change was stored: every change is refused
+// with the access message, the tree keeps nothing new, and the file's bytes stay.
+TEST_F(DocumentTest, AFileOpenedToReadRefusesEveryChangeAndSaysSo) {
+    CreateAndOpen();
+    HTREEITEM note = Add(Root(), "note", false);
+    SetText(note, "kept");
+    doc.DeleteContents();
+    const std::vector<BYTE> before = ReadFileBytes(path);
+    ASSERT_TRUE(doc.OnOpenDocument(path, CNotariumDoc::OpenMode::ReadOnly));
+    ASSERT_TRUE(doc.ReloadTree());
+    ASSERT_TRUE(doc.IsReadOnly());
+    const std::string denied = CFileException(CFileException::accessDenied, path).GetErrorMessage();
+    ui.boxes.clear();
+    EXPECT_EQ(Add(Root(), "new", false), nullptr);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, denied);
+    EXPECT_EQ(Titles(Root()), std::vector<std::string>{"note"});
+    EXPECT_THROW(SetText(Child(Root(), "note"), "changed"), CFileException);
+    EXPECT_FALSE(doc.DeleteItem(Child(Root(), "note")));
+    EXPECT_TRUE(doc.SaveModified()); // nothing waits to be stored
+    doc.DeleteContents();
+    EXPECT_EQ(ReadFileBytes(path), before);
+}

@@ -7,6 +7,7 @@
 #include "TreePaneFixture.h"
 
 #include "platform/File.h"
+#include "platform/Format.h"
 #include "platform/Strings.h"
 #include "ui/common/QtUiServices.h"
 #include "ui/tree/AddItemDlg.h"
@@ -26,6 +27,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QUrl>
+#include <filesystem>
 
 namespace {
 
@@ -369,4 +371,33 @@ TEST_F(PaneTest, ANewTitleIsCutTo64BytesAsSoonAsItIsAdded) {
     EXPECT_EQ(Title(h), std::string(64, 'n'));
     Reopen();
     EXPECT_EQ(Title(Tree().GetChildItem(Root())), std::string(64, 'n'));
+}
+
+// The window never traps its user: text that cannot be stored at exit goes to a recovery file
+// in the user's data folder, the user is told its name, and the window closes.
+TEST_F(WindowTest, ExitWithTextThatCannotBeStoredKeepsItInARecoveryFileAndCloses) {
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.File("data")));
+    Add(Root(), "Note", false);
+    Edit()->insertPlainText(QStringLiteral("typed\nwords \u00e9"));
+    CFile::SetFaultHook([](CFile::Op op, const std::string& file) {
+        if (op == CFile::Op::Write)
+            throw CFileException(CFileException::diskFull, file);
+    });
+    ui.boxes.clear();
+    ui.statusTexts.clear();
+    const bool closed = Frame()->close();
+    CFile::SetFaultHook(nullptr);
+    qputenv("XDG_DATA_HOME", oldData);
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(ui.boxes.size(), 1u); // the file error
+    std::vector<std::string> kept;
+    for (const auto& e : std::filesystem::directory_iterator(dir.File("data/Notarium/recovered")))
+        kept.push_back(e.path().string());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(kept[0]), (std::vector<BYTE>{'t', 'y', 'p', 'e', 'd', '\n', 'w', 'o',
+                                                         'r', 'd', 's', ' ', 0xC3, 0xA9}));
+    EXPECT_NE(std::find(ui.statusTexts.begin(), ui.statusTexts.end(),
+                        Format(str::kTextKeptAside, "Note", path, kept[0])),
+              ui.statusTexts.end());
 }

@@ -336,6 +336,7 @@ void CMainFrame::UpdateTitle() {
 }
 
 void CMainFrame::OnInitialUpdate() {
+    m_pEdit->SetFileReadOnly(m_ctx.doc.IsReadOnly());
     m_pTree->OnInitialUpdate();
     if (!m_bEditInitialised) {
         m_pEdit->ApplySettings();

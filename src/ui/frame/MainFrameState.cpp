@@ -89,9 +89,10 @@ void CMainFrame::SaveBarState() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveBarState();
     SaveWindowPos();
-    // Pending edits and the tree reach the file before the window goes; if they cannot,
-    // the window stays so that nothing typed is lost.
-    if (m_ctx.doc.IsOpen() && !m_ctx.doc.SaveModified()) {
+    // Pending edits and the tree reach the file before the window goes. Text that cannot be
+    // stored goes to a recovery file whose name the user is told; only when even that fails
+    // does the window stay, so that nothing typed is lost.
+    if (m_ctx.doc.IsOpen() && !m_ctx.doc.SaveModified() && !m_ctx.doc.KeepUnstoredText()) {
         event->ignore();
         return;
     }

@@ -1,6 +1,8 @@
 #include "ui/frame/NotariumApp.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/Strings.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/IdleStep.h"
 #include "ui/common/QtSettingsStore.h"
@@ -132,7 +134,8 @@ void CNotariumApp::SaveSettings() {
 bool CNotariumApp::OpenOrCreateFile(const std::string& path, bool bCreate) {
     // A file that fails its checks leaves the open file open, which counts as success for
     // the dialog loop.
-    if (!CNotariumDoc::PrepareDataFile(path, bCreate, *m_pUi))
+    const auto mode = bCreate ? CNotariumDoc::OpenMode::ReadWrite : CNotariumDoc::ModeToOpen(path);
+    if (!CNotariumDoc::PrepareDataFile(path, bCreate, *m_pUi, mode))
         return m_pDoc->IsOpen();
     return OpenDocumentFile(path);
 }
@@ -143,10 +146,14 @@ bool CNotariumApp::OpenDocumentFile(const std::string& path) {
             m_pFrame->activateWindow();
         return true;
     }
-    if (m_pDoc->IsOpen() && !m_pDoc->SaveModified())
+    // Text that cannot be stored goes to a recovery file rather than keep the user here.
+    if (m_pDoc->IsOpen() && !m_pDoc->SaveModified() && !m_pDoc->KeepUnstoredText())
         return false;
-    if (!m_pDoc->OnOpenDocument(path))
+    const auto mode = CNotariumDoc::ModeToOpen(path);
+    if (!m_pDoc->OnOpenDocument(path, mode))
         return false;
+    if (m_pDoc->IsReadOnly())
+        m_pUi->ShowNotice(Format(str::kOpenedToRead, path));
     m_recentFiles.Add(path);
     if (!m_pFrame)
         CreateMainFrame();

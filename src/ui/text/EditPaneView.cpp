@@ -62,13 +62,19 @@ void CEditPaneView::SetImageCode(int image) {
     UpdateReadOnly();
 }
 
+void CEditPaneView::SetFileReadOnly(bool readOnly) {
+    m_bFileReadOnly = readOnly;
+    UpdateReadOnly();
+}
+
 void CEditPaneView::UpdateReadOnly() {
-    const bool editable =
-        m_nImage >= 0 && (nota::IsTextletImage(m_nImage) || m_settings.m_bFoldersHaveText);
+    const bool editable = !m_bFileReadOnly && m_nImage >= 0 &&
+                          (nota::IsTextletImage(m_nImage) || m_settings.m_bFoldersHaveText);
     if (isReadOnly() == editable)
         setReadOnly(!editable);
     // A folder's pane that takes no typing must not look like an empty textlet.
-    const bool folder = m_nImage >= 0 && !editable;
+    const bool folder =
+        m_nImage >= 0 && !nota::IsTextletImage(m_nImage) && !m_settings.m_bFoldersHaveText;
     const QString placeholder = folder ? QString::fromUtf8(kNoFolderText) : QString();
     if (placeholderText() != placeholder)
         setPlaceholderText(placeholder);

@@ -28,6 +28,8 @@ public:
     // code (nothing shown) is always read-only. A folder that holds no text says so, on a
     // background that tells it from an empty textlet.
     void SetImageCode(int image);
+    // A file opened to read: no item's text takes typing.
+    void SetFileReadOnly(bool readOnly);
     int ImageCode() const { return m_nImage; }
 
     // Copies the whole text to the clipboard as plain text; the selection stays as it is.
@@ -64,6 +66,7 @@ private:
     CAppSettings& m_settings;
     IUiServices& m_ui;
     int m_nImage = -1;
+    bool m_bFileReadOnly = false;
     bool m_bTextChanged = false; // set at every change of the text; cleared by the tree pane
     mutable std::optional<std::string> m_stored; // GetWindowText's result until the next change
 
