@@ -87,6 +87,9 @@ public:
     void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept;
 
     bool IsOpen() const { return m_hFile >= 0; }
+    // The open file's descriptor (-1 when closed), for copying the whole file by the system's
+    // own means (a clone, copy_file_range). Whoever uses it must not move the file's length.
+    int Handle() const { return m_hFile; }
     // The open file's identity; false (errno set) when it cannot be had.
     bool GetFileId(FileId& id) const;
     // True when the path still names the open file (a deleted or replaced file does not).
