@@ -60,9 +60,21 @@ bool StatvfsFree(const std::string& folder, std::uint64_t& freeBytes) {
     return true;
 }
 
-// Copies size bytes from the start of `from` to the empty file `to`: a clone where the file
-// system shares blocks between files, else copy_file_range, else sendfile. Returns the means
-// used ("clone", "copy"); throws CFileException on failure.
+Result Fail(Outcome outcome, std::string message) {
+    Result r;
+    r.outcome = outcome;
+    r.message = std::move(message);
+    return r;
+}
+
+std::string ExceptionText(const std::exception& e) {
+    if (auto* f = dynamic_cast<const CFileException*>(&e))
+        return f->GetErrorMessage();
+    return e.what();
+}
+
+} // namespace
+
 std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath) {
     if (size == 0 || ::ioctl(to, FICLONE, from) == 0)
         return "clone";
@@ -95,21 +107,6 @@ std::string CopyContents(int from, int to, std::uint64_t size, const std::string
     }
     return "copy";
 }
-
-Result Fail(Outcome outcome, std::string message) {
-    Result r;
-    r.outcome = outcome;
-    r.message = std::move(message);
-    return r;
-}
-
-std::string ExceptionText(const std::exception& e) {
-    if (auto* f = dynamic_cast<const CFileException*>(&e))
-        return f->GetErrorMessage();
-    return e.what();
-}
-
-} // namespace
 
 std::string RootFolder() {
     const char* data = std::getenv("XDG_DATA_HOME");

@@ -107,6 +107,11 @@ std::vector<bool> SelectKept(const std::vector<std::time_t>& times, const Retent
 std::vector<std::string> Rotate(const std::string& folder, const Retention& keep,
                                 const std::string& soundPath);
 
+// Copies the first `size` bytes of the open file `from` into the empty open file `to` (whose
+// path `toPath` errors name): a copy-on-write clone where the file system offers one, else
+// copy_file_range, else sendfile. Returns "clone" or "copy"; throws CFileException.
+std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath);
+
 // Restores a whole backup as the new file `target`, which must not exist: built beside it,
 // checked, then put there without ever replacing anything. False with the user's message in
 // `error`.
