@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <linux/fs.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -187,68 +188,98 @@ Verdict Check(const std::string& path) {
     return v;
 }
 
-Result BackUpDocument(CNotariumDoc& doc, const Options& options) {
+CBackupJob::CBackupJob(Options options) : m_options(std::move(options)) {}
+
+CBackupJob::~CBackupJob() {
+    m_out.Abort(); // an unfinished copy is removed with its work file
+}
+
+Result CBackupJob::Copy(CNotariumDoc& doc) {
     CBlockFile& store = doc.Store();
     if (!doc.IsOpen())
         return Fail(Outcome::Failed, "No file is open.");
     if (store.InOperation() || store.IsHeaderDirty())
         return Fail(Outcome::Skipped, "Backup skipped: a change is being written.");
-    const std::string folder =
-        options.folder.empty() ? FolderFor(doc.GetPathName()) : options.folder;
+    m_strFile = doc.GetPathName();
+    m_strFolder = m_options.folder.empty() ? FolderFor(m_strFile) : m_options.folder;
+    m_nItems = doc.Tree().GetCount();
     Result r;
     try {
         std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
+        std::filesystem::create_directories(m_strFolder, ec);
         if (ec)
-            CFileException::ThrowOsError(ec.value(), folder);
-        ::chmod(folder.c_str(), 0700);
+            CFileException::ThrowOsError(ec.value(), m_strFolder);
+        ::chmod(m_strFolder.c_str(), 0700);
 
         struct stat st {};
         if (::fstat(store.Handle(), &st) != 0)
-            CFileException::ThrowOsError(errno, doc.GetPathName());
+            CFileException::ThrowOsError(errno, m_strFile);
         const auto size = static_cast<std::uint64_t>(st.st_size);
         std::uint64_t freeBytes = 0;
-        bool known = options.freeSpace ? options.freeSpace(folder, freeBytes)
-                                       : StatvfsFree(folder, freeBytes);
+        bool known = m_options.freeSpace ? m_options.freeSpace(m_strFolder, freeBytes)
+                                         : StatvfsFree(m_strFolder, freeBytes);
         if (known && (freeBytes < size || freeBytes - size < 2 * size))
             return Fail(Outcome::Skipped,
                         Format("Backup skipped: less than twice the file's size (%s bytes) would "
                                "stay free in %s.",
-                               std::to_string(size), folder));
+                               std::to_string(size), m_strFolder));
 
-        CFileReplacement work(folder + "backup", "NOTABAK");
-        {
-            CFile out;
-            work.Create(out);
-            CFile::CallFaultHook(CFile::Op::Copy, work.WorkPath());
-            r.method = CopyContents(store.Handle(), out.Handle(), size, work.WorkPath());
-            out.Flush();
-            out.Close();
-        }
-        Verdict v = Check(work.WorkPath());
-        const std::size_t items = doc.Tree().GetCount();
-        if (!v.bSound || v.nItems != items) {
-            std::string why = !v.bSound ? v.reason
-                                        : Format("it has %s items, the file %s",
-                                                 std::to_string(v.nItems), std::to_string(items));
-            return Fail(Outcome::Damaged, Format("The backup of %s failed its check (%s) and "
-                                                 "was removed.",
-                                                 doc.GetPathName(), why));
-        }
-        const std::time_t now = options.now ? options.now : std::time(nullptr);
-        for (int n = 1; r.path.empty(); ++n) {
-            if (n > 99)
-                CFileException::ThrowOsError(EEXIST, folder + NameFor(now));
-            if (work.CommitAsNew(folder + NameFor(now, n)))
-                r.path = folder + NameFor(now, n);
-        }
+        m_work = std::make_unique<CFileReplacement>(m_strFolder + "backup", "NOTABAK");
+        m_work->Create(m_out);
+        CFile::CallFaultHook(CFile::Op::Copy, m_work->WorkPath());
+        m_strMethod = CopyContents(store.Handle(), m_out.Handle(), size, m_work->WorkPath());
     } catch (const std::exception& e) {
+        m_out.Abort();
+        m_work.reset();
         return Fail(Outcome::Failed, Format("Backup failed: %s", ExceptionText(e)));
     }
     r.outcome = Outcome::Made;
-    if (options.bRotate)
-        r.removed = Rotate(folder, options.keep, r.path);
+    r.method = m_strMethod;
     return r;
+}
+
+Result CBackupJob::Finish() {
+    if (!m_work)
+        return Fail(Outcome::Failed, "Backup failed: nothing was copied.");
+    Result r;
+    r.method = m_strMethod;
+    try {
+        m_out.Flush();
+        m_out.Close();
+        Verdict v = Check(m_work->WorkPath());
+        if (!v.bSound || v.nItems != m_nItems) {
+            std::string why = !v.bSound
+                                  ? v.reason
+                                  : Format("it has %s items, the file %s", std::to_string(v.nItems),
+                                           std::to_string(m_nItems));
+            m_work.reset();
+            return Fail(Outcome::Damaged, Format("The backup of %s failed its check (%s) and "
+                                                 "was removed.",
+                                                 m_strFile, why));
+        }
+        const std::time_t now = m_options.now ? m_options.now : std::time(nullptr);
+        for (int n = 1; r.path.empty(); ++n) {
+            if (n > 99)
+                CFileException::ThrowOsError(EEXIST, m_strFolder + NameFor(now));
+            if (m_work->CommitAsNew(m_strFolder + NameFor(now, n)))
+                r.path = m_strFolder + NameFor(now, n);
+        }
+    } catch (const std::exception& e) {
+        m_out.Abort();
+        m_work.reset();
+        return Fail(Outcome::Failed, Format("Backup failed: %s", ExceptionText(e)));
+    }
+    m_work.reset();
+    r.outcome = Outcome::Made;
+    if (m_options.bRotate)
+        r.removed = Rotate(m_strFolder, m_options.keep, r.path);
+    return r;
+}
+
+Result BackUpDocument(CNotariumDoc& doc, const Options& options) {
+    CBackupJob job(options);
+    Result r = job.Copy(doc);
+    return r.outcome == Outcome::Made ? job.Finish() : r;
 }
 
 Result BackUpFile(const std::string& path, IUiServices& ui, const Options& options) {

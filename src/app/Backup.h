@@ -17,11 +17,13 @@
 // backup and which the next backup of that file reuses.
 
 #include "app/NotariumDoc.h"
+#include "platform/FileSystem.h"
 #include "platform/TreeCtrl.h"
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,10 +71,35 @@ std::string NameFor(std::time_t t, int n = 1);
 // The time of a backup's name; false for a name that is not a backup's.
 bool ParseName(const std::string& name, std::time_t& t);
 
-// Backs up the open document. Needs a document open with its tree loaded; refuses (Skipped)
-// while a store operation is in progress or the header has changes not on the disk. Never
-// throws for file errors: they come back as Failed with their message.
+// Backs up the open document (CBackupJob's two steps at once). Needs a document open with its tree
+// loaded; refuses (Skipped) while a store operation is in progress or the header has changes not on
+// the disk. Never throws for file errors: they come back as Failed with their message.
 Result BackUpDocument(CNotariumDoc& doc, const Options& options);
+// A backup in two steps, for a window that must not wait for the check. Copy takes the
+// file's state between operations: the one step that needs the document, on its thread (a
+// clone costs next to nothing, a copy runs at disk speed). Finish commits, checks and names
+// the copy and rotates the folder; it touches only the backups folder, so it may run on
+// another thread while the document goes on changing. A job destroyed before Finish leaves
+// nothing behind. Neither step throws for file errors.
+class CBackupJob {
+public:
+    explicit CBackupJob(Options options);
+    ~CBackupJob();
+    CBackupJob(const CBackupJob&) = delete;
+    CBackupJob& operator=(const CBackupJob&) = delete;
+
+    // Made: copied, Finish next; anything else is the final result.
+    Result Copy(CNotariumDoc& doc);
+    Result Finish();
+
+private:
+    Options m_options;
+    std::string m_strFile, m_strFolder, m_strMethod;
+    std::size_t m_nItems = 0;
+    std::unique_ptr<CFileReplacement> m_work;
+    CFile m_out; // the copy, open until Finish commits it
+};
+
 // Backs up a data file that no window has open: opens it as `nota` does (its lock, an
 // unfinished change rolled back), then as BackUpDocument. Messages of the open go to ui.
 Result BackUpFile(const std::string& path, IUiServices& ui, const Options& options);

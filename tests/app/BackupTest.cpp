@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -139,6 +140,29 @@ TEST_F(BackupTest, NoBackupWhileAnOperationIsOpenThenTheCommittedState) {
     backup::Result r = backup::BackUpDocument(doc, options);
     ASSERT_EQ(r.outcome, backup::Outcome::Made) << r.message;
     EXPECT_EQ(ReadFileBytes(r.path), ReadFileBytes(path));
+}
+
+TEST_F(BackupTest, CheckOnAnotherThreadWhileTheDocumentChanges) {
+    std::vector<BYTE> atCopy = ReadFileBytes(path);
+    backup::CBackupJob job(options);
+    ASSERT_EQ(job.Copy(doc).outcome, backup::Outcome::Made);
+    backup::Result r;
+    std::thread finish([&] { r = job.Finish(); });
+    HTREEITEM alpha = Child(Child(Root(), "Notes"), "alpha");
+    for (int i = 0; i < 20; ++i)
+        SetText(alpha, std::string(700 * i, 'a'));
+    Add(Root(), "later", true);
+    finish.join();
+    ASSERT_EQ(r.outcome, backup::Outcome::Made) << r.message;
+    EXPECT_EQ(ReadFileBytes(r.path), atCopy);
+    EXPECT_NE(ReadFileBytes(path), atCopy);
+
+    // A job given up after its copy leaves nothing.
+    {
+        backup::CBackupJob dropped(options);
+        ASSERT_EQ(dropped.Copy(doc).outcome, backup::Outcome::Made);
+    }
+    EXPECT_EQ(Names(), std::vector<std::string>{fs_util::FileNameOf(r.path)});
 }
 
 TEST_F(BackupTest, DamagedBackupIsRefusedAndRemoved) {
