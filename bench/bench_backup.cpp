@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     }
     std::printf("cp + sync:                %6.2f s\n", cp);
     std::printf("cp --reflink=never + sync: %5.2f s\n", cpFull);
-    std::printf("backup's copy (%s) + commit: %6.2f s = %5.2f x cp + sync, %5.2f x a full cp\n",
+    std::printf("backup's copy (%s), committed: %5.2f s = %5.2f x cp + sync, %5.2f x a full cp\n",
                 method.c_str(), ours, ours / cp, ours / cpFull);
     std::printf("whole backup, checked:    %6.2f s = %5.2f x cp + sync, %5.2f x a full cp\n", total,
                 total / cp, total / cpFull);
