@@ -146,6 +146,37 @@ std::vector<CommandInfo> MakeTable() {
                  {},
                  2,
                  kAnyCount});
+    t.push_back({"backup",
+                 "FILE [DIR]",
+                 "make a checked backup of the database now",
+                 "Copies FILE, under its lock, into its backups folder (or DIR) as\n"
+                 "<UTC time>.Nota, checks the copy as `nota check` would (no errors, as many\n"
+                 "items as FILE) and only then gives it its name; prints the backup's path. A\n"
+                 "copy that fails its check is removed. Older backups are then thinned out: the\n"
+                 "newest of each of the last 7 days, 4 weeks and 6 months stay. Nothing is\n"
+                 "copied when less than twice FILE's size would stay free on the disk. The\n"
+                 "backups folder is $XDG_DATA_HOME/Notarium/backups/<name>-<hash>/\n"
+                 "(~/.local/share without XDG_DATA_HOME).\n",
+                 {},
+                 1,
+                 2});
+    t.push_back({"backups",
+                 "FILE [DIR]",
+                 "list the backups of the database",
+                 "Lists the backups of FILE in its backups folder (or DIR), oldest first, one a\n"
+                 "line: UTC time, size in bytes, items (\"damaged\" for one that fails its\n"
+                 "check) and path, separated by tabs. Every backup is checked.\n",
+                 {},
+                 1,
+                 2});
+    t.push_back({"restore",
+                 "BACKUP TARGET",
+                 "restore a backup as a new file",
+                 "Copies BACKUP to TARGET, which must not exist: nothing is ever replaced. The\n"
+                 "copy is checked before it gets its name; a damaged backup is not restored.\n",
+                 {},
+                 2,
+                 2});
     return t;
 }
 

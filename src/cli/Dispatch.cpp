@@ -1,5 +1,6 @@
 // `nota`'s front door: help, version, the command table and the final check that what a
 // command printed reached standard output.
+#include "cli/BackupCommands.h"
 #include "cli/CommandTable.h"
 #include "cli/Commands.h"
 #include "cli/ExchangeCommands.h"
@@ -20,10 +21,11 @@ using Fn = int (*)(const Call&, Streams&);
 
 Fn Function(std::string_view name) {
     static const std::map<std::string_view, Fn> functions = {
-        {"new", New},       {"tree", Tree},     {"cat", Cat},         {"add", Add},
-        {"put", Put},       {"rm", Rm},         {"mv", Mv},           {"cp", Cp},
-        {"ls", Ls},         {"find", Find},     {"compact", Compact}, {"check", Check},
-        {"repair", Repair}, {"export", Export}, {"import", Import},
+        {"new", New},         {"tree", Tree},       {"cat", Cat},         {"add", Add},
+        {"put", Put},         {"rm", Rm},           {"mv", Mv},           {"cp", Cp},
+        {"ls", Ls},           {"find", Find},       {"compact", Compact}, {"check", Check},
+        {"repair", Repair},   {"export", Export},   {"import", Import},   {"backup", Backup},
+        {"backups", Backups}, {"restore", Restore},
     };
     auto it = functions.find(name);
     return it == functions.end() ? nullptr : it->second;

@@ -90,7 +90,9 @@ public:
     void StartWriteBack(std::uint64_t offset, std::uint64_t length) noexcept;
 
     bool IsOpen() const { return m_hFile >= 0; }
-    // The system's handle of the open file (-1 when closed), for a view of it in memory.
+    // The system's handle of the open file (-1 when closed): for a view of it in memory, or
+    // for copying the whole file by the system's own means (a clone, copy_file_range). Whoever
+    // uses it must not move the file's length.
     int Handle() const { return m_hFile; }
     // Hands the open handle and its bookkeeping to `to` (closed first); this object is left
     // closed.

@@ -62,6 +62,9 @@ public:
 
     const std::string& GetStatusText() const { return m_strStatus; }
     int GetErrorCount() const { return m_nErrors; }
+    // The items of the tree the last run built (its recovery folder included); 0 before a run
+    // got that far.
+    std::size_t GetItemCount() const { return m_tree ? m_tree->GetCount() : 0; }
 
     // Message fragments the engine quotes.
     static constexpr const char* kReasonChain = "Length field corrupt or blocks missing from chain";
