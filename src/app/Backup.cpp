@@ -212,7 +212,7 @@ Result CBackupJob::Copy(CNotariumDoc& doc) {
         ::chmod(m_strFolder.c_str(), 0700);
 
         struct stat st {};
-        if (::fstat(store.Handle(), &st) != 0)
+        if (::fstat(store.File().Handle(), &st) != 0)
             CFileException::ThrowOsError(errno, m_strFile);
         const auto size = static_cast<std::uint64_t>(st.st_size);
         std::uint64_t freeBytes = 0;
@@ -227,7 +227,7 @@ Result CBackupJob::Copy(CNotariumDoc& doc) {
         m_work = std::make_unique<CFileReplacement>(m_strFolder + "backup", "NOTABAK");
         m_work->Create(m_out);
         CFile::CallFaultHook(CFile::Op::Copy, m_work->WorkPath());
-        m_strMethod = CopyContents(store.Handle(), m_out.Handle(), size, m_work->WorkPath());
+        m_strMethod = CopyContents(store.File().Handle(), m_out.Handle(), size, m_work->WorkPath());
     } catch (const std::exception& e) {
         m_out.Abort();
         m_work.reset();
