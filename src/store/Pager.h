@@ -68,11 +68,11 @@ public:
     CPager(const CPager&) = delete;
     CPager& operator=(const CPager&) = delete;
 
-    // Opens the file (throws CFileException, or reports through `error`); the pager must be
-    // closed. Whoever opens it exclusively for writing first recovers what a stopped process
-    // left (RecoverJournal); when that fails the file stays open, unread.
+    // Opens the file (throws CFileException); the pager must be closed. Whoever opens it
+    // exclusively for writing first recovers what a stopped process left (RecoverJournal);
+    // when that fails the file stays open, unread. A reader under a shared lock only looks
+    // (IsRollbackPending); a file opened to read refuses every change.
     void Open(const std::string& path, UINT flags);
-    bool Open(const std::string& path, UINT flags, CFileException* error);
     // Rolls back an explicit operation still open, commits an implicit one, then closes and
     // removes an idle journal. Throws CFileException: a failed commit is rolled back and the
     // file stays open.

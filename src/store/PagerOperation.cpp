@@ -31,17 +31,6 @@ void CPager::Open(const std::string& path, UINT flags) {
     OnOpened(flags); // a recovery that fails leaves the file open, unread
 }
 
-bool CPager::Open(const std::string& path, UINT flags, CFileException* error) {
-    try {
-        Open(path, flags);
-        return true;
-    } catch (const CFileException& e) {
-        if (error)
-            *error = e;
-        return false;
-    }
-}
-
 void CPager::OnOpened(UINT flags) {
     m_op = Operation{};
     ClearPages();
