@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <linux/fs.h>
@@ -110,17 +109,7 @@ std::string CopyContents(int from, int to, std::uint64_t size, const std::string
 }
 
 std::string RootFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (data && data[0] == '/') {
-        base = data;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && home[0] ? home : "/tmp") + "/.local/share";
-    }
-    if (base.back() != '/')
-        base += '/';
-    return base + "Notarium/backups/";
+    return fs_util::UserDataFolder() + "/backups/";
 }
 
 std::string FolderFor(const std::string& filePath, const std::string& root) {

@@ -5,7 +5,6 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -52,13 +51,7 @@ void WriteAll(int fd, const std::string& bytes, const std::string& path) {
 } // namespace
 
 std::string Folder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::string base = data && *data == '/' ? data : "";
-    if (base.empty()) {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.local/share";
-    }
-    return base + "/Notarium/recovered";
+    return fs_util::UserDataFolder() + "/recovered";
 }
 
 std::string KeepText(const std::string& dataPath, const std::string& title,

@@ -229,6 +229,14 @@ bool DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+std::string UserDataFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')
+        return std::string(data) + "/Notarium";
+    const char* home = std::getenv("HOME");
+    return std::string(home && home[0] ? home : "/tmp") + "/.local/share/Notarium";
+}
+
 bool CanChangeFile(const std::string& path) {
     const std::string real = ResolveLinks(path);
     return ::access(real.c_str(), R_OK | W_OK) == 0 &&

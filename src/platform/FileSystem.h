@@ -48,6 +48,9 @@ bool PlaceNewFile(const std::string& from, const std::string& to);
 bool SyncDirectory(const std::string& dir);
 
 bool DeleteFile(const std::string& path);
+// The user's data folder for this program's own files: $XDG_DATA_HOME/Notarium when that is
+// an absolute path, else ~/.local/share/Notarium. No slash at the end.
+std::string UserDataFolder();
 // True when this process may change the file at path in place and make files beside it (a
 // journal): the file and its folder can be written.
 bool CanChangeFile(const std::string& path);
