@@ -5,6 +5,7 @@
 #include "app/TreeWalk.h"
 #include "store/TextChain.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::string_view CStoreTextReader::ReadText(const CTreeCtrl& tree, HTREEITEM h) {
@@ -19,6 +20,55 @@ std::string_view CStoreTextReader::ReadText(const CTreeCtrl& tree, HTREEITEM h) 
     if (const void* nul = std::memchr(text, 0, n))
         n = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     return {text, n};
+}
+
+bool CStoreTextReader::MayHold(const CTreeCtrl& tree, HTREEITEM h, const CStoredPattern& pattern,
+                               std::size_t& bytes) {
+    bytes = 0;
+    auto offset = static_cast<DWORD>(tree.GetItemData(h));
+    if (offset == 0)
+        return false; // no text: nothing to find in it
+    m_scan.Reset(pattern);
+    const textchain::Scan scan = textchain::ScanInPlace(m_store, offset, m_scan);
+    bytes = m_scan.Bytes();
+    return scan != textchain::Scan::Done;
+}
+
+void COccursScan::Reset(const CStoredPattern& pattern) {
+    m_pattern = &pattern;
+    m_nKeep = pattern.LongestBytes() > 0 ? pattern.LongestBytes() - 1 : 0;
+    m_carry.resize(m_nKeep);
+    m_seam.resize(2 * m_nKeep);
+    m_nCarry = m_nBytes = 0;
+    m_bFound = false;
+}
+
+bool COccursScan::Segment(const BYTE* bytes, std::size_t count) noexcept {
+    const auto* in = reinterpret_cast<const char*>(bytes);
+    m_nBytes += count;
+    if (m_nCarry > 0) {
+        // An occurrence across the seam starts in the carried bytes and ends in the head.
+        const std::size_t head = std::min(count, m_nKeep);
+        std::copy_n(m_carry.data(), m_nCarry, m_seam.data());
+        std::copy_n(in, head, m_seam.data() + m_nCarry);
+        m_bFound = m_pattern->Occurs(m_seam.data(), m_nCarry + head);
+    }
+    if (!m_bFound)
+        m_bFound = m_pattern->Occurs(in, count);
+    if (m_bFound)
+        return true;
+    // Carry the last m_nKeep bytes of everything so far.
+    if (count >= m_nKeep) {
+        std::copy_n(in + (count - m_nKeep), m_nKeep, m_carry.data());
+        m_nCarry = m_nKeep;
+    } else {
+        const std::size_t old = std::min(m_nCarry, m_nKeep - count);
+        std::copy_n(m_carry.data() + (m_nCarry - old), old, m_seam.data());
+        std::copy_n(m_seam.data(), old, m_carry.data());
+        std::copy_n(in, count, m_carry.data() + old);
+        m_nCarry = old + count;
+    }
+    return false;
 }
 
 bool CStopCheck::Tick(std::size_t bytes) {
@@ -43,7 +93,7 @@ template <bool Backward> HTREEITEM Walk(SearchContext& ctx, SEARCHWALK& walk) {
         return nullptr;
     for (HTREEITEM h = walk.hStart; h;) {
         std::size_t tested = 0;
-        if (!walk.bTitlesOnly) {
+        if (!walk.bTitlesOnly && ctx.reader.MayHold(ctx.tree, h, ctx.pattern, tested)) {
             std::string_view text = ctx.reader.ReadText(ctx.tree, h);
             tested = text.size();
             if (PatternMatch m = ctx.pattern.Find(text, Backward)) {

@@ -6,6 +6,7 @@
 
 #include "app/StoredPattern.h"
 #include "platform/TreeCtrl.h"
+#include "store/TextChain.h"
 
 #include <cstddef>
 #include <functional>
@@ -21,6 +22,33 @@ public:
     // The item's stored text without its terminating NUL; empty for an item without text.
     // The bytes stay valid until the next call. File errors throw CFileException.
     virtual std::string_view ReadText(const CTreeCtrl& tree, HTREEITEM h) = 0;
+    // Whether the item's text may hold the pattern: false only when it certainly does not,
+    // which a reader may tell without reading the text out (the walk then skips ReadText).
+    // `bytes` is set to the bytes looked at. Without a way to tell: true, 0 bytes.
+    virtual bool MayHold(const CTreeCtrl& tree, HTREEITEM h, const CStoredPattern& pattern,
+                         std::size_t& bytes) {
+        (void)tree, (void)h, (void)pattern;
+        bytes = 0;
+        return true;
+    }
+};
+
+// Looks for a pattern in a text handed over piece by piece: each piece where it lies, and the
+// bytes on both sides of each seam in a buffer of their own. Finds every occurrence the whole
+// text holds (and no more than the pattern's bytes, in either encoding, anywhere in it).
+class COccursScan final : public textchain::ISegmentSink {
+public:
+    // Starts over for a new text. Allocates; Segment does not.
+    void Reset(const CStoredPattern& pattern);
+    bool Segment(const BYTE* bytes, std::size_t count) noexcept override;
+    bool Found() const { return m_bFound; }
+    std::size_t Bytes() const { return m_nBytes; }
+
+private:
+    const CStoredPattern* m_pattern = nullptr;
+    std::vector<char> m_carry, m_seam; // the last m_nKeep bytes so far; a seam's bytes
+    std::size_t m_nKeep = 0, m_nCarry = 0, m_nBytes = 0;
+    bool m_bFound = false;
 };
 
 // Reads texts from the data file into one buffer that every call reuses. A text ends at its
@@ -29,10 +57,14 @@ class CStoreTextReader : public ITextReader {
 public:
     explicit CStoreTextReader(CBlockFile& store) : m_store(store) {}
     std::string_view ReadText(const CTreeCtrl& tree, HTREEITEM h) override;
+    // Looks at the text where its blocks lie in the file, without copying it.
+    bool MayHold(const CTreeCtrl& tree, HTREEITEM h, const CStoredPattern& pattern,
+                 std::size_t& bytes) override;
 
 private:
     CBlockFile& m_store;
     std::vector<unsigned char> m_buffer;
+    COccursScan m_scan;
 };
 
 // Lets the user stop a walk. The walk counts what it tests and asks poll every

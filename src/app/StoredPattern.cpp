@@ -42,6 +42,12 @@ PatternMatch CStoredPattern::Find(std::string_view stored, bool backward) const 
     return {};
 }
 
+bool CStoredPattern::Occurs(const char* bytes, std::size_t n) const {
+    if (m_primary.FindForward(bytes, n) >= 0)
+        return true;
+    return !m_cp1252.empty() && m_alt.FindForward(bytes, n) >= 0;
+}
+
 ShownRange StoredToShown(std::string_view stored, std::size_t pos, std::size_t length) {
     pos = std::min(pos, stored.size());
     length = std::min(length, stored.size() - pos);

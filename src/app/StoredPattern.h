@@ -10,6 +10,7 @@
 
 #include "app/PatternSearch.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,6 +27,13 @@ public:
     void Init(std::string_view pattern, bool matchCase);
     // The first (forward) or last (backward) occurrence in one stored title or text.
     PatternMatch Find(std::string_view stored, bool backward) const;
+
+    // Whether the pattern's bytes in either encoding occur in bytes[0, n), without asking which
+    // encoding they are shown in: false means Find finds nothing in any text that is a part of
+    // these bytes. Reads nothing outside them; needs no memory.
+    bool Occurs(const char* bytes, std::size_t n) const;
+    // The longer of the pattern's two byte forms.
+    std::size_t LongestBytes() const { return std::max(m_utf8.size(), m_cp1252.size()); }
 
     // The pattern's bytes in each encoding ("" when it has none in Windows-1252).
     const std::string& Utf8Bytes() const { return m_utf8; }

@@ -138,6 +138,14 @@ public:
     // walk that wants a few bytes of many chains (their text lengths). False when the block
     // holds fewer; throws CFileException when `first` is not a block of the file.
     bool PeekChainStart(DWORD first, void* out, std::size_t count);
+    // The 512 bytes of the block at offset as the operation sees them, where they already lie
+    // (the operation's page or a read window) or else read into scratch: for a reader that
+    // looks at a chain without copying it out. Valid until the next read of this store.
+    // Throws CFileException when offset is not a block of the file or the file is cut.
+    const BYTE* PeekBlock(DWORD offset, BYTE* scratch) {
+        CheckLink(offset);
+        return m_pager.BlockBytes(offset, scratch);
+    }
 
     // Positional access to the file's bytes as the operation sees them, for appenders that
     // lay out whole chains themselves (CChainWriter). Writes open an implicit operation when

@@ -1,5 +1,7 @@
 #include "store/TextChain.h"
 
+#include <algorithm>
+
 using namespace nota;
 
 namespace textchain {
@@ -12,6 +14,47 @@ DWORD CheckedLength(CBlockFile& store, const BYTE* field) {
     return length;
 }
 } // namespace
+
+Scan ScanInPlace(CBlockFile& store, DWORD first, ISegmentSink& sink) noexcept {
+    try {
+        const std::uint64_t limit = store.MaxChainBytes();
+        const DWORD maxBlocks = store.GetBlockCount();
+        BYTE scratch[BLOCK_SIZE];
+        BYTE field[kLengthField];
+        std::size_t got = 0;
+        std::uint64_t remaining = 0; // known once the field is read
+        DWORD blocks = 0;
+        for (DWORD at = first; at != 0;) {
+            if (++blocks > maxBlocks)
+                return Scan::NotInPlace; // a loop
+            const BYTE* block = store.PeekBlock(at, scratch);
+            std::size_t n = GetLE16(block + 4);
+            if (n > BLOCK_DATA)
+                return Scan::NotInPlace;
+            const BYTE* data = block + BLOCK_HEADER;
+            for (; got < kLengthField && n > 0; --n)
+                field[got++] = *data++;
+            at = GetLE32(block);
+            if (got < kLengthField)
+                continue;
+            if (got == kLengthField) {
+                remaining = GetLE32(field);
+                if (remaining + kLengthField > limit)
+                    return Scan::NotInPlace;
+                ++got; // the field is read
+            }
+            n = static_cast<std::size_t>(std::min<std::uint64_t>(n, remaining));
+            remaining -= n;
+            if (n > 0 && sink.Segment(data, n))
+                return Scan::Stopped;
+            if (remaining == 0)
+                return Scan::Done;
+        }
+        return Scan::NotInPlace; // the chain ended before its text did
+    } catch (...) {
+        return Scan::NotInPlace;
+    }
+}
 
 DWORD BeginRead(CBlockFile& store, DWORD first) {
     store.BeginRead(first);

@@ -29,6 +29,27 @@ DWORD ReadLength(CBlockFile& store, DWORD first);
 // The whole text into `bytes` (resized to it); returns its length. Throws CFileException.
 DWORD Read(CBlockFile& store, DWORD first, std::vector<BYTE>& bytes);
 
+// Receives a text's bytes where they lie, piece by piece (a block's worth at most).
+class ISegmentSink {
+public:
+    // The next bytes of the text; true stops the scan.
+    virtual bool Segment(const BYTE* bytes, std::size_t count) noexcept = 0;
+
+protected:
+    ~ISegmentSink() = default;
+};
+enum class Scan {
+    Done,      // every byte of the text went to the sink
+    Stopped,   // the sink stopped the scan
+    NotInPlace // nothing certain: the chain is damaged or could not be read; read the text
+               // the usual way, which reports why
+};
+// Hands the text of the chain at `first` (after its length field, as many bytes as the field
+// says, the terminating NUL included) to the sink block by block where the store holds it
+// (CBlockFile::PeekBlock), without copying it out: for a search that only wants to know
+// whether something occurs. Never throws.
+Scan ScanInPlace(CBlockFile& store, DWORD first, ISegmentSink& sink) noexcept;
+
 // Writes the text `length` bytes long over the chain at `first` (its surplus blocks freed),
 // or into a new chain when `first` is 0; returns the chain. Inside the caller's operation.
 // Throws CFileException.
