@@ -11,7 +11,7 @@ constexpr std::size_t kSmallChunk = 64u << 10;
 constexpr std::size_t kHugeBytes = 2u << 20;
 } // namespace
 
-CRecords::CRecords(std::size_t recordBytes) : m_recordBytes((recordBytes + 15) / 16 * 16) {}
+CRecords::CRecords(std::size_t recordBytes) : m_recordBytes((recordBytes + 7) / 8 * 8) {}
 
 CRecords::~CRecords() {
     for (const Chunk& c : m_chunks)

@@ -22,7 +22,7 @@ public:
     CRecords(const CRecords&) = delete;
     CRecords& operator=(const CRecords&) = delete;
 
-    // Zero-filled, aligned for any record of up to 16-byte alignment.
+    // Zero-filled, aligned to 8 bytes (records of pointers and integers).
     void* New();
     // p: from New of this arena, not freed since.
     void Delete(void* p);

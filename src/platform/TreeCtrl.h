@@ -149,6 +149,7 @@ public:
     bool SetItemText(HTREEITEM h, const std::string& text);
     bool GetItemImage(HTREEITEM h, int& image, int& selectedImage) const;
     bool SetItemImage(HTREEITEM h, int image, int selectedImage);
+    // Item data holds 32 bits (a text chain's offset in the data file).
     LPARAM GetItemData(HTREEITEM h) const;
     bool SetItemData(HTREEITEM h, LPARAM data);
     UINT GetItemState(HTREEITEM h, UINT stateMask) const;
