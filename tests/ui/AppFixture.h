@@ -62,6 +62,7 @@ protected:
     CScriptedDialogs dialogs;
     std::string lockPath = dir.File("instance.lock");
     std::vector<QString> started;
+    CAutoBackup::Times backupTimes; // when automatic backups look (a test may hurry them)
     std::unique_ptr<CNotariumApp> app;
 
     std::unique_ptr<CQtSettingsStore> MakeStore() {
@@ -75,6 +76,7 @@ protected:
         options.store = store.get();
         options.dialogs = &dialogs;
         options.lockPath = lockPath;
+        options.backupTimes = backupTimes;
         options.startProgram = [this](const QString& program) {
             started.push_back(program);
             return true;
