@@ -80,7 +80,7 @@ std::string CopyContents(int from, int to, std::uint64_t size, const std::string
                          const std::atomic<bool>* stop) {
     if (size == 0 || ::ioctl(to, FICLONE, from) == 0)
         return "clone";
-    off_t in = 0, out = 0;
+    off_t in = 0, out = 0, written = 0;
     bool bRange = true;
     while (static_cast<std::uint64_t>(in) < size) {
         if (stop && stop->load())
@@ -108,6 +108,19 @@ std::string CopyContents(int from, int to, std::uint64_t size, const std::string
             CFileException::ThrowOsError(errno, toPath);
         if (n == 0) // the file is shorter than it was a moment ago
             CFileException::ThrowOsError(EIO, toPath);
+        // Each piece goes to the disk while the next is copied, and the one before is waited
+        // for: the page cache never holds more than two pieces of it unwritten, so that the
+        // commits of the open file (and the final fdatasync) do not queue behind a gigabyte.
+        const off_t piece = static_cast<off_t>(kCopyPiece);
+        const off_t done = out / piece * piece;
+        if (done > written) {
+            if (written >= piece)
+                ::sync_file_range(to, written - piece, piece,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+            ::sync_file_range(to, written, done - written, SYNC_FILE_RANGE_WRITE);
+            written = done;
+        }
     }
     return "copy";
 }

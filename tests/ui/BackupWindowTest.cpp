@@ -138,6 +138,24 @@ TEST_F(BackupWindowTest, NoAutomaticBackupWhenTurnedOffButBackUpNowStillWorks) {
     EXPECT_EQ(List(path).size(), 1u);
 }
 
+TEST_F(BackupWindowTest, AChangeDuringTheCopyMakesItStartAgainSoTheBackupIsOneState) {
+    store->WriteInt(kSettingsSection, "BackupInterval", 0);
+    OpenWindow("changing.Nota");
+    // The copy runs on its thread while the window goes on: an item added before the window
+    // hears that the copy is done overlaps it.
+    ASSERT_TRUE(Auto().BackUpNow());
+    ASSERT_NE(Add(Root(), "added during the copy", false), nullptr);
+    Settle(0);
+    std::vector<backup::Entry> list = List(path, true);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_TRUE(list[0].bSound);
+    EXPECT_EQ(list[0].nItems, Tree().GetCount()); // the state after the change
+    EXPECT_EQ(ReadFileBytes(list[0].path), ReadFileBytes(path));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(backup::FolderFor(path)), fs::directory_iterator()),
+        1);
+}
+
 TEST_F(BackupWindowTest, AFailingBackupIsToldOncePerFile) {
     // The backups folder cannot be made: a file stands where it should be.
     fs::create_directories(dir.File("data") + "/Notarium");

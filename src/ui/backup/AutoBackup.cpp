@@ -7,6 +7,13 @@
 
 #include <QApplication>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+void LowerThreadPriority() noexcept {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10); // this thread only
+}
+
 CAutoBackup::CAutoBackup(CNotariumDoc& doc, CAppSettings& settings, IUiServices& ui, Times times,
                          QObject* parent)
     : QObject(parent), m_doc(doc), m_settings(settings), m_ui(ui), m_times(times) {
@@ -72,6 +79,8 @@ bool CAutoBackup::BackUpNow() {
 }
 
 bool CAutoBackup::Begin(bool bManual) {
+    if (IsRunning())
+        return false;
     auto job = std::make_unique<backup::CBackupJob>(Options());
     backup::Result r = job->Start(m_doc);
     if (r.outcome != backup::Outcome::Made) {
@@ -95,6 +104,7 @@ bool CAutoBackup::Begin(bool bManual) {
 void CAutoBackup::Run(std::function<backup::Result()> work,
                       void (CAutoBackup::*then)(backup::Result)) {
     m_thread = std::thread([this, work = std::move(work), then] {
+        LowerThreadPriority();
         backup::Result r = work();
         // Queued to this object: dropped when it is gone (its destructor joins first).
         QMetaObject::invokeMethod(
@@ -111,18 +121,29 @@ void CAutoBackup::OnCopied(backup::Result r) {
         return;
     }
     if (!m_job->IsCurrent(m_doc)) {
-        // An operation wrote to the file while it was copied: the copy may mix two states.
-        m_job.reset();
-        if (++m_nRestarts <= kMaxRestarts && m_doc.GetPathName() == m_strJobFile) {
-            Begin(m_bManual);
-            return;
-        }
-        m_ui.SetStatusText(str::kIdlePrompt); // the next look tries again
-        m_strJobFile.clear();
-        ++m_nDone;
+        // An operation wrote to the file while it was copied: the copy may mix two states. It
+        // goes on the worker thread: removing gigabytes takes the file system a while.
+        backup::CBackupJob* dropped = m_job.release();
+        Run(
+            [dropped] {
+                delete dropped;
+                return backup::Result{};
+            },
+            &CAutoBackup::OnDropped);
         return;
     }
     Run([this] { return m_job->Finish(); }, &CAutoBackup::OnFinished);
+}
+
+void CAutoBackup::OnDropped(backup::Result) {
+    m_thread.join();
+    if (++m_nRestarts <= kMaxRestarts && m_doc.GetPathName() == m_strJobFile) {
+        Begin(m_bManual);
+        return;
+    }
+    m_ui.SetStatusText(str::kIdlePrompt); // the next look tries again
+    m_strJobFile.clear();
+    ++m_nDone;
 }
 
 void CAutoBackup::OnFinished(backup::Result r) {

@@ -31,6 +31,10 @@ class CNotariumDoc;
 class IUiServices;
 struct CAppSettings;
 
+// Gives the calling thread (a backup's copy or check) less of the processor than the window's
+// thread, so that the window answers at once while it works. Never fails.
+void LowerThreadPriority() noexcept;
+
 // When automatic backups look whether one is due.
 struct BackupTimes {
     std::chrono::milliseconds afterOpen{3000};   // the first look after a file opened
@@ -59,7 +63,7 @@ public:
     // Back Up Now: false (the user told why) when a backup is running already or the start
     // failed at once; the result comes with `finished`.
     bool BackUpNow();
-    bool IsRunning() const { return m_job != nullptr; }
+    bool IsRunning() const { return m_job != nullptr || m_thread.joinable(); }
     // True when the open file should have an automatic backup now.
     bool IsDue() const;
     // Waits until the job that runs has ended, its result delivered.
@@ -96,6 +100,7 @@ private:
     bool Begin(bool bManual);
     void Run(std::function<backup::Result()> work, void (CAutoBackup::*then)(backup::Result));
     void OnCopied(backup::Result r);
+    void OnDropped(backup::Result r);
     void OnFinished(backup::Result r);
     void End(const backup::Result& r);
     void TellOnce();

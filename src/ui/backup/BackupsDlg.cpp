@@ -227,6 +227,7 @@ void CBackupsDlg::CheckFirst(const std::string& path) {
 }
 
 void CBackupsDlg::RunChecks() {
+    LowerThreadPriority();
     for (;;) {
         std::string path;
         {
