@@ -106,7 +106,7 @@ void CBackupsDlg::BuildLayout() {
     auto* itemsBox = new QWidget(splitter);
     auto* itemsLayout = new QVBoxLayout(itemsBox);
     itemsLayout->setContentsMargins(0, 0, 0, 0);
-    auto* itemsLabel = new QLabel(tr("&Items of the backup:"), itemsBox);
+    auto* itemsLabel = new QLabel(tr("It&ems of the backup:"), itemsBox);
     m_pItems = new QTreeWidget(itemsBox);
     m_pItems->setObjectName(QStringLiteral("backupItems"));
     m_pItems->setAccessibleName(tr("Items of the backup"));
