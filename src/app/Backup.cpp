@@ -215,7 +215,9 @@ Result CBackupJob::Copy(CNotariumDoc& doc) {
 Result CBackupJob::Start(CNotariumDoc& doc) {
     if (!doc.IsOpen())
         return Fail(Outcome::Failed, "No file is open.");
-    CBlockFile& store = doc.Store(); // the pane's pending text goes in first
+    // The file as it is: a text still in the edit pane reaches the next backup, and nothing
+    // is written here, which may run from inside another piece of work's wait.
+    const CBlockFile& store = doc.StoreAsIs();
     if (store.InOperation() || store.IsHeaderDirty())
         return Fail(Outcome::Skipped, kBusy);
     m_strFile = doc.GetPathName();

@@ -75,9 +75,10 @@ std::string NameFor(std::time_t t, int n = 1);
 // The time of a backup's name; false for a name that is not a backup's.
 bool ParseName(const std::string& name, std::time_t& t);
 
-// Backs up the open document (CBackupJob's steps at once). Needs a document open with its tree
-// loaded; refuses (Skipped) while a store operation is in progress or the header has changes not on
-// the disk. Never throws for file errors: they come back as Failed with their message.
+// Backs up the open document (CBackupJob's steps at once): the file as it is, without a text
+// still pending in an edit pane. Needs a document open with its tree loaded; refuses (Skipped)
+// while a store operation is in progress or the header has changes not on the disk. Never throws
+// for file errors: they come back as Failed with their message.
 Result BackUpDocument(CNotariumDoc& doc, const Options& options);
 // A backup in steps, for a window that must not wait for the copy or the check. Copy takes the
 // file's state between operations on the document's thread (a clone costs next to nothing, a

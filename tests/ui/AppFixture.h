@@ -62,7 +62,9 @@ protected:
     CScriptedDialogs dialogs;
     std::string lockPath = dir.File("instance.lock");
     std::vector<QString> started;
-    CAutoBackup::Times backupTimes; // when automatic backups look (a test may hurry them)
+    // When automatic backups look: not during the tests of other things (a test of backups
+    // hurries them).
+    CAutoBackup::Times backupTimes{std::chrono::hours(1), std::chrono::hours(1)};
     std::unique_ptr<CNotariumApp> app;
 
     std::unique_ptr<CQtSettingsStore> MakeStore() {

@@ -62,7 +62,9 @@ bool CAutoBackup::IsDue() const {
 void CAutoBackup::CheckDue() {
     if (!IsDue())
         return;
-    if (IsRunning() || (m_isBusy && m_isBusy())) {
+    // Not from inside a menu or a long piece of work that lets events through.
+    if (IsRunning() || (m_isBusy && m_isBusy()) || QApplication::activePopupWidget() ||
+        QApplication::overrideCursor()) {
         RetrySoon();
         return;
     }
@@ -174,7 +176,8 @@ void CAutoBackup::TellOnce() {
     if (m_strUntold.empty())
         return;
     // Not over a command's own dialog or in the middle of its work: a little later.
-    if ((m_isBusy && m_isBusy()) || QApplication::activeModalWidget()) {
+    if ((m_isBusy && m_isBusy()) || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget() || QApplication::overrideCursor()) {
         m_retryTimer.start(m_times.retry);
         return;
     }

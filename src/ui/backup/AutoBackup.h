@@ -10,8 +10,9 @@
 // the settings (never when it is 0). Files opened only to read are not backed up on their own:
 // nothing this window does can change them (Back Up Now still works). A failure or a backup
 // refused for lack of disk space is told the user once per file for the session, at a moment
-// when no command runs; a backup refused because a change is being written is tried again
-// shortly after.
+// when no command, dialog, menu or long piece of work is under way; a backup is not started
+// while a command, a menu or a long piece of work (the wait cursor) is under way, nor while a
+// change is being written: it is tried again shortly after.
 
 #include "app/Backup.h"
 
