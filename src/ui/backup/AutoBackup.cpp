@@ -143,9 +143,16 @@ void CAutoBackup::OnDropped(backup::Result) {
         Begin(m_bManual);
         return;
     }
+    if (m_bManual) {
+        backup::Result r;
+        r.outcome = backup::Outcome::Skipped;
+        r.message = kKeptChanging;
+        End(r);
+        return;
+    }
+    m_nRestarts = 0;
     m_ui.SetStatusText(str::kIdlePrompt); // the next look tries again
     m_strJobFile.clear();
-    ++m_nDone;
 }
 
 void CAutoBackup::OnFinished(backup::Result r) {
@@ -155,7 +162,6 @@ void CAutoBackup::OnFinished(backup::Result r) {
 }
 
 void CAutoBackup::End(const backup::Result& r) {
-    ++m_nDone;
     m_nRestarts = 0;
     const bool bMade = r.outcome == backup::Outcome::Made;
     m_ui.SetStatusText(bMade ? kBackupMade : "Backup not made.");
@@ -189,10 +195,4 @@ void CAutoBackup::TellOnce() {
 void CAutoBackup::RetrySoon() {
     if (!m_retryTimer.isActive())
         m_retryTimer.start(m_times.retry);
-}
-
-void CAutoBackup::Wait() {
-    const int done = m_nDone;
-    while (IsRunning() && m_nDone == done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }

@@ -67,12 +67,12 @@ public:
     bool IsRunning() const { return m_job != nullptr || m_thread.joinable(); }
     // True when the open file should have an automatic backup now.
     bool IsDue() const;
-    // Waits until the job that runs has ended, its result delivered.
-    void Wait();
 
     static constexpr const char* kBackingUp = "Backing up...";
     static constexpr const char* kBackupMade = "Backup made.";
     static constexpr const char* kAlreadyRunning = "A backup is being made already.";
+    static constexpr const char* kKeptChanging =
+        "Backup skipped: the file changed every time it was being copied. Try again later.";
     // The times a copy overlapped by changes is started again before the backup waits for
     // the next look.
     static constexpr int kMaxRestarts = 5;
@@ -95,7 +95,6 @@ private:
     std::string m_strJobFile;
     std::set<std::string> m_told; // files whose failure the user was told this session
     std::string m_strUntold;      // an automatic failure waiting for a quiet moment
-    int m_nDone = 0;              // jobs ended, for Wait
 
     backup::Options Options() const;
     bool Begin(bool bManual);
