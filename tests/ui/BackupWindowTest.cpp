@@ -156,6 +156,17 @@ TEST_F(BackupWindowTest, AChangeDuringTheCopyMakesItStartAgainSoTheBackupIsOneSt
         1);
 }
 
+TEST_F(BackupWindowTest, ClosingTheWindowDuringABackupLeavesNothingHalfMade) {
+    store->WriteInt(kSettingsSection, "BackupInterval", 0);
+    OpenWindow("closing.Nota");
+    ASSERT_TRUE(Auto().BackUpNow());
+    const std::string folder = backup::FolderFor(path);
+    Exit(); // the copy's thread is joined; the job goes before its check
+    ASSERT_TRUE(fs::exists(folder));
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_TRUE(CNotariumDoc::PrepareDataFile(path, false, ui)); // the file itself is free
+}
+
 TEST_F(BackupWindowTest, AFailingBackupIsToldOncePerFile) {
     // The backups folder cannot be made: a file stands where it should be.
     fs::create_directories(dir.File("data") + "/Notarium");
