@@ -97,7 +97,8 @@ TEST_F(AccessibilityTest, EveryDialogAndEveryOptionsPageNamesItsControls) {
     ExpectAllNamed(importDlg, "Import");
     CAboutDlg about;
     ExpectAllNamed(about, "About");
-    CBackupsDlg backups({app->Doc(), ui, Frame()->BackupCommands().Auto(), *TreePane(), {}});
+    CBackupCommands& commands = Frame()->BackupCommands();
+    CBackupsDlg backups({app->Doc(), ui, commands.Auto(), commands.Checker(), *TreePane(), {}});
     ExpectAllNamed(backups, "Backups");
     EXPECT_TRUE(widgetwalk::SharedMnemonics(&backups).empty());
     CHelpWindow help;

@@ -136,6 +136,12 @@ TEST_F(BackupWindowTest, NoAutomaticBackupWhenTurnedOffButBackUpNowStillWorks) {
         EXPECT_EQ(dlg.List()->topLevelItem(0)->text(3), QStringLiteral("yes"));
     });
     EXPECT_EQ(List(path).size(), 1u);
+    // Shown again, the checks made are known at once.
+    Backups().m_runDialog = [&](CBackupsDlg& dlg) {
+        EXPECT_TRUE(dlg.ChecksDone());
+        EXPECT_EQ(dlg.List()->topLevelItem(0)->text(3), QStringLiteral("yes"));
+    };
+    ASSERT_TRUE(Frame()->Router().Execute(ID_FILE_BACKUPS));
 }
 
 TEST_F(BackupWindowTest, AChangeDuringTheCopyMakesItStartAgainSoTheBackupIsOneState) {

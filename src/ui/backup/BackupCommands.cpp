@@ -19,7 +19,7 @@ void CBackupCommands::ShowBackups(QWidget* parent) {
         return;
     std::string open;
     {
-        CBackupsDlg dlg({m_doc, m_ui, m_auto, m_tree, m_askTarget}, parent);
+        CBackupsDlg dlg({m_doc, m_ui, m_auto, m_checker, m_tree, m_askTarget}, parent);
         if (m_runDialog)
             m_runDialog(dlg);
         else

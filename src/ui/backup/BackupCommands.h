@@ -1,9 +1,11 @@
 #pragma once
 // The window's backups: the automatic ones (CAutoBackup) and File > Backups... (CBackupsDlg),
-// which needs an open file. A file the user restored and chose to open is opened through
+// which needs an open file, with the checks of the backups it lists (CBackupChecker, kept
+// between showings). A file the user restored and chose to open is opened through
 // `openFile` once the dialog has closed.
 
 #include "ui/backup/AutoBackup.h"
+#include "ui/backup/BackupChecker.h"
 #include "ui/backup/BackupsDlg.h"
 #include "ui/common/CommandRouter.h"
 
@@ -17,6 +19,7 @@ public:
 
     void Register(CCommandRouter& router);
     CAutoBackup& Auto() { return m_auto; }
+    CBackupChecker& Checker() { return m_checker; }
     // Shows the Backups dialog (modal).
     void ShowBackups(QWidget* parent);
 
@@ -32,4 +35,5 @@ private:
     IUiServices& m_ui;
     CTreePaneView& m_tree;
     CAutoBackup m_auto;
+    CBackupChecker m_checker;
 };

@@ -5,6 +5,7 @@
 #include "platform/Format.h"
 #include "platform/UiServices.h"
 #include "ui/backup/AutoBackup.h"
+#include "ui/backup/BackupChecker.h"
 #include "ui/common/QtText.h"
 #include "ui/tree/TreePaneView.h"
 
@@ -65,17 +66,13 @@ CBackupsDlg::CBackupsDlg(BackupsDlgContext context, QWidget* parent)
         m_ctx.askTarget = AskTargetWithDialog;
     BuildLayout();
     connect(&m_ctx.backups, &CAutoBackup::finished, this, &CBackupsDlg::OnBackupEnded);
-    m_checker = std::thread([this] { RunChecks(); });
+    connect(&m_ctx.checker, &CBackupChecker::checked, this,
+            [this](const QString& path) { OnChecked(ToPath(path)); });
     Refresh();
 }
 
 CBackupsDlg::~CBackupsDlg() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_bQuit = true;
-    }
-    m_wake.notify_one();
-    m_checker.join(); // the check that runs ends first
+    m_ctx.checker.Cancel();
     CloseBackup();
 }
 
@@ -163,11 +160,14 @@ void CBackupsDlg::Refresh() {
     const QSignalBlocker block(m_pList);
     m_pList->clear();
     QTreeWidgetItem* current = nullptr;
+    std::vector<std::string> unchecked;
     for (backup::Entry& e : m_entries) {
-        if (auto it = m_checked.find(e.path); it != m_checked.end()) {
+        if (const backup::Verdict* v = m_ctx.checker.Known(e.path)) {
             e.bChecked = true;
-            e.bSound = it->second.bSound;
-            e.nItems = it->second.nItems;
+            e.bSound = v->bSound;
+            e.nItems = v->nItems;
+        } else {
+            unchecked.push_back(e.path);
         }
         auto* row = new QTreeWidgetItem(m_pList);
         FillRow(row, e);
@@ -179,7 +179,7 @@ void CBackupsDlg::Refresh() {
     m_pList->setCurrentItem(current);
     if (m_entries.empty())
         m_pStatus->setText(tr("There are no backups of this file yet."));
-    QueueChecks();
+    m_ctx.checker.Queue(unchecked);
     ShowBackup();
 }
 
@@ -195,7 +195,8 @@ void CBackupsDlg::FillRow(QTreeWidgetItem* row, const backup::Entry& e) const {
     else if (e.bSound)
         row->setText(3, tr("yes"));
     else
-        row->setText(3, tr("no: %1").arg(QString::fromStdString(m_checked.at(e.path).reason)));
+        row->setText(3,
+                     tr("no: %1").arg(QString::fromStdString(m_ctx.checker.Known(e.path)->reason)));
 }
 
 bool CBackupsDlg::ChecksDone() const {
@@ -203,57 +204,17 @@ bool CBackupsDlg::ChecksDone() const {
                        [](const backup::Entry& e) { return e.bChecked; });
 }
 
-void CBackupsDlg::QueueChecks() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.clear();
-        for (const backup::Entry& e : m_entries)
-            if (!e.bChecked)
-                m_queue.push_back(e.path);
-    }
-    m_wake.notify_one();
-}
-
-void CBackupsDlg::CheckFirst(const std::string& path) {
-    {
-        std::lock_guard lock(m_mutex);
-        auto it = std::find(m_queue.begin(), m_queue.end(), path);
-        if (it == m_queue.end())
-            return; // checked, or being checked
-        m_queue.erase(it);
-        m_queue.push_front(path);
-    }
-    m_wake.notify_one();
-}
-
-void CBackupsDlg::RunChecks() {
-    LowerThreadPriority();
-    for (;;) {
-        std::string path;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_bQuit || !m_queue.empty(); });
-            if (m_bQuit)
-                return;
-            path = std::move(m_queue.front());
-            m_queue.pop_front();
-        }
-        backup::Verdict v = backup::Check(path);
-        // Queued: the dialog waits for this thread before it goes.
-        QMetaObject::invokeMethod(
-            this, [this, path, v] { OnChecked(path, v); }, Qt::QueuedConnection);
-    }
-}
-
-void CBackupsDlg::OnChecked(const std::string& path, const backup::Verdict& verdict) {
-    m_checked[path] = verdict;
+void CBackupsDlg::OnChecked(const std::string& path) {
+    const backup::Verdict* verdict = m_ctx.checker.Known(path);
+    if (!verdict)
+        return;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         backup::Entry& e = m_entries[i];
         if (e.path != path)
             continue;
         e.bChecked = true;
-        e.bSound = verdict.bSound;
-        e.nItems = verdict.nItems;
+        e.bSound = verdict->bSound;
+        e.nItems = verdict->nItems;
         FillRow(m_pList->topLevelItem(static_cast<int>(i)), e);
     }
     if (SelectedBackup() && SelectedBackup()->path == path && !m_pBackupDoc)
@@ -280,7 +241,7 @@ void CBackupsDlg::ShowBackup() {
     CloseBackup();
     const backup::Entry* entry = SelectedBackup();
     if (entry && !entry->bChecked) {
-        CheckFirst(entry->path);
+        m_ctx.checker.CheckFirst(entry->path);
         m_pText->setPlaceholderText(tr("The backup is being checked..."));
     } else if (entry) {
         m_pText->setPlaceholderText({});

@@ -1,13 +1,14 @@
 #pragma once
 // File > Backups...: the open file's backups, newest first, with their date (local time),
-// size, items and whether they are sound. The list comes at once; each backup is checked on
-// a worker thread, newest first (the selected one before the others), and its row filled in
-// when the check is done. A selected backup that has been checked is opened (only to read, as
-// a document of its own: the check needs the file to itself, so never while it is open) and
-// its tree and the selected item's text are shown. Restore Item copies that item into the folder
-// selected in the main window, as one operation, and selects it there; Restore as File... makes the
-// backup a new file beside the open one (never over an existing file) and offers to open it; Back
-// Up Now makes a backup at once. F1 shows the help on backups.
+// size, items and whether they are sound. The list comes at once; the backups are checked by
+// the window's CBackupChecker, newest first (the selected one before the others), and each row
+// filled in when its check is done; closing the dialog never waits for a check. A selected backup
+// that has been checked is opened (only to read, as a document of its own: the check needs the file
+// to itself, so never while it is open) and its tree and the selected item's text are shown.
+// Restore Item copies that item into the folder selected in the main window, as one operation, and
+// selects it there; Restore as File... makes the backup a new file beside the open one (never over
+// an existing file) and offers to open it; Back Up Now makes a backup at once. F1 shows the help on
+// backups.
 
 #include "app/Backup.h"
 #include "app/Settings.h"
@@ -15,17 +16,13 @@
 
 #include <QDialog>
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CAutoBackup;
+class CBackupChecker;
 class CNotariumDoc;
 class CTreePaneView;
 class IUiServices;
@@ -39,6 +36,7 @@ struct BackupsDlgContext {
     CNotariumDoc& doc;
     IUiServices& ui;
     CAutoBackup& backups;
+    CBackupChecker& checker;
     CTreePaneView& tree;
     // The name a backup is restored as; empty when the user cancelled. Empty function: the
     // platform's save dialog.
@@ -49,7 +47,7 @@ class CBackupsDlg : public QDialog {
     Q_OBJECT
 public:
     CBackupsDlg(BackupsDlgContext context, QWidget* parent = nullptr);
-    // Stops the checks (waiting for the one that runs) and closes the backup shown.
+    // Drops the checks waiting (the one that runs goes on) and closes the backup shown.
     ~CBackupsDlg() override;
 
     QTreeWidget* List() const { return m_pList; }
@@ -83,13 +81,6 @@ private:
     std::unique_ptr<CNotariumDoc> m_pBackupDoc; // the selected backup, opened to read
     std::string m_strFolder, m_strOpen;
     std::vector<backup::Entry> m_entries;
-    std::map<std::string, backup::Verdict> m_checked; // by path
-    // The checks to make, the next first; the thread waits for more until m_bQuit.
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::string> m_queue;
-    bool m_bQuit = false;
-    std::thread m_checker;
     QTreeWidget* m_pList = nullptr;
     QTreeWidget* m_pItems = nullptr;
     QPlainTextEdit* m_pText = nullptr;
@@ -100,10 +91,7 @@ private:
 
     void BuildLayout();
     void FillRow(QTreeWidgetItem* row, const backup::Entry& entry) const;
-    void QueueChecks();
-    void CheckFirst(const std::string& path);
-    void RunChecks();
-    void OnChecked(const std::string& path, const backup::Verdict& verdict);
+    void OnChecked(const std::string& path);
     const backup::Entry* SelectedBackup() const;
     void ShowBackup();
     void CloseBackup();
