@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <linux/fs.h>
 #include <memory>
@@ -75,14 +76,17 @@ std::string ExceptionText(const std::exception& e) {
 
 } // namespace
 
-std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath) {
+std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath,
+                         const std::atomic<bool>* stop) {
     if (size == 0 || ::ioctl(to, FICLONE, from) == 0)
         return "clone";
-    off_t in = 0, out = 0;
+    off_t in = 0, out = 0, written = 0;
     bool bRange = true;
     while (static_cast<std::uint64_t>(in) < size) {
+        if (stop && stop->load())
+            return {};
         std::size_t chunk = static_cast<std::size_t>(
-            std::min<std::uint64_t>(size - static_cast<std::uint64_t>(in), 1u << 30));
+            std::min<std::uint64_t>(size - static_cast<std::uint64_t>(in), kCopyPiece));
         ssize_t n = -1;
         if (bRange) {
             n = ::copy_file_range(from, &in, to, &out, chunk, 0);
@@ -104,6 +108,19 @@ std::string CopyContents(int from, int to, std::uint64_t size, const std::string
             CFileException::ThrowOsError(errno, toPath);
         if (n == 0) // the file is shorter than it was a moment ago
             CFileException::ThrowOsError(EIO, toPath);
+        // Each piece goes to the disk while the next is copied, and the one before is waited
+        // for: the page cache never holds more than two pieces of it unwritten, so that the
+        // commits of the open file (and the final fdatasync) do not queue behind a gigabyte.
+        const off_t piece = static_cast<off_t>(kCopyPiece);
+        const off_t done = out / piece * piece;
+        if (done > written) {
+            if (written >= piece)
+                ::sync_file_range(to, written - piece, piece,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+            ::sync_file_range(to, written, done - written, SYNC_FILE_RANGE_WRITE);
+            written = done;
+        }
     }
     return "copy";
 }
@@ -180,19 +197,33 @@ Verdict Check(const std::string& path) {
 CBackupJob::CBackupJob(Options options) : m_options(std::move(options)) {}
 
 CBackupJob::~CBackupJob() {
+    CloseSource();
     m_out.Abort(); // an unfinished copy is removed with its work file
 }
 
+void CBackupJob::CloseSource() noexcept {
+    if (m_source >= 0)
+        ::close(m_source);
+    m_source = -1;
+}
+
 Result CBackupJob::Copy(CNotariumDoc& doc) {
-    CBlockFile& store = doc.Store();
+    Result r = Start(doc);
+    return r.outcome == Outcome::Made ? CopyData() : r;
+}
+
+Result CBackupJob::Start(CNotariumDoc& doc) {
     if (!doc.IsOpen())
         return Fail(Outcome::Failed, "No file is open.");
+    // The file as it is: a text still in the edit pane reaches the next backup, and nothing
+    // is written here, which may run from inside another piece of work's wait.
+    const CBlockFile& store = doc.StoreAsIs();
     if (store.InOperation() || store.IsHeaderDirty())
-        return Fail(Outcome::Skipped, "Backup skipped: a change is being written.");
+        return Fail(Outcome::Skipped, kBusy);
     m_strFile = doc.GetPathName();
     m_strFolder = m_options.folder.empty() ? FolderFor(m_strFile) : m_options.folder;
     m_nItems = doc.Tree().GetCount();
-    Result r;
+    m_nChanges = store.ChangeCount();
     try {
         std::error_code ec;
         std::filesystem::create_directories(m_strFolder, ec);
@@ -200,31 +231,76 @@ Result CBackupJob::Copy(CNotariumDoc& doc) {
             CFileException::ThrowOsError(ec.value(), m_strFolder);
         ::chmod(m_strFolder.c_str(), 0700);
 
+        const int handle = store.File().Handle();
         struct stat st {};
-        if (::fstat(store.File().Handle(), &st) != 0)
+        if (::fstat(handle, &st) != 0)
             CFileException::ThrowOsError(errno, m_strFile);
-        const auto size = static_cast<std::uint64_t>(st.st_size);
+        m_nSize = static_cast<std::uint64_t>(st.st_size);
+        m_nDevice = st.st_dev;
+        m_nInode = st.st_ino;
         std::uint64_t freeBytes = 0;
         bool known = m_options.freeSpace ? m_options.freeSpace(m_strFolder, freeBytes)
                                          : StatvfsFree(m_strFolder, freeBytes);
-        if (known && (freeBytes < size || freeBytes - size < 2 * size))
+        if (known && (freeBytes < m_nSize || freeBytes - m_nSize < 2 * m_nSize))
             return Fail(Outcome::Skipped,
                         Format("Backup skipped: less than twice the file's size (%s bytes) would "
                                "stay free in %s.",
-                               std::to_string(size), m_strFolder));
+                               std::to_string(m_nSize), m_strFolder));
 
+        // A description of its own: another thread may read it while the document closes or
+        // reopens the file, and closing it later must not give up the document's lock.
+        m_source =
+            ::open(("/proc/self/fd/" + std::to_string(handle)).c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat mine {};
+        if (m_source < 0 || ::fstat(m_source, &mine) != 0 || mine.st_ino != st.st_ino ||
+            mine.st_dev != st.st_dev) {
+            CloseSource();
+            m_source = ::dup(handle); // no /proc: the document's own description
+            if (m_source < 0)
+                CFileException::ThrowOsError(errno, m_strFile);
+        }
         m_work = std::make_unique<CFileReplacement>(m_strFolder + "backup", "NOTABAK");
         m_work->Create(m_out);
-        CFile::CallFaultHook(CFile::Op::Copy, m_work->WorkPath());
-        m_strMethod = CopyContents(store.File().Handle(), m_out.Handle(), size, m_work->WorkPath());
     } catch (const std::exception& e) {
+        CloseSource();
         m_out.Abort();
         m_work.reset();
         return Fail(Outcome::Failed, Format("Backup failed: %s", ExceptionText(e)));
     }
+    Result r;
+    r.outcome = Outcome::Made;
+    return r;
+}
+
+Result CBackupJob::CopyData(const std::atomic<bool>* stop) {
+    if (!m_work || m_source < 0)
+        return Fail(Outcome::Failed, "Backup failed: nothing was started.");
+    try {
+        CFile::CallFaultHook(CFile::Op::Copy, m_work->WorkPath());
+        m_strMethod = CopyContents(m_source, m_out.Handle(), m_nSize, m_work->WorkPath(), stop);
+    } catch (const std::exception& e) {
+        CloseSource();
+        m_out.Abort();
+        m_work.reset();
+        return Fail(Outcome::Failed, Format("Backup failed: %s", ExceptionText(e)));
+    }
+    CloseSource();
+    if (m_strMethod.empty())
+        return Fail(Outcome::Skipped, "Backup stopped.");
+    Result r;
     r.outcome = Outcome::Made;
     r.method = m_strMethod;
     return r;
+}
+
+bool CBackupJob::IsCurrent(const CNotariumDoc& doc) const {
+    if (!doc.IsOpen() || doc.GetPathName() != m_strFile)
+        return false;
+    const CBlockFile& store = doc.StoreAsIs();
+    struct stat st {};
+    return !store.InOperation() && store.ChangeCount() == m_nChanges &&
+           ::fstat(store.File().Handle(), &st) == 0 && st.st_ino == m_nInode &&
+           st.st_dev == m_nDevice && static_cast<std::uint64_t>(st.st_size) == m_nSize;
 }
 
 Result CBackupJob::Finish() {

@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TreeCtrl.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -54,6 +55,9 @@ enum class Outcome {
     Failed,  // an error (the message says which); nothing was left behind
 };
 
+// The message of a backup refused because a change is being written (try again soon).
+constexpr const char* kBusy = "Backup skipped: a change is being written.";
+
 struct Result {
     Outcome outcome = Outcome::Failed;
     std::string path;                 // the backup made
@@ -71,16 +75,20 @@ std::string NameFor(std::time_t t, int n = 1);
 // The time of a backup's name; false for a name that is not a backup's.
 bool ParseName(const std::string& name, std::time_t& t);
 
-// Backs up the open document (CBackupJob's two steps at once). Needs a document open with its tree
-// loaded; refuses (Skipped) while a store operation is in progress or the header has changes not on
-// the disk. Never throws for file errors: they come back as Failed with their message.
+// Backs up the open document (CBackupJob's steps at once): the file as it is, without a text
+// still pending in an edit pane. Needs a document open with its tree loaded; refuses (Skipped)
+// while a store operation is in progress or the header has changes not on the disk. Never throws
+// for file errors: they come back as Failed with their message.
 Result BackUpDocument(CNotariumDoc& doc, const Options& options);
-// A backup in two steps, for a window that must not wait for the check. Copy takes the
-// file's state between operations: the one step that needs the document, on its thread (a
-// clone costs next to nothing, a copy runs at disk speed). Finish commits, checks and names
-// the copy and rotates the folder; it touches only the backups folder, so it may run on
-// another thread while the document goes on changing. A job destroyed before Finish leaves
-// nothing behind. Neither step throws for file errors.
+// A backup in steps, for a window that must not wait for the copy or the check. Copy takes the
+// file's state between operations on the document's thread (a clone costs next to nothing, a
+// copy runs at disk speed). A window that must not wait even for a copy splits it: Start (on the
+// document's thread, cheap: the checks, the work file, a handle of its own on the file) and
+// CopyData (on any thread), after which IsCurrent, back on the document's thread, tells whether
+// the copy is of one state; when it is not the job is dropped and a new one started. Finish
+// commits, checks and names the copy and rotates the folder; it touches only the backups folder,
+// so it may run on another thread while the document goes on changing. A job destroyed before
+// Finish leaves nothing behind. No step throws for file errors.
 class CBackupJob {
 public:
     explicit CBackupJob(Options options);
@@ -88,16 +96,29 @@ public:
     CBackupJob(const CBackupJob&) = delete;
     CBackupJob& operator=(const CBackupJob&) = delete;
 
-    // Made: copied, Finish next; anything else is the final result.
+    // Made: copied, Finish next; anything else is the final result. Start then CopyData.
     Result Copy(CNotariumDoc& doc);
+    // Made: ready for CopyData; anything else is the final result.
+    Result Start(CNotariumDoc& doc);
+    // Copies the file's bytes as Start found them. Made: IsCurrent next, then Finish; Skipped
+    // when `stop` was set while it ran (nothing is left behind once the job goes).
+    Result CopyData(const std::atomic<bool>* stop = nullptr);
+    // True while nothing has written to the document's file since Start and no operation is
+    // in progress: a copy made meanwhile is of the state Start saw. On the document's thread.
+    bool IsCurrent(const CNotariumDoc& doc) const;
     Result Finish();
 
 private:
     Options m_options;
     std::string m_strFile, m_strFolder, m_strMethod;
     std::size_t m_nItems = 0;
+    std::uint64_t m_nSize = 0, m_nChanges = 0;
+    std::uint64_t m_nDevice = 0, m_nInode = 0;
+    int m_source = -1; // the file, opened anew for reading: closing it never touches its lock
     std::unique_ptr<CFileReplacement> m_work;
     CFile m_out; // the copy, open until Finish commits it
+
+    void CloseSource() noexcept;
 };
 
 // Backs up a data file that no window has open: opens it as `nota` does (its lock, an
@@ -136,8 +157,11 @@ std::vector<std::string> Rotate(const std::string& folder, const Retention& keep
 
 // Copies the first `size` bytes of the open file `from` into the empty open file `to` (whose
 // path `toPath` errors name): a copy-on-write clone where the file system offers one, else
-// copy_file_range, else sendfile. Returns "clone" or "copy"; throws CFileException.
-std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath);
+// copy_file_range, else sendfile, in pieces of kCopyPiece bytes. Returns "clone" or "copy", or
+// "" when `stop` was set between two pieces; throws CFileException.
+constexpr std::uint64_t kCopyPiece = 64u << 20;
+std::string CopyContents(int from, int to, std::uint64_t size, const std::string& toPath,
+                         const std::atomic<bool>* stop = nullptr);
 
 // Restores a whole backup as the new file `target`, which must not exist: built beside it,
 // checked, then put there without ever replacing anything. False with the user's message in

@@ -52,6 +52,8 @@ public:
     // The data file, for whole-file work beside the document's operations (find, import,
     // checks): the pending text is stored first, so that what is read is what the user sees.
     CBlockFile& Store();
+    // The data file as it is, the pending text left in the pane: for looking only.
+    const CBlockFile& StoreAsIs() const { return m_store; }
     IUiServices& Ui() { return m_ui; }
     CAppSettings& Settings() { return m_settings; }
     // The item tree of the open file: emptied and refilled by ReloadTree after every open.

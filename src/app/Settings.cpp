@@ -66,6 +66,15 @@ void CAppSettings::Load(ISettingsStore& s, int logPixelsY) {
     m_nFindScope = GetInt(s, "FindScope", 0);
     m_nFindMatchCase = GetInt(s, "FindMatchCase", 0);
     m_nFindTitlesOnly = GetInt(s, "FindTitlesOnly", 0);
+    // Values no one could have meant fall back to their defaults.
+    auto inRange = [&](const char* name, int def, int most) {
+        const int v = GetInt(s, name, def);
+        return v < 0 || v > most ? def : v;
+    };
+    m_nBackupInterval = inRange("BackupInterval", 24, kMaxBackupInterval);
+    m_nBackupKeepDaily = inRange("BackupKeepDaily", 7, kMaxBackupKeep);
+    m_nBackupKeepWeekly = inRange("BackupKeepWeekly", 4, kMaxBackupKeep);
+    m_nBackupKeepMonthly = inRange("BackupKeepMonthly", 6, kMaxBackupKeep);
 }
 
 void CAppSettings::Save(ISettingsStore& s, const CAppSettings* since) const {
@@ -114,4 +123,8 @@ void CAppSettings::Save(ISettingsStore& s, const CAppSettings* since) const {
     putInt(&CAppSettings::m_nFindScope, "FindScope");
     putInt(&CAppSettings::m_nFindMatchCase, "FindMatchCase");
     putInt(&CAppSettings::m_nFindTitlesOnly, "FindTitlesOnly");
+    putInt(&CAppSettings::m_nBackupInterval, "BackupInterval");
+    putInt(&CAppSettings::m_nBackupKeepDaily, "BackupKeepDaily");
+    putInt(&CAppSettings::m_nBackupKeepWeekly, "BackupKeepWeekly");
+    putInt(&CAppSettings::m_nBackupKeepMonthly, "BackupKeepMonthly");
 }

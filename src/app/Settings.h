@@ -8,6 +8,8 @@
 #include <string>
 
 constexpr const char* kSettingsSection = "Settings";
+constexpr int kMaxBackupInterval = 24 * 366; // hours
+constexpr int kMaxBackupKeep = 999;
 
 struct CAppSettings {
     LOGFONT m_lfScreenFont;       // Font
@@ -35,6 +37,12 @@ struct CAppSettings {
     int m_nFindScope = 0;
     int m_nFindMatchCase = 0;
     int m_nFindTitlesOnly = 0;
+    // Automatic backups of the open file: one when the newest is this many hours old (0:
+    // never), and how many rotation keeps of the last days, weeks and months.
+    int m_nBackupInterval = 24; // BackupInterval
+    int m_nBackupKeepDaily = 7; // BackupKeepDaily
+    int m_nBackupKeepWeekly = 4;
+    int m_nBackupKeepMonthly = 6;
 
     // Defaults need the screen's vertical resolution (dots per inch) for font heights.
     explicit CAppSettings(int logPixelsY = 96);

@@ -87,6 +87,8 @@ public:
     void CommitOperation();
     void RollbackOperation() noexcept;
     bool InOperation() const { return m_pager.InOperation(); }
+    // See CPager::ChangeCount: compared by readers that copy the file beside its changes.
+    std::uint64_t ChangeCount() const { return m_pager.ChangeCount(); }
     // Called after every commit that changed the file (the document checks there that the
     // file still has its name). Must not throw.
     void SetOnCommitted(std::function<void()> callback) {

@@ -129,6 +129,10 @@ public:
     void Discard() noexcept;
     State GetState() const { return m_op.state; }
     bool InOperation() const { return m_op.state == State::Open || m_op.state == State::Spilled; }
+    // Moves on at every open, take-over and start of an operation (every write to the file
+    // starts one): equal counts at two moments with no operation in progress at either mean
+    // that nothing wrote to the file between them.
+    std::uint64_t ChangeCount() const { return m_nChanges; }
     // An operation is open that no Begin holds.
     bool IsImplicit() const { return InOperation() && m_op.depth == 0; }
     // Called after every commit that changed the file. Must not throw.
@@ -208,6 +212,7 @@ private:
     Operation m_op;
     bool m_bJournaled = true;
     bool m_bRolledBack = false;
+    std::uint64_t m_nChanges = 0; // see ChangeCount
     std::string m_strStrayJournal;
     bool m_bRollbackPending = false;
     bool m_bReadOnly = false; // opened to read: every change throws accessDenied

@@ -36,6 +36,7 @@ void CPager::TakeOver(CPager& other) {
     m_journal.Abort();
     other.m_journal.Abort();
     other.m_file.MoveHandleTo(m_file);
+    ++m_nChanges;
     m_op = std::move(other.m_op);
     other.m_op = Operation{};
     SetJournaled(other.m_bJournaled);

@@ -32,6 +32,7 @@ void CPager::Open(const std::string& path, UINT flags) {
 }
 
 void CPager::OnOpened(UINT flags) {
+    ++m_nChanges;
     m_op = Operation{};
     ClearPages();
     SetJournaled(true);
@@ -100,6 +101,7 @@ void CPager::WriteHeader() {
 void CPager::Start() {
     if (m_op.state == State::Stranded)
         RecoverJournal();
+    ++m_nChanges;
     m_op.state = State::Open;
     ResetGrowth();
 }

@@ -165,6 +165,57 @@ TEST_F(BackupTest, CheckOnAnotherThreadWhileTheDocumentChanges) {
     EXPECT_EQ(Names(), std::vector<std::string>{fs_util::FileNameOf(r.path)});
 }
 
+TEST_F(BackupTest, CopyOnAnotherThreadCountsOnlyWhenNothingWroteMeanwhile) {
+    // A change between the start and the end of the copy: the copy may mix two states and
+    // must not become a backup.
+    {
+        backup::CBackupJob job(options);
+        ASSERT_EQ(job.Start(doc).outcome, backup::Outcome::Made);
+        EXPECT_TRUE(job.IsCurrent(doc));
+        std::thread copy([&] { EXPECT_EQ(job.CopyData().outcome, backup::Outcome::Made); });
+        SetText(Child(Child(Root(), "Notes"), "alpha"), "changed during the copy");
+        copy.join();
+        EXPECT_FALSE(job.IsCurrent(doc));
+    }
+    EXPECT_TRUE(Names().empty());
+    // An operation still open at the end counts as a change too.
+    {
+        backup::CBackupJob job(options);
+        ASSERT_EQ(job.Start(doc).outcome, backup::Outcome::Made);
+        ASSERT_EQ(job.CopyData().outcome, backup::Outcome::Made);
+        doc.Store().BeginOperation();
+        EXPECT_FALSE(job.IsCurrent(doc));
+        doc.Store().CommitOperation();
+    }
+    // The same file closed and opened again is not the state copied either.
+    {
+        backup::CBackupJob job(options);
+        ASSERT_EQ(job.Start(doc).outcome, backup::Outcome::Made);
+        Reopen();
+        ASSERT_EQ(job.CopyData().outcome, backup::Outcome::Made);
+        EXPECT_FALSE(job.IsCurrent(doc));
+    }
+    // Stopped in the middle: nothing stays.
+    {
+        std::atomic<bool> stop{true};
+        backup::CBackupJob job(options);
+        ASSERT_EQ(job.Start(doc).outcome, backup::Outcome::Made);
+        // (A file system that clones copies at once, before any stop is looked at.)
+        const backup::Outcome stopped = job.CopyData(&stop).outcome;
+        EXPECT_TRUE(stopped == backup::Outcome::Skipped || stopped == backup::Outcome::Made);
+    }
+    EXPECT_TRUE(Names().empty());
+    // Undisturbed: the copy is the file, and it goes on to become a checked backup.
+    backup::CBackupJob job(options);
+    ASSERT_EQ(job.Start(doc).outcome, backup::Outcome::Made);
+    std::thread copy([&] { EXPECT_EQ(job.CopyData().outcome, backup::Outcome::Made); });
+    copy.join();
+    EXPECT_TRUE(job.IsCurrent(doc));
+    backup::Result r = job.Finish();
+    ASSERT_EQ(r.outcome, backup::Outcome::Made) << r.message;
+    EXPECT_EQ(ReadFileBytes(r.path), ReadFileBytes(path));
+}
+
 TEST_F(BackupTest, DamagedBackupIsRefusedAndRemoved) {
     DamageOnDisk(path, Chain(Child(Child(Root(), "Notes"), "beta")));
     backup::Result r = backup::BackUpDocument(doc, options);

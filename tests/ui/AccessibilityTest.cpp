@@ -9,6 +9,7 @@
 #include "app/HistoryList.h"
 #include "app/Settings.h"
 #include "support/RecordingUi.h"
+#include "ui/backup/BackupCommands.h"
 #include "ui/frame/AboutDlg.h"
 #include "ui/frame/ExchangeDialogs.h"
 #include "ui/frame/HelpWindow.h"
@@ -96,6 +97,10 @@ TEST_F(AccessibilityTest, EveryDialogAndEveryOptionsPageNamesItsControls) {
     ExpectAllNamed(importDlg, "Import");
     CAboutDlg about;
     ExpectAllNamed(about, "About");
+    CBackupCommands& commands = Frame()->BackupCommands();
+    CBackupsDlg backups({app->Doc(), ui, commands.Auto(), commands.Checker(), *TreePane(), {}});
+    ExpectAllNamed(backups, "Backups");
+    EXPECT_TRUE(widgetwalk::SharedMnemonics(&backups).empty());
     CHelpWindow help;
     help.ShowTopic(QStringLiteral("index.html"));
     ExpectAllNamed(help, "Help");

@@ -62,6 +62,9 @@ protected:
     CScriptedDialogs dialogs;
     std::string lockPath = dir.File("instance.lock");
     std::vector<QString> started;
+    // When automatic backups look: not during the tests of other things (a test of backups
+    // hurries them).
+    CAutoBackup::Times backupTimes{std::chrono::hours(1), std::chrono::hours(1)};
     std::unique_ptr<CNotariumApp> app;
 
     std::unique_ptr<CQtSettingsStore> MakeStore() {
@@ -75,6 +78,7 @@ protected:
         options.store = store.get();
         options.dialogs = &dialogs;
         options.lockPath = lockPath;
+        options.backupTimes = backupTimes;
         options.startProgram = [this](const QString& program) {
             started.push_back(program);
             return true;

@@ -170,6 +170,7 @@ TEST_F(DialogHelpTest, F1InEachDialogOpensItsOwnTopic) {
     EXPECT_EQ(F1In(ID_DATE_TIME), QStringLiteral("settings.html#datetime"));
     EXPECT_EQ(F1In(ID_FILE_PAGE_SETUP), QStringLiteral("settings.html#printing"));
     EXPECT_EQ(F1In(ID_FIND), QStringLiteral("editing.html#find"));
+    EXPECT_EQ(F1In(ID_FILE_BACKUPS), QStringLiteral("backups.html"));
 }
 
 TEST(HelpPlacementTest, TheHelpOpensBesideTheDialogThatAskedWhenThereIsRoom) {

@@ -47,5 +47,6 @@ constexpr UINT ID_REPLACE = 32841;
 constexpr UINT ID_DATE_TIME = 32858;
 constexpr UINT ID_FILE_IMPORT = 32960;
 constexpr UINT ID_FILE_EXPORT = 32961;
+constexpr UINT ID_FILE_BACKUPS = 32962;
 
 constexpr int kRecentFileCount = 4;

@@ -15,6 +15,8 @@ constexpr CommandInfo kCommands[] = {
      "Import text files and folders into the selected folder\nImport", nullptr},
     {ID_FILE_EXPORT, "&Export...", nullptr,
      "Export the selected folder or the whole file as text files or Markdown\nExport", nullptr},
+    {ID_FILE_BACKUPS, "&Backups...", nullptr,
+     "List the backups of the open file, make one now or restore from one\nBackups", nullptr},
     {ID_FILE_PAGE_SETUP, "Page Set&up...", nullptr, "Change the printing options\nPage Setup",
      nullptr},
     {ID_FILE_PRINT, "&Print...\tCtrl+P", "Ctrl+P", "Print the active document\nPrint", "print"},

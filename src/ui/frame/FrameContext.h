@@ -4,6 +4,8 @@
 // (open a dropped file, end when the window has closed). The frame knows nothing else of the
 // application object.
 
+#include "ui/backup/AutoBackup.h"
+
 #include <QUrl>
 
 #include <functional>
@@ -27,4 +29,6 @@ struct CFrameContext {
     std::function<void()> onClosed;
     // Shows an address in the user's browser; empty: the desktop's own (QDesktopServices).
     std::function<bool(const QUrl& url)> openUrl;
+    // When automatic backups look whether one is due.
+    CAutoBackup::Times backupTimes = {};
 };

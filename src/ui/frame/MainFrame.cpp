@@ -3,6 +3,7 @@
 #include "app/NotariumDoc.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "ui/backup/BackupCommands.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/IdleStep.h"
 #include "ui/frame/CommandTable.h"
@@ -177,9 +178,10 @@ void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
     m_pFileMenu = BuildMenu(QStringLiteral("&File"),
                             {ID_FILE_NEW, ID_FILE_OPEN, ID_OPEN_NEW_WINDOW, ID_FILE_COMPACT, 0,
-                             ID_FILE_IMPORT, ID_FILE_EXPORT, 0, ID_FILE_PAGE_SETUP, ID_FILE_PRINT,
-                             ID_FILE_PRINT_PREVIEW, 0, ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + 1,
-                             ID_FILE_MRU_FILE1 + 2, ID_FILE_MRU_FILE1 + 3, 0, ID_APP_EXIT},
+                             ID_FILE_IMPORT, ID_FILE_EXPORT, ID_FILE_BACKUPS, 0, ID_FILE_PAGE_SETUP,
+                             ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, 0, ID_FILE_MRU_FILE1,
+                             ID_FILE_MRU_FILE1 + 1, ID_FILE_MRU_FILE1 + 2, ID_FILE_MRU_FILE1 + 3, 0,
+                             ID_APP_EXIT},
                             bar);
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentFileMenu);
     bar->addMenu(m_pFileMenu);
@@ -344,6 +346,7 @@ void CMainFrame::OnInitialUpdate() {
     }
     UpdateTitle();
     UpdateCommandStates();
+    m_pBackups->Auto().FileOpened();
 }
 
 void CMainFrame::ApplySettings() {

@@ -24,6 +24,7 @@ class CPrintCommands;
 class CExchangeCommands;
 class CFindCommands;
 class CBookmarkCommands;
+class CBackupCommands;
 class CEventWatch;
 class QSplitter;
 class QToolBar;
@@ -45,6 +46,7 @@ public:
     CExchangeCommands& ExchangeCommands() { return *m_pExchange; }
     CFindCommands& FindCommands() { return *m_pFind; }
     CBookmarkCommands& BookmarkCommands() { return *m_pBookmarks; }
+    CBackupCommands& BackupCommands() { return *m_pBackups; }
     QSplitter* Splitter() const { return m_pSplitter; }
     QToolBar* MainToolBar() const { return m_pToolBar; }
     QToolBar* BookmarkBar() const { return m_pBookmarkBar; }
@@ -114,6 +116,7 @@ private:
     std::unique_ptr<CExchangeCommands> m_pExchange;
     std::unique_ptr<CBookmarkCommands> m_pBookmarks;
     std::unique_ptr<CFindCommands> m_pFind;
+    std::unique_ptr<CBackupCommands> m_pBackups; // joins a backup's thread when it goes
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pBookmarkBar = nullptr;
     QMenu* m_pTreeMenu = nullptr;

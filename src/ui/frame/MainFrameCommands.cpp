@@ -1,4 +1,5 @@
 // The frame's command handlers and the routing of the Edit commands to the panes.
+#include "ui/backup/BackupCommands.h"
 #include "ui/common/CommandIds.h"
 #include "ui/frame/CommandTable.h"
 #include "ui/frame/ExchangeCommands.h"
@@ -37,6 +38,11 @@ void CMainFrame::RegisterCommands() {
     m_pPrint->Register(r);
     m_pExchange = std::make_unique<CExchangeCommands>(m_ctx.doc, m_ctx.ui, *m_pTree);
     m_pExchange->Register(r);
+    m_pBackups = std::make_unique<CBackupCommands>(m_ctx.doc, m_ctx.settings, m_ctx.ui, *m_pTree,
+                                                   m_ctx.backupTimes);
+    m_pBackups->m_openFile = m_ctx.openFile;
+    m_pBackups->Auto().m_isBusy = [this] { return IsBusy(); };
+    m_pBackups->Register(r);
     m_pFind->Register(r);
     m_pBookmarks->Register(r);
     frame(

@@ -177,7 +177,8 @@ void CNotariumApp::CreateMainFrame() {
                           m_recentFiles,
                           [this](const std::string& path) { return OpenDocumentFile(path); },
                           [this] { OnFrameClosed(); },
-                          m_options.openUrl};
+                          m_options.openUrl,
+                          m_options.backupTimes};
     m_pFrame = std::make_unique<CMainFrame>(std::move(context));
     if (m_pOwnUi)
         m_pOwnUi->Attach(m_pFrame.get(), m_pFrame->statusBar());

@@ -8,6 +8,7 @@
 #include "app/NotariumDoc.h"
 #include "app/Settings.h"
 #include "platform/InstanceLock.h"
+#include "ui/backup/AutoBackup.h"
 #include "ui/frame/RecentFileList.h"
 
 #include <QObject>
@@ -32,7 +33,8 @@ struct CAppOptions {
     std::function<bool(const QString& program)> startProgram;
     // Shows an address in the browser (Web page). Empty: the desktop's own.
     std::function<bool(const QUrl& url)> openUrl;
-    bool bShowWindow = true; // the main window is shown when it is created
+    bool bShowWindow = true;             // the main window is shown when it is created
+    CAutoBackup::Times backupTimes = {}; // when automatic backups look whether one is due
 };
 
 class CNotariumApp : public QObject {

@@ -1,6 +1,7 @@
 #include "ui/options/OptionsSheet.h"
 
 #include "app/Settings.h"
+#include "ui/options/BackupsPage.h"
 #include "ui/options/OptionsPages.h"
 
 #include <QDialogButtonBox>
@@ -21,7 +22,9 @@ COptionsSheet::COptionsSheet(const OPTIONSCONTEXT& context, QWidget* parent)
     m_pPrinting->m_chooseFont = m_ctx.chooseFont;
     m_pTabs->addTab(m_pGeneral, tr("General"));
     m_pTabs->addTab(m_pEditor, tr("Editor"));
+    m_pBackups = new CBackupsPageDlg(*m_ctx.ui, m_pTabs);
     m_pTabs->addTab(m_pPrinting, tr("Printing"));
+    m_pTabs->addTab(m_pBackups, tr("Backups"));
     layout->addWidget(m_pTabs);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_pOk = buttons->button(QDialogButtonBox::Ok);
@@ -68,6 +71,12 @@ void COptionsSheet::FillPages() {
     p.m_strFooter = s.m_strFooter;
     p.m_lfPrinterFont = s.m_lfPrinterFont;
     p.m_lfHeaderFont = s.m_lfHeaderFont;
+
+    CBackupsPageDlg& b = *m_pBackups;
+    b.m_nInterval = s.m_nBackupInterval;
+    b.m_nKeepDaily = s.m_nBackupKeepDaily;
+    b.m_nKeepWeekly = s.m_nBackupKeepWeekly;
+    b.m_nKeepMonthly = s.m_nBackupKeepMonthly;
 }
 
 void COptionsSheet::OnPageChanged(int index) {
@@ -125,6 +134,12 @@ void COptionsSheet::TakeOver() {
     s.m_strFooter = p.m_strFooter;
     s.m_lfPrinterFont = p.m_lfPrinterFont;
     s.m_lfHeaderFont = p.m_lfHeaderFont;
+
+    const CBackupsPageDlg& b = *m_pBackups;
+    s.m_nBackupInterval = b.m_nInterval;
+    s.m_nBackupKeepDaily = b.m_nKeepDaily;
+    s.m_nBackupKeepWeekly = b.m_nKeepWeekly;
+    s.m_nBackupKeepMonthly = b.m_nKeepMonthly;
 
     if (m_ctx.showBar) {
         m_ctx.showBar(0, g.m_bShowToolbar);

@@ -1,6 +1,6 @@
 #pragma once
-// The Options sheet: General, Editor and Printing pages, opening on the page last shown (also
-// after Cancel). OK takes every value back into the settings, stores them, shows or hides the
+// The Options sheet: General, Editor, Printing and Backups pages, opening on the page last shown
+// (also after Cancel). OK takes every value back into the settings, stores them, shows or hides the
 // bars and calls the window's apply step once; Cancel changes nothing but the last page.
 
 #include <QDialog>
@@ -16,6 +16,7 @@ class QPushButton;
 class CGeneralPageDlg;
 class CEditorPageDlg;
 class CPrintingPageDlg;
+class CBackupsPageDlg;
 
 // What the sheet needs of the program.
 struct OPTIONSCONTEXT {
@@ -44,6 +45,7 @@ public:
     CGeneralPageDlg& General() const { return *m_pGeneral; }
     CEditorPageDlg& Editor() const { return *m_pEditor; }
     CPrintingPageDlg& Printing() const { return *m_pPrinting; }
+    CBackupsPageDlg& Backups() const { return *m_pBackups; }
     QTabWidget* Tabs() const { return m_pTabs; }
     QPushButton* OkButton() const { return m_pOk; }
     QPushButton* CancelButton() const { return m_pCancel; }
@@ -56,6 +58,7 @@ private:
     CGeneralPageDlg* m_pGeneral = nullptr;
     CEditorPageDlg* m_pEditor = nullptr;
     CPrintingPageDlg* m_pPrinting = nullptr;
+    CBackupsPageDlg* m_pBackups = nullptr;
     QPushButton* m_pOk = nullptr;
     QPushButton* m_pCancel = nullptr;
     int m_nShown = -1;
