@@ -198,15 +198,29 @@ CPager::Changes CPager::CollectChanges() {
         const Page& page = *m_op.pages[at];
         bool grows = std::uint64_t{at} + BLOCK_SIZE > m_op.committedLength;
         if (page.nOriginal > 0) {
-            ReadDisk(at, original, page.nOriginal);
-            if (!grows && std::memcmp(original, page.now.data(), BLOCK_SIZE) == 0)
-                continue;
+            if (!page.bDiffers) {
+                ReadDisk(at, original, page.nOriginal);
+                if (!grows && std::memcmp(original, page.now.data(), BLOCK_SIZE) == 0)
+                    continue;
+            }
             ++changes.inPlace;
         }
         changes.blocks.push_back(at);
     }
     changes.bHeader = HeaderDiffers();
     return changes;
+}
+
+// How many of the changed blocks from blocks[first] on (one that existed before) follow one
+// another in the file and existed before, up to a run's worth.
+std::size_t CPager::RunOfOriginals(const Changes& changes, std::size_t first) {
+    const auto& blocks = changes.blocks;
+    std::size_t n = 1;
+    while (first + n < blocks.size() && n * BLOCK_SIZE < kWriteRun &&
+           blocks[first + n] == blocks[first + n - 1] + BLOCK_SIZE &&
+           m_op.pages[blocks[first + n]]->nOriginal > 0)
+        ++n;
+    return n;
 }
 
 // The journal: the header, then every block that changes in place, its bytes from the disk,
@@ -216,17 +230,27 @@ void CPager::JournalChanges(const Changes& changes) {
     head.originalLength = m_op.committedLength;
     head.newLength = m_op.length;
     head.tailChecksum = GrowthChecksum();
-    BYTE original[BLOCK_SIZE];
+    // The old bytes are read in runs of consecutive blocks, one read per run.
+    std::vector<BYTE> originals;
     WriteJournal(
         [&](journal::CWriter::Sink sink) {
             journal::CWriter jw(head, changes.inPlace + 1, std::move(sink));
             jw.AddRegionOf(0, m_op.committedHeader.bytes, m_op.header.bytes, HEADER_SIZE);
-            for (DWORD at : changes.blocks) {
-                const Page& page = *m_op.pages[at];
-                if (page.nOriginal == 0)
+            const auto& blocks = changes.blocks;
+            for (std::size_t i = 0; i < blocks.size();) {
+                if (m_op.pages[blocks[i]]->nOriginal == 0) {
+                    ++i;
                     continue;
-                ReadDisk(at, original, page.nOriginal);
-                jw.AddRegionOf(at, original, page.now.data(), page.nOriginal);
+                }
+                std::size_t n = RunOfOriginals(changes, i);
+                originals.resize(n * BLOCK_SIZE);
+                ReadDisk(blocks[i], originals.data(), originals.size());
+                for (std::size_t k = 0; k < n; ++k) {
+                    const Page& page = *m_op.pages[blocks[i + k]];
+                    jw.AddRegionOf(blocks[i + k], originals.data() + k * BLOCK_SIZE,
+                                   page.now.data(), page.nOriginal);
+                }
+                i += n;
             }
             jw.Finish();
         },
@@ -246,6 +270,7 @@ void CPager::ApplyChanges(const Changes& changes, bool& bInPlace) {
         bInPlace = bInPlace || runStart < m_op.committedLength;
         m_file.Seek(static_cast<std::int64_t>(runStart), CFile::begin);
         m_file.Write(run.data(), static_cast<UINT>(run.size()));
+        m_file.StartWriteBack(runStart, run.size()); // the commit's flush then waits for less
         run.clear();
     };
     if (!m_op.run.empty() && m_op.runStart < m_op.length) {
