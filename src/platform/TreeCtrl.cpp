@@ -489,7 +489,7 @@ std::span<const HTREEITEM> CTreeCtrl::GetChildren(HTREEITEM h) const {
 }
 
 CTreeCtrl::ItemFields CTreeCtrl::GetItemFields(HTREEITEM h) const {
-    return {h->Title(), h->image, h->param, h->state};
+    return {h->Title(), h->image, h->param, h->state, h->list != 0 && !KidsOf(h).empty()};
 }
 
 std::size_t CTreeCtrl::GetDepth(HTREEITEM h) const {

@@ -176,6 +176,7 @@ public:
         int image = 0;
         LPARAM param = 0;
         UINT state = 0; // every state bit (selected, expanded, ...)
+        bool bHasChildren = false;
     };
     ItemFields GetItemFields(HTREEITEM h) const;
 

@@ -45,8 +45,9 @@ private:
 template <typename Sink> class CStreamWriter {
 public:
     // The most bytes one step of the walk adds: an item's record (a title is cut to
-    // TITLE_BUFFER - 1 bytes), or an end of list with the state that follows it.
-    static constexpr std::size_t kMaxStep = 2 + 2 + TITLE_BUFFER + 4;
+    // TITLE_BUFFER - 1 bytes) with, for an item without children, its empty list's end and
+    // its state.
+    static constexpr std::size_t kMaxStep = 2 + 2 + TITLE_BUFFER + 4 + 2 + 4;
 
     explicit CStreamWriter(Sink& sink)
         : m_sink(sink), m_buf(std::make_unique_for_overwrite<BYTE[]>(kChunk + kMaxStep)) {}
@@ -117,10 +118,19 @@ void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
         const HTREEITEM h = *level.next++;
         if (h == hSkip)
             continue;
+        const CTreeCtrl::ItemFields item = tree.GetItemFields(h);
         BYTE* p = w.Room();
-        w.Advance(static_cast<std::size_t>(PutItem(p, tree.GetItemFields(h)) - p));
-        auto kids = tree.GetChildren(h);
-        open.push_back({kids.data(), kids.data() + kids.size(), h});
+        BYTE* end = PutItem(p, item);
+        if (!item.bHasChildren) { // its empty list and its state at once
+            PutLE16(end, 0xFFFF);
+            PutLE32(end + 2, item.state & (TVIS_SELECTED | TVIS_EXPANDED));
+            end += 6;
+        }
+        w.Advance(static_cast<std::size_t>(end - p));
+        if (item.bHasChildren) {
+            auto kids = tree.GetChildren(h);
+            open.push_back({kids.data(), kids.data() + kids.size(), h});
+        }
     }
     w.Drain();
 }
