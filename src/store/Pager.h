@@ -212,6 +212,7 @@ private:
     // (their old bytes go into the journal), and whether the header changes.
     struct Changes {
         std::vector<DWORD> blocks;
+        std::vector<const Page*> pages; // blocks[i]'s page
         DWORD inPlace = 0;
         bool bHeader = false;
     };
@@ -273,7 +274,7 @@ private:
     void CommitJournaled();
     Changes CollectChanges();
     void JournalChanges(const Changes& changes);
-    std::size_t RunOfOriginals(const Changes& changes, std::size_t first);
+    static std::size_t RunOfOriginals(const Changes& changes, std::size_t first);
     void ApplyChanges(const Changes& changes, bool& bInPlace);
     void UndoApplied(bool bInPlace) noexcept;
     void FinishCommit();

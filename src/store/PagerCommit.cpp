@@ -186,16 +186,15 @@ void CPager::CommitJournaled() {
 
 // The changed blocks in offset order; blocks rewritten with the same bytes are left out.
 CPager::Changes CPager::CollectChanges() {
-    std::vector<DWORD> order;
-    order.reserve(m_op.pages.size());
-    for (const auto& [at, page] : m_op.pages)
-        order.push_back(at);
-    std::sort(order.begin(), order.end());
+    std::vector<std::pair<DWORD, const Page*>> order(m_op.pages.begin(), m_op.pages.end());
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     Changes changes;
     changes.blocks.reserve(order.size());
+    changes.pages.reserve(order.size());
     BYTE original[BLOCK_SIZE];
-    for (DWORD at : order) {
-        const Page& page = *m_op.pages[at];
+    for (const auto& [at, pagePointer] : order) {
+        const Page& page = *pagePointer;
         bool grows = std::uint64_t{at} + BLOCK_SIZE > m_op.committedLength;
         if (page.nOriginal > 0) {
             if (!page.bDiffers) {
@@ -206,6 +205,7 @@ CPager::Changes CPager::CollectChanges() {
             ++changes.inPlace;
         }
         changes.blocks.push_back(at);
+        changes.pages.push_back(&page);
     }
     changes.bHeader = HeaderDiffers();
     return changes;
@@ -218,7 +218,7 @@ std::size_t CPager::RunOfOriginals(const Changes& changes, std::size_t first) {
     std::size_t n = 1;
     while (first + n < blocks.size() && n * BLOCK_SIZE < kWriteRun &&
            blocks[first + n] == blocks[first + n - 1] + BLOCK_SIZE &&
-           m_op.pages[blocks[first + n]]->nOriginal > 0)
+           changes.pages[first + n]->nOriginal > 0)
         ++n;
     return n;
 }
@@ -238,7 +238,7 @@ void CPager::JournalChanges(const Changes& changes) {
             jw.AddRegionOf(0, m_op.committedHeader.bytes, m_op.header.bytes, HEADER_SIZE);
             const auto& blocks = changes.blocks;
             for (std::size_t i = 0; i < blocks.size();) {
-                if (m_op.pages[blocks[i]]->nOriginal == 0) {
+                if (changes.pages[i]->nOriginal == 0) {
                     ++i;
                     continue;
                 }
@@ -246,7 +246,7 @@ void CPager::JournalChanges(const Changes& changes) {
                 originals.resize(n * BLOCK_SIZE);
                 ReadDisk(blocks[i], originals.data(), originals.size());
                 for (std::size_t k = 0; k < n; ++k) {
-                    const Page& page = *m_op.pages[blocks[i + k]];
+                    const Page& page = *changes.pages[i + k];
                     jw.AddRegionOf(blocks[i + k], originals.data() + k * BLOCK_SIZE,
                                    page.now.data(), page.nOriginal);
                 }
@@ -280,14 +280,15 @@ void CPager::ApplyChanges(const Changes& changes, bool& bInPlace) {
     }
     run.reserve(kWriteRun + BLOCK_SIZE);
     for (bool bGrowth : {true, false}) {
-        for (DWORD at : changes.blocks) {
+        for (std::size_t i = 0; i < changes.blocks.size(); ++i) {
+            const DWORD at = changes.blocks[i];
             if ((at >= m_op.committedLength) != bGrowth)
                 continue;
             if (!run.empty() && (runStart + run.size() != at || run.size() >= kWriteRun))
                 writeRun();
             if (run.empty())
                 runStart = at;
-            const Page& page = *m_op.pages[at];
+            const Page& page = *changes.pages[i];
             std::uint64_t keep = std::min<std::uint64_t>(BLOCK_SIZE, m_op.length - at);
             run.insert(run.end(), page.now.begin(), page.now.begin() + keep);
         }
