@@ -485,6 +485,16 @@ std::size_t CTreeCtrl::GetIndexInParent(HTREEITEM h) const {
     return h->index;
 }
 
+std::span<const HTREEITEM> CTreeCtrl::GetChildren(HTREEITEM h) const {
+    CTreeNode* node = NodeOf(h);
+    Normalize(node);
+    return KidsOf(node);
+}
+
+CTreeCtrl::ItemFields CTreeCtrl::GetItemFields(HTREEITEM h) const {
+    return {h->Title(), h->image, h->param, h->state, h->list != 0 && !KidsOf(h).empty()};
+}
+
 std::size_t CTreeCtrl::GetDepth(HTREEITEM h) const {
     std::size_t depth = 0;
     for (CTreeNode* n = NodeOf(h); n->parent && n->parent != m_root; n = n->parent)

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -164,6 +165,21 @@ public:
     std::size_t GetIndexInParent(HTREEITEM h) const;
     // Number of ancestors of h (0 for a top-level item).
     std::size_t GetDepth(HTREEITEM h) const;
+
+    // For walks that visit every item (the tree-data writer), without a call per sibling and
+    // without copying titles. The children of h (null or TVI_ROOT: the top level) in order:
+    // valid until the tree changes.
+    std::span<const HTREEITEM> GetChildren(HTREEITEM h) const;
+    // An item's stored fields; the title is the stored bytes, valid until the item's title
+    // changes or the item is deleted. h must be an item of this tree.
+    struct ItemFields {
+        std::string_view title;
+        int image = 0;
+        LPARAM param = 0;
+        UINT state = 0; // every state bit (selected, expanded, ...)
+        bool bHasChildren = false;
+    };
+    ItemFields GetItemFields(HTREEITEM h) const;
 
     // Expand, collapse or toggle. Expanding an item without children does nothing and
     // returns false. Observers hear OnItemExpanded when the state changed.

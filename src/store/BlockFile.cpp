@@ -2,8 +2,43 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 using namespace nota;
+
+// ---- the blocks a rewrite has written -------------------------------------------------------
+
+namespace {
+std::size_t BlockNumber(DWORD offset) {
+    return (offset - HEADER_SIZE) / BLOCK_SIZE;
+}
+} // namespace
+
+bool CBlockSet::Contains(DWORD offset) const {
+    if (offset < HEADER_SIZE)
+        return false;
+    const std::size_t n = BlockNumber(offset);
+    return n / 64 < m_bits.size() && (m_bits[n / 64] >> (n % 64) & 1) != 0 &&
+           IsBlockAligned(offset);
+}
+
+void CBlockSet::Insert(DWORD offset) {
+    const std::size_t n = BlockNumber(offset);
+    if (n / 64 >= m_bits.size())
+        m_bits.resize(std::max(n / 64 + 1, m_bits.size() * 2));
+    m_bits[n / 64] |= std::uint64_t{1} << (n % 64);
+    m_members.push_back(offset);
+}
+
+void CBlockSet::Clear() noexcept {
+    for (DWORD offset : m_members) {
+        const std::size_t n = BlockNumber(offset);
+        m_bits[n / 64] &= ~(std::uint64_t{1} << (n % 64));
+    }
+    m_members.clear();
+}
+
+// ---- the file ------------------------------------------------------------------------------
 
 CBlockFile::CBlockFile() = default;
 
@@ -45,7 +80,7 @@ void CBlockFile::Abort() noexcept {
 
 void CBlockFile::EndCursor() noexcept {
     m_nMode = modeIdle;
-    m_written.clear();
+    m_written.Clear();
 }
 
 void CBlockFile::CommitOperation() {
@@ -163,7 +198,7 @@ void CBlockFile::FreeChain(DWORD first) {
     // Find the chain's last block; a link back into the chain ends it there.
     std::unordered_set<DWORD> seen{first};
     DWORD last = first;
-    for (DWORD next = ReadNext(first); next != 0 && !seen.count(next) && !m_written.count(next);
+    for (DWORD next = ReadNext(first); next != 0 && !seen.count(next) && !m_written.Contains(next);
          next = ReadNext(next)) {
         seen.insert(next);
         last = next;
@@ -176,7 +211,7 @@ void CBlockFile::ResetBuffer() {
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE); // no stale bytes of another chain reach the disk
     m_nBlocksVisited = 0;
-    m_written.clear();
+    m_written.Clear();
 }
 
 DWORD CBlockFile::BeginNewChain() {
@@ -252,9 +287,9 @@ void CBlockFile::WriteData(const void* buffer, std::size_t count) {
 
 void CBlockFile::FlushBlock(bool more) {
     CountVisit();
-    m_written.insert(m_dwCurBlock);
+    m_written.Insert(m_dwCurBlock);
     DWORD oldNext = ReadNext(m_dwCurBlock);
-    if (oldNext != 0 && (!IsValidBlock(oldNext) || m_written.count(oldNext)))
+    if (oldNext != 0 && (!IsValidBlock(oldNext) || m_written.Contains(oldNext)))
         oldNext = 0; // a damaged link or one back into this chain: the old chain ends here
     DWORD successor = 0;
     if (more) {
@@ -264,7 +299,9 @@ void CBlockFile::FlushBlock(bool more) {
     }
     PutLE16(m_buffer + 4, m_nPosition);
     PutLE32(m_buffer, successor);
-    WriteAt(m_dwCurBlock, m_buffer, BLOCK_SIZE);
+    // A block that keeps its bytes is left alone: a rewrite of a long chain changes only
+    // the blocks from its first changed byte on (and those only when the bytes move).
+    m_pager.WriteBlock(m_dwCurBlock, m_buffer);
     m_dwCurBlock = successor;
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE);

@@ -22,7 +22,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_set>
+#include <vector>
+
+// A set of blocks of one file, for the blocks a rewrite has written so far: a bit per block,
+// and the members, so that emptying it costs what filling it did.
+class CBlockSet {
+public:
+    bool Contains(DWORD offset) const;
+    // offset: a block of the file (32 + a multiple of 512).
+    void Insert(DWORD offset);
+    void Clear() noexcept;
+
+private:
+    std::vector<std::uint64_t> m_bits; // by block number; grows with the blocks inserted
+    std::vector<DWORD> m_members;
+};
 
 class CBlockFile {
 public:
@@ -166,8 +180,8 @@ private:
     WORD m_nPosition = 0;
     BYTE m_buffer[nota::BLOCK_SIZE] = {};
     Mode m_nMode = modeIdle;
-    DWORD m_nBlocksVisited = 0;          // blocks loaded or written by this transfer: stops loops
-    std::unordered_set<DWORD> m_written; // blocks of the chain being rewritten
+    DWORD m_nBlocksVisited = 0; // blocks loaded or written by this transfer: stops loops
+    CBlockSet m_written;        // blocks of the chain being rewritten
 
     void EndCursor() noexcept;
     void ResetBuffer();

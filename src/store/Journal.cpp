@@ -37,6 +37,11 @@ void Put32(std::vector<BYTE>& out, DWORD v) {
         out.push_back(static_cast<BYTE>(v >> (8 * i)));
 }
 
+void PutLE64(BYTE* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<BYTE>(v >> (8 * i));
+}
+
 std::uint64_t Get64(const BYTE* p) {
     std::uint64_t v = 0;
     for (int i = 7; i >= 0; --i)
@@ -281,14 +286,20 @@ void CWriter::Emit(bool bAll) {
 }
 
 void CWriter::Add(const Region& g, const BYTE* original, std::size_t size) {
-    Put32(m_buf, g.offset);
-    Put32(m_buf, static_cast<DWORD>(size));
-    Put64(m_buf, g.newChecksum);
+    // The region's head and bytes go in with one growth of the buffer.
+    const std::size_t head = RegionHead(m_nVersion);
+    const std::size_t at = m_buf.size();
+    m_buf.resize(at + head + size);
+    BYTE* p = m_buf.data() + at;
+    PutLE32(p, g.offset);
+    PutLE32(p + 4, static_cast<DWORD>(size));
+    PutLE64(p + 8, g.newChecksum);
     if (m_nVersion >= 3) {
-        Put64(m_buf, g.newPieces[0]);
-        Put64(m_buf, g.newPieces[1]);
+        PutLE64(p + 16, g.newPieces[0]);
+        PutLE64(p + 24, g.newPieces[1]);
     }
-    m_buf.insert(m_buf.end(), original, original + size);
+    if (size > 0)
+        std::memcpy(p + head, original, size);
     if (m_buf.size() >= kPiece)
         Emit(false);
 }

@@ -5,18 +5,28 @@
 #include "platform/LargeBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 using namespace nota;
 
 namespace {
 // The first chunk of pages is small and stays for the next operation; a large operation (a
-// paste of 100 MB changes 200,000 blocks) goes on in chunks of 4 MB, which ask for huge pages
-// before they are touched, since a page fault per 4 KiB would cost more than the copying.
-std::size_t ChunkPages(std::size_t chunk) {
-    return chunk == 0 ? 256 : 8192;
+// paste of 100 MB changes 200,000 blocks) goes on in chunks of 4 MiB on 2 MiB boundaries,
+// which ask for huge pages before they are touched, since a page fault per 4 KiB would cost
+// more than the copying.
+constexpr std::size_t kHuge = std::size_t{2} << 20;
+constexpr std::size_t kLargeChunk = 2 * kHuge;
+
+std::size_t ChunkPages(std::size_t chunk, std::size_t pageBytes) {
+    return chunk == 0 ? 256 : kLargeChunk / pageBytes;
 }
 } // namespace
+
+void CPager::FreeChunk::operator()(void* p) const noexcept {
+    std::free(p);
+}
 
 void CPager::ThrowCorrupt() const {
     throw CFileException(CFileException::endOfFile, Path());
@@ -31,6 +41,7 @@ CPager::Page& CPager::PageAt(DWORD offset) {
     Page& page = NewPage();
     m_op.pages.emplace(offset, &page);
     page.nOriginal = 0;
+    page.bDiffers = false;
     if (offset < m_op.committedLength) {
         auto n = std::min<std::uint64_t>(BLOCK_SIZE, m_op.committedLength - offset);
         ReadDisk(offset, page.now.data(), BLOCK_SIZE);
@@ -48,14 +59,19 @@ const CPager::Page* CPager::FindPage(DWORD offset) const {
 
 CPager::Page& CPager::NewPage() {
     auto& op = m_op;
-    if (op.chunk < op.chunks.size() && op.chunkUsed == ChunkPages(op.chunk)) {
+    if (op.chunk < op.chunks.size() && op.chunkUsed == ChunkPages(op.chunk, sizeof(Page))) {
         ++op.chunk;
         op.chunkUsed = 0;
     }
     if (op.chunk == op.chunks.size()) {
-        const std::size_t n = ChunkPages(op.chunk);
-        auto chunk = std::make_unique_for_overwrite<Page[]>(n);
-        membuf::AdviseLargeBuffer(chunk.get(), n * sizeof(Page));
+        const bool bLarge = op.chunk > 0;
+        void* memory = bLarge ? std::aligned_alloc(kHuge, kLargeChunk)
+                              : std::malloc(ChunkPages(0, sizeof(Page)) * sizeof(Page));
+        if (!memory)
+            throw std::bad_alloc();
+        std::unique_ptr<Page[], FreeChunk> chunk(static_cast<Page*>(memory));
+        if (bLarge)
+            membuf::AdviseLargeBuffer(memory, kLargeChunk);
         op.chunks.push_back(std::move(chunk));
     }
     return op.chunks[op.chunk][op.chunkUsed++];

@@ -152,6 +152,12 @@ public:
     // operation if none is open. Throws CFileException (an unjournaled file's gathered run is
     // dropped then: the operation fails whole).
     void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count);
+    // The whole block at offset (a block of the file, or growth) becomes `bytes`: as WriteAt,
+    // except that a block the operation sees with these bytes already is left alone (neither
+    // journaled nor rewritten by the commit), and a block that existed before the operation
+    // gets its page without its old bytes being read into it. For writers that rewrite long
+    // chains of which only some blocks change. Throws as WriteAt.
+    void WriteBlock(DWORD offset, const BYTE* bytes);
     // The 512 bytes of the block at offset (a block of the file) as the operation sees them:
     // its page, its window, or `scratch` read into; valid until the next call on this pager.
     const BYTE* BlockBytes(DWORD offset, BYTE* scratch);
@@ -178,6 +184,12 @@ private:
     struct Page {
         std::array<BYTE, nota::BLOCK_SIZE> now;
         WORD nOriginal; // bytes of the block that existed before the operation
+        // Known to differ from the block's bytes before the operation (WriteBlock compared
+        // them); otherwise the commit compares.
+        bool bDiffers;
+    };
+    struct FreeChunk {
+        void operator()(void* p) const noexcept;
     };
     // Everything an operation is: what TakeOver hands on whole.
     struct Operation {
@@ -188,7 +200,7 @@ private:
         std::uint64_t length = 0;               // as the operation sees it
         std::uint64_t committedLength = 0;      // on the disk
         std::unordered_map<DWORD, Page*> pages; // changed blocks, in chunks below
-        std::vector<std::unique_ptr<Page[]>> chunks;
+        std::vector<std::unique_ptr<Page[], FreeChunk>> chunks;
         std::size_t chunk = 0;     // the chunk new pages come from
         std::size_t chunkUsed = 0; // its pages in use
         // Bytes written but not yet passed to the file, from runStart on: everything an
@@ -204,6 +216,7 @@ private:
     // (their old bytes go into the journal), and whether the header changes.
     struct Changes {
         std::vector<DWORD> blocks;
+        std::vector<const Page*> pages; // blocks[i]'s page
         DWORD inPlace = 0;
         bool bHeader = false;
     };
@@ -266,6 +279,7 @@ private:
     void CommitJournaled();
     Changes CollectChanges();
     void JournalChanges(const Changes& changes);
+    static std::size_t RunOfOriginals(const Changes& changes, std::size_t first);
     void ApplyChanges(const Changes& changes, bool& bInPlace);
     void UndoApplied(bool bInPlace) noexcept;
     void FinishCommit();

@@ -187,27 +187,41 @@ void CPager::CommitJournaled() {
 
 // The changed blocks in offset order; blocks rewritten with the same bytes are left out.
 CPager::Changes CPager::CollectChanges() {
-    std::vector<DWORD> order;
-    order.reserve(m_op.pages.size());
-    for (const auto& [at, page] : m_op.pages)
-        order.push_back(at);
-    std::sort(order.begin(), order.end());
+    std::vector<std::pair<DWORD, const Page*>> order(m_op.pages.begin(), m_op.pages.end());
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     Changes changes;
     changes.blocks.reserve(order.size());
+    changes.pages.reserve(order.size());
     BYTE original[BLOCK_SIZE];
-    for (DWORD at : order) {
-        const Page& page = *m_op.pages[at];
+    for (const auto& [at, pagePointer] : order) {
+        const Page& page = *pagePointer;
         bool grows = std::uint64_t{at} + BLOCK_SIZE > m_op.committedLength;
         if (page.nOriginal > 0) {
-            ReadDisk(at, original, page.nOriginal);
-            if (!grows && std::memcmp(original, page.now.data(), BLOCK_SIZE) == 0)
-                continue;
+            if (!page.bDiffers) {
+                ReadDisk(at, original, page.nOriginal);
+                if (!grows && std::memcmp(original, page.now.data(), BLOCK_SIZE) == 0)
+                    continue;
+            }
             ++changes.inPlace;
         }
         changes.blocks.push_back(at);
+        changes.pages.push_back(&page);
     }
     changes.bHeader = HeaderDiffers();
     return changes;
+}
+
+// How many of the changed blocks from blocks[first] on (one that existed before) follow one
+// another in the file and existed before, up to a run's worth.
+std::size_t CPager::RunOfOriginals(const Changes& changes, std::size_t first) {
+    const auto& blocks = changes.blocks;
+    std::size_t n = 1;
+    while (first + n < blocks.size() && n * BLOCK_SIZE < kWriteRun &&
+           blocks[first + n] == blocks[first + n - 1] + BLOCK_SIZE &&
+           changes.pages[first + n]->nOriginal > 0)
+        ++n;
+    return n;
 }
 
 // The journal: the header, then every block that changes in place, its bytes from the disk,
@@ -217,17 +231,27 @@ void CPager::JournalChanges(const Changes& changes) {
     head.originalLength = m_op.committedLength;
     head.newLength = m_op.length;
     head.tailChecksum = GrowthChecksum();
-    BYTE original[BLOCK_SIZE];
+    // The old bytes are read in runs of consecutive blocks, one read per run.
+    std::vector<BYTE> originals;
     WriteJournal(
         [&](journal::CWriter::Sink sink) {
             journal::CWriter jw(head, changes.inPlace + 1, std::move(sink));
             jw.AddRegionOf(0, m_op.committedHeader.bytes, m_op.header.bytes, HEADER_SIZE);
-            for (DWORD at : changes.blocks) {
-                const Page& page = *m_op.pages[at];
-                if (page.nOriginal == 0)
+            const auto& blocks = changes.blocks;
+            for (std::size_t i = 0; i < blocks.size();) {
+                if (changes.pages[i]->nOriginal == 0) {
+                    ++i;
                     continue;
-                ReadDisk(at, original, page.nOriginal);
-                jw.AddRegionOf(at, original, page.now.data(), page.nOriginal);
+                }
+                std::size_t n = RunOfOriginals(changes, i);
+                originals.resize(n * BLOCK_SIZE);
+                ReadDisk(blocks[i], originals.data(), originals.size());
+                for (std::size_t k = 0; k < n; ++k) {
+                    const Page& page = *changes.pages[i + k];
+                    jw.AddRegionOf(blocks[i + k], originals.data() + k * BLOCK_SIZE,
+                                   page.now.data(), page.nOriginal);
+                }
+                i += n;
             }
             jw.Finish();
         },
@@ -247,6 +271,7 @@ void CPager::ApplyChanges(const Changes& changes, bool& bInPlace) {
         bInPlace = bInPlace || runStart < m_op.committedLength;
         m_file.Seek(static_cast<std::int64_t>(runStart), CFile::begin);
         m_file.Write(run.data(), static_cast<UINT>(run.size()));
+        m_file.StartWriteBack(runStart, run.size()); // the commit's flush then waits for less
         run.clear();
     };
     if (!m_op.run.empty() && m_op.runStart < m_op.length) {
@@ -256,14 +281,15 @@ void CPager::ApplyChanges(const Changes& changes, bool& bInPlace) {
     }
     run.reserve(kWriteRun + BLOCK_SIZE);
     for (bool bGrowth : {true, false}) {
-        for (DWORD at : changes.blocks) {
+        for (std::size_t i = 0; i < changes.blocks.size(); ++i) {
+            const DWORD at = changes.blocks[i];
             if ((at >= m_op.committedLength) != bGrowth)
                 continue;
             if (!run.empty() && (runStart + run.size() != at || run.size() >= kWriteRun))
                 writeRun();
             if (run.empty())
                 runStart = at;
-            const Page& page = *m_op.pages[at];
+            const Page& page = *changes.pages[i];
             std::uint64_t keep = std::min<std::uint64_t>(BLOCK_SIZE, m_op.length - at);
             run.insert(run.end(), page.now.begin(), page.now.begin() + keep);
         }

@@ -63,6 +63,9 @@ void CPager::WriteJournal(const std::function<void(journal::CWriter::Sink)>& pro
         produce([&](const BYTE* p, std::size_t n) {
             out.Seek(static_cast<std::int64_t>(at), CFile::begin);
             out.Write(p, static_cast<UINT>(n));
+            // The disk may start on a long journal while the rest is made: its commit then
+            // waits for little.
+            out.StartWriteBack(at, n);
             at += n;
         });
         out.Flush();

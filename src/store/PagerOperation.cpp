@@ -169,8 +169,9 @@ void CPager::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count
     while (offset < growth) {
         DWORD page = PageOf(offset);
         std::uint64_t to = std::min<std::uint64_t>(growth, std::uint64_t{page} + BLOCK_SIZE);
-        std::memcpy(PageAt(page).now.data() + (offset - page), in,
-                    static_cast<std::size_t>(to - offset));
+        Page& target = PageAt(page);
+        std::memcpy(target.now.data() + (offset - page), in, static_cast<std::size_t>(to - offset));
+        target.bDiffers = false; // the commit compares again
         in += to - offset;
         offset = to;
     }
@@ -180,6 +181,31 @@ void CPager::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count
     if (growth < end)
         Gather(growth, in, static_cast<std::size_t>(end - growth));
     m_op.length = std::max(m_op.length, end);
+}
+
+void CPager::WriteBlock(DWORD offset, const BYTE* bytes) {
+    const bool bInPlace = m_bJournaled && offset >= HEADER_SIZE &&
+                          std::uint64_t{offset} + BLOCK_SIZE <= m_op.committedLength;
+    if (!bInPlace) {
+        WriteAt(offset, bytes, BLOCK_SIZE);
+        return;
+    }
+    RefuseIfReadOnly();
+    Touch();
+    if (const Page* page = FindPage(offset)) {
+        if (std::memcmp(page->now.data(), bytes, BLOCK_SIZE) != 0)
+            WriteAt(offset, bytes, BLOCK_SIZE);
+        return;
+    }
+    // No page: the operation sees the disk's bytes, which are the block's original ones.
+    BYTE scratch[BLOCK_SIZE];
+    if (std::memcmp(BlockBytes(offset, scratch), bytes, BLOCK_SIZE) == 0)
+        return;
+    Page& page = NewPage();
+    std::memcpy(page.now.data(), bytes, BLOCK_SIZE);
+    page.nOriginal = BLOCK_SIZE;
+    page.bDiffers = true;
+    m_op.pages.emplace(offset, &page);
 }
 
 // Gathers a write that continues (or overlaps) the run in memory; anything else goes to the

@@ -1,9 +1,10 @@
 #include "store/TreeStream.h"
 
 #include "platform/Encoding.h"
-#include "platform/PreorderWalk.h"
 
 #include <cstring>
+#include <memory>
+#include <string>
 
 using namespace nota;
 
@@ -39,60 +40,98 @@ private:
     std::string m_scratch;
 };
 
-// Collects bytes and hands them to a sink in large pieces.
+// Collects the stream's bytes in a buffer of its own and hands them to a sink in pieces of
+// about kChunk bytes. Each record is stored with plain stores after one check for room.
 template <typename Sink> class CStreamWriter {
 public:
-    explicit CStreamWriter(Sink& sink) : m_sink(sink) { m_buf.reserve(kChunk + 128); }
-    ~CStreamWriter() = default;
-    void Word(WORD w) {
-        BYTE b[2];
-        PutLE16(b, w);
-        Put(b, 2);
-    }
-    void Dword(DWORD d) {
-        BYTE b[4];
-        PutLE32(b, d);
-        Put(b, 4);
-    }
-    void Put(const void* p, std::size_t n) {
-        auto* bytes = static_cast<const BYTE*>(p);
-        m_buf.insert(m_buf.end(), bytes, bytes + n);
-        if (m_buf.size() >= kChunk)
+    // The most bytes one step of the walk adds: an item's record (a title is cut to
+    // TITLE_BUFFER - 1 bytes) with, for an item without children, its empty list's end and
+    // its state.
+    static constexpr std::size_t kMaxStep = 2 + 2 + TITLE_BUFFER + 4 + 2 + 4;
+
+    explicit CStreamWriter(Sink& sink)
+        : m_sink(sink), m_buf(std::make_unique_for_overwrite<BYTE[]>(kChunk + kMaxStep)) {}
+    // Room for kMaxStep more bytes; the next record goes at the pointer returned.
+    BYTE* Room() {
+        if (m_used >= kChunk)
             Drain();
+        return m_buf.get() + m_used;
     }
+    void Advance(std::size_t n) { m_used += n; }
     void Drain() {
-        if (!m_buf.empty())
-            m_sink(m_buf.data(), m_buf.size());
-        m_buf.clear();
+        if (m_used != 0)
+            m_sink(m_buf.get(), m_used);
+        m_used = 0;
     }
 
 private:
     static constexpr std::size_t kChunk = 64 * 1024;
     Sink& m_sink;
-    std::vector<BYTE> m_buf;
+    std::unique_ptr<BYTE[]> m_buf;
+    std::size_t m_used = 0;
 };
 
+// One item's record: image code, title length with its NUL, title, NUL, item data.
+BYTE* PutItem(BYTE* p, const CTreeCtrl::ItemFields& item) {
+    std::string_view title = item.title;
+    std::string cut;
+    if (title.size() > static_cast<std::size_t>(TITLE_BUFFER - 1)) { // as a title buffer holds it
+        cut = enc::CutToBytes(title, TITLE_BUFFER - 1);
+        title = cut;
+    }
+    PutLE16(p, static_cast<WORD>(item.image));
+    PutLE16(p + 2, static_cast<WORD>(title.size() + 1));
+    std::memcpy(p + 4, title.data(), title.size());
+    p += 4 + title.size();
+    *p++ = 0;
+    PutLE32(p, static_cast<DWORD>(item.param));
+    return p + 4;
+}
+
+// The stream in pre-order: each item's record, then its children's list, each list ended by
+// 0xFFFF, and after an item's list its selected and expanded bits. hSkip, with its subtree,
+// is left out. The walk reads the tree's lists in place and needs no recursion.
 template <typename Sink>
 void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
     CStreamWriter<Sink> w(sink);
-    TVITEM item;
-    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_STATE;
-    item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
-    item.cchTextMax = TITLE_BUFFER;
-    treewalk::WalkNested(
-        tree, tree.GetRootItem(), true,
-        [&](HTREEITEM h) {
-            item.hItem = h;
-            tree.GetItem(item);
-            w.Word(static_cast<WORD>(item.iImage));
-            w.Word(static_cast<WORD>(item.strText.size() + 1));
-            w.Put(item.strText.data(), item.strText.size());
-            w.Put("", 1);
-            w.Dword(static_cast<DWORD>(item.lParam));
-        },
-        [&] { w.Word(0xFFFF); },
-        [&](HTREEITEM done) { w.Dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED)); },
-        hSkip);
+    struct Level {
+        const HTREEITEM* next;
+        const HTREEITEM* end;
+        HTREEITEM owner; // null for the top level
+    };
+    std::vector<Level> open;
+    open.reserve(64);
+    auto top = tree.GetChildren(nullptr);
+    open.push_back({top.data(), top.data() + top.size(), nullptr});
+    while (!open.empty()) {
+        Level& level = open.back();
+        if (level.next == level.end) {
+            const HTREEITEM done = level.owner;
+            open.pop_back();
+            BYTE* p = w.Room();
+            PutLE16(p, 0xFFFF);
+            if (done)
+                PutLE32(p + 2, tree.GetItemFields(done).state & (TVIS_SELECTED | TVIS_EXPANDED));
+            w.Advance(done ? 6 : 2);
+            continue;
+        }
+        const HTREEITEM h = *level.next++;
+        if (h == hSkip)
+            continue;
+        const CTreeCtrl::ItemFields item = tree.GetItemFields(h);
+        BYTE* p = w.Room();
+        BYTE* end = PutItem(p, item);
+        if (!item.bHasChildren) { // its empty list and its state at once
+            PutLE16(end, 0xFFFF);
+            PutLE32(end + 2, item.state & (TVIS_SELECTED | TVIS_EXPANDED));
+            end += 6;
+        }
+        w.Advance(static_cast<std::size_t>(end - p));
+        if (item.bHasChildren) {
+            auto kids = tree.GetChildren(h);
+            open.push_back({kids.data(), kids.data() + kids.size(), h});
+        }
+    }
     w.Drain();
 }
 
@@ -148,10 +187,10 @@ void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip) {
     store.EndTransfer();
 }
 
-std::vector<BYTE> Serialize(const CTreeCtrl& tree) {
+std::vector<BYTE> Serialize(const CTreeCtrl& tree, HTREEITEM hSkip) {
     std::vector<BYTE> out;
     auto sink = [&out](const BYTE* p, std::size_t n) { out.insert(out.end(), p, p + n); };
-    WriteItems(tree, sink);
+    WriteItems(tree, sink, hSkip);
     return out;
 }
 

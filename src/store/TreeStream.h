@@ -24,10 +24,12 @@ void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResul
 
 // Writes the whole tree as the tree-data stream: a new chain when dwTreeData is 0 (which
 // then points at it), else the existing chain rewritten in place; ends the transfer.
-// hSkip (with its subtree) is left out, as if it were deleted already.
+// hSkip (with its subtree) is left out, as if it were deleted already. The tree's lists are
+// read in place, once; of the existing chain only the blocks whose bytes change are written
+// (an insert early in the stream moves every byte after it, so those blocks all change).
 void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip = nullptr);
 
-// The stream's bytes without a file (for tests and size estimates).
-std::vector<BYTE> Serialize(const CTreeCtrl& tree);
+// The stream's bytes without a file (for tests and size estimates); hSkip as for WriteTree.
+std::vector<BYTE> Serialize(const CTreeCtrl& tree, HTREEITEM hSkip = nullptr);
 
 } // namespace treestream

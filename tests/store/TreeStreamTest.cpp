@@ -1,5 +1,6 @@
 #include "store/TreeStream.h"
 #include "app/NotariumDoc.h"
+#include "platform/PreorderWalk.h"
 #include "support/FileBuilder.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
@@ -151,4 +152,92 @@ TEST(TreeStreamTest, DeepNestingNeedsNoCallStack) {
     LoadStream(bytes, back, true, r, dir);
     EXPECT_EQ(r.nItems, 100000u);
     EXPECT_EQ(treestream::Serialize(back), bytes);
+}
+
+namespace {
+
+// The stream as the item-by-item writer made it: a copy of each item's record through
+// GetItem, the walk through GetNextItem. The reference the writer must stay equal to.
+std::vector<BYTE> SerializeItemByItem(const CTreeCtrl& tree, HTREEITEM hSkip) {
+    std::vector<BYTE> out;
+    auto word = [&](WORD w) { out.insert(out.end(), {BYTE(w & 0xFF), BYTE(w >> 8)}); };
+    auto dword = [&](DWORD d) {
+        word(static_cast<WORD>(d & 0xFFFF));
+        word(static_cast<WORD>(d >> 16));
+    };
+    TVITEM item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_STATE;
+    item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
+    item.cchTextMax = TITLE_BUFFER;
+    treewalk::WalkNested(
+        tree, tree.GetRootItem(), true,
+        [&](HTREEITEM h) {
+            item.hItem = h;
+            tree.GetItem(item);
+            word(static_cast<WORD>(item.iImage));
+            word(static_cast<WORD>(item.strText.size() + 1));
+            out.insert(out.end(), item.strText.begin(), item.strText.end());
+            out.push_back(0);
+            dword(static_cast<DWORD>(item.lParam));
+        },
+        [&] { word(0xFFFF); },
+        [&](HTREEITEM done) { dword(tree.GetItemState(done, TVIS_SELECTED | TVIS_EXPANDED)); },
+        hSkip);
+    return out;
+}
+
+} // namespace
+
+// Nesting, empty folders, titles cut in the middle of a character and past the limit,
+// bookmarks, expanded and selected items, lists sorted late, and an item left out with its
+// subtree: the writer's bytes are the item-by-item writer's, and a file gets them too.
+TEST(TreeStreamTest, TheWriterGivesTheSameBytesAsTheItemByItemWriter) {
+    CTreeCtrl tree;
+    HTREEITEM root = tree.InsertItem("Notarium", IMAGE_ROOT, IMAGE_ROOT);
+    HTREEITEM empty = tree.InsertItem("Empty folder", IMAGE_FOLDER, IMAGE_FOLDER, root);
+    HTREEITEM deep = root;
+    for (int depth = 0; depth < 6; ++depth)
+        deep =
+            tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM, "Level " + std::to_string(depth),
+                            IMAGE_FOLDER | IMAGE_OPEN, IMAGE_FOLDER, 0, 0,
+                            static_cast<LPARAM>(32 + 512 * depth), deep, TVI_LAST);
+    HTREEITEM marked =
+        tree.InsertItem("Marked", IMAGE_TEXTLET | IMAGE_BOOKMARK, IMAGE_TEXTLET, deep);
+    // Inserted out of order: the writer sees them sorted, as every walk does.
+    HTREEITEM late = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE, "zeta", IMAGE_TEXTLET, IMAGE_TEXTLET,
+                                     0, 0, 0, root, TVI_SORT);
+    tree.InsertItem(TVIF_TEXT | TVIF_IMAGE, "Alpha", IMAGE_TEXTLET, IMAGE_TEXTLET, 0, 0, 0, root,
+                    TVI_SORT);
+    std::string umlauts;
+    for (int i = 0; i < 40; ++i)
+        umlauts += "\xC3\xA4"; // 80 bytes: cut to 64, between two characters
+    tree.InsertItem(umlauts, IMAGE_TEXTLET, IMAGE_TEXTLET, late);
+    tree.InsertItem("x" + umlauts, IMAGE_TEXTLET, IMAGE_TEXTLET, late); // cut inside one
+    tree.InsertItem(std::string(300, 'L'), IMAGE_TEXTLET, IMAGE_TEXTLET, late);
+    tree.InsertItem("", IMAGE_TEXTLET, IMAGE_TEXTLET, late);
+    std::string invalid(70, 'v');
+    invalid[10] = '\xFF'; // not UTF-8: cut at the byte
+    tree.InsertItem(invalid, IMAGE_TEXTLET, IMAGE_TEXTLET, late);
+    tree.Expand(root, TVE_EXPAND);
+    tree.Expand(late, TVE_EXPAND);
+    tree.SelectItem(marked);
+
+    for (HTREEITEM skip : {HTREEITEM{}, empty, late, marked, root}) {
+        SCOPED_TRACE(skip ? tree.GetItemText(skip) : "nothing left out");
+        const std::vector<BYTE> expected = SerializeItemByItem(tree, skip);
+        EXPECT_EQ(treestream::Serialize(tree, skip), expected);
+
+        CTempDir dir;
+        CFileBuilder b;
+        b.SetTreeData(b.AddChain(std::vector<BYTE>(3000, 'o'))); // rewritten in place
+        b.WriteTo(dir.File("w.Nota"));
+        CBlockFile file(dir.File("w.Nota"), CFile::modeReadWrite | CFile::shareExclusive);
+        ASSERT_TRUE(file.CheckSignature());
+        treestream::WriteTree(file, tree, skip);
+        std::vector<BYTE> back(expected.size());
+        file.BeginRead(file.GetTreeData());
+        file.ReadData(back.data(), back.size());
+        file.EndTransfer();
+        EXPECT_EQ(back, expected);
+    }
 }
