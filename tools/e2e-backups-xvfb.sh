@@ -5,26 +5,10 @@
 # the file and lists the backup.
 # Usage: tools/e2e-backups-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
 set -euo pipefail
-lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
-build="$(cd "${1:?usage: e2e-backups-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
-shot="${2:-}"
-if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
-  export E2E_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
-fi
-
-notarium="$build/src/ui/notarium"
-nota="$build/src/cli/nota"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
-export XDG_DATA_HOME="$work/data"
-mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cd "$work"
-
 fail_png=/tmp/e2e-backups-fail.png
 # shellcheck source=tools/e2e-lib.sh
-source "$lib"
+source "$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
+e2e_begin "$0" "$@"
 snap() { [ -n "$shot" ] && import -window root -crop 1000x700+0+0 "$shot-$1.png" && echo "screenshot: $shot-$1.png" || true; }
 
 step "a data file with two folders and a textlet with a text"

@@ -4,25 +4,10 @@
 # summary, exports the folder again; then checks the file and the export with `nota`.
 # Usage: tools/e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
 set -euo pipefail
-lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
-build="$(cd "${1:?usage: e2e-exchange-xvfb.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
-shot="${2:-}"
-if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
-  export E2E_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
-fi
-
-notarium="$build/src/ui/notarium"
-nota="$build/src/cli/nota"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
-mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cd "$work"
-
 fail_png=/tmp/e2e-exchange-fail.png
 # shellcheck source=tools/e2e-lib.sh
-source "$lib"
+source "$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
+e2e_begin "$0" "$@"
 snap() { [ -n "$shot" ] && import -window root -crop 940x640+20+10 "$shot-$1.png" && echo "screenshot: $shot-$1.png" || true; }
 
 step "a data file with a folder, and a folder of files to import"
@@ -74,12 +59,13 @@ keys alt+f x
 wait "$app" || fail "notarium ended with $?"
 "$nota" check "$work/x.Nota" | tail -1 | grep -q "No errors" || fail "nota check"
 "$nota" tree "$work/x.Nota"
-# (the shell drops the last line feed of what it captures)
-[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/Shopping")" = $'Buy milk\r\nand bread\r' ] ||
+# The folder added comes in as that folder, "source". (The shell drops the last line feed of
+# what it captures.)
+[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/source/Shopping")" = $'Buy milk\r\nand bread\r' ] ||
   fail "Shopping text"
-[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/Recipes/Bread")" = $'Flour, water\r' ] ||
+[ "$("$nota" cat --raw "$work/x.Nota" "Notarium/Letters/source/Recipes/Bread")" = $'Flour, water\r' ] ||
   fail "Bread text"
 "$nota" tree "$work/x.Nota" | grep -q logo && fail "the binary file was imported"
-[ "$(cat "$work/out/Shopping.txt")" = $'Buy milk\nand bread' ] || fail "exported Shopping"
-[ -f "$work/out/Recipes/Bread.txt" ] || fail "exported Bread"
+[ "$(cat "$work/out/source/Shopping.txt")" = $'Buy milk\nand bread' ] || fail "exported Shopping"
+[ -f "$work/out/source/Recipes/Bread.txt" ] || fail "exported Bread"
 echo "PASS"

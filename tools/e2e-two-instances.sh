@@ -7,29 +7,14 @@
 # Usage: tools/e2e-two-instances.sh BUILD_DIR [SCREENSHOT_PREFIX]   (runs itself under xvfb-run)
 # Exits 77 (skipped) when Xvfb, xdotool, xclip or ImageMagick is missing.
 set -euo pipefail
-lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
-build="$(cd "${1:?usage: e2e-two-instances.sh BUILD_DIR [SCREENSHOT_PREFIX]}" && pwd)"
-shot="${2:-}"
 for tool in xvfb-run xdotool xclip convert import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
-  export E2E_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
-fi
-unset QT_QPA_PLATFORM # the tests run offscreen; these windows are real X11 clients
-
-notarium="$build/src/ui/notarium"
-nota="$build/src/cli/nota"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
-mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cd "$work"
-
 fail_png=/tmp/e2e-two-instances-fail.png
 # shellcheck source=tools/e2e-lib.sh
-source "$lib"
+source "$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
+e2e_begin "$0" "$@"
+unset QT_QPA_PLATFORM # the tests run offscreen; these windows are real X11 clients
 snap() { [ -n "$shot" ] && import -window root "$shot-$1.png" && echo "screenshot: $shot-$1.png" || true; }
 
 # The y of the middle of the selected (highlighted) row in the tree pane of a window whose

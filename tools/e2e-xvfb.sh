@@ -12,25 +12,10 @@
 # a size typed into the Size box and a name typed into the Font box are each taken by one Enter.
 # Usage: tools/e2e-xvfb.sh BUILD_DIR [SCREENSHOT]      (runs itself under xvfb-run)
 set -euo pipefail
-lib="$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
-build="$(cd "${1:?usage: e2e-xvfb.sh BUILD_DIR [SCREENSHOT]}" && pwd)"
-shot="${2:-}"
-if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
-  export E2E_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x720x24" "$0" "$build" "$shot"
-fi
-
-notarium="$build/src/ui/notarium"
-nota="$build/src/cli/nota"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work"
-mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cd "$work"
-
 fail_png=/tmp/e2e-fail.png
 # shellcheck source=tools/e2e-lib.sh
-source "$lib"
+source "$(cd "$(dirname "$0")" && pwd)/e2e-lib.sh"
+e2e_begin "$0" "$@"
 add_item() { # name kind-key (t = textlet, f = folder)
   focus "$main"; keys ctrl+a
   local dlg; dlg=$(wait_window "Add Item"); focus "$dlg"
