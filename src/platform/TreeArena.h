@@ -39,14 +39,12 @@ private:
     void* m_freeList = nullptr;
 };
 
-// Title bytes, appended one after another, in chunks that grow as the records' do. A stored copy
-// never moves and stays valid until the arena is dropped; there is no freeing of single titles (a
-// tree replaces a title rarely, and a cleared tree drops the whole arena). Throws std::bad_alloc
-// when the system has no memory left.
+// Title bytes, appended one after another. A stored copy never moves and stays valid until the
+// arena is dropped; there is no freeing of single titles (a tree replaces a title rarely, and a
+// cleared tree drops the whole arena). Throws std::bad_alloc when the system has no memory left.
 class CBytes {
 public:
     CBytes() = default;
-    ~CBytes();
     CBytes(const CBytes&) = delete;
     CBytes& operator=(const CBytes&) = delete;
 
@@ -56,8 +54,9 @@ public:
     std::size_t Size() const;
 
 private:
+    static constexpr std::size_t kChunk = 1u << 20;
     struct Chunk {
-        char* bytes;
+        std::unique_ptr<char[]> bytes;
         std::size_t size;
     };
     std::vector<Chunk> m_chunks;

@@ -41,7 +41,7 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
         if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
             slot = m_windows.size();
             m_windows.emplace_back();
-            m_windows.back().bytes = std::make_unique_for_overwrite<BYTE[]>(kWindowSize);
+            m_windows.back().bytes = std::make_unique<BYTE[]>(kWindowSize);
         } else if (m_windows[slot].index < m_slotOf.size()) {
             m_slotOf[m_windows[slot].index] = 0;
             --m_nLoaded;
