@@ -3,7 +3,7 @@
 // title every textlet has, Next Bookmark from the first item to the last, and how long a walk
 // goes on after Escape is pressed. Prints figures; asserts nothing.
 //
-//   bench_ui_find [--folders N] [--per-folder M]
+//   bench_ui_find [--folders N] [--per-folder M] [--text-bytes B]   (B: 1024 unless given)
 //
 // Runs on any Qt platform (QT_QPA_PLATFORM=offscreen, or a real or virtual X server).
 
@@ -50,8 +50,9 @@ public:
     void EndProgress() override {}
 };
 
-// A root with `folders` folders of `perFolder` textlets; every textlet has a text of 1 KiB.
-void BuildFile(const std::string& path, int folders, int perFolder) {
+// A root with `folders` folders of `perFolder` textlets; every textlet has a text of about
+// textBytes bytes.
+void BuildFile(const std::string& path, int folders, int perFolder, std::size_t textBytes) {
     CQuietUi ui;
     CAppSettings settings;
     if (!CNotariumDoc::PrepareDataFile(path, true, ui))
@@ -78,7 +79,7 @@ void BuildFile(const std::string& path, int folders, int perFolder) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
         text = "Text " + std::to_string(i) + "\r\n";
-        while (text.size() < 1024)
+        while (text.size() < textBytes)
             text += "the quick brown fox jumps over the lazy dog, ";
         const DWORD length = static_cast<DWORD>(text.size() + 1);
         const DWORD chain = writer.Begin(4 + length);
@@ -97,20 +98,24 @@ void BuildFile(const std::string& path, int folders, int perFolder) {
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     int folders = 10, perFolder = 100000;
+    std::size_t textBytes = 1024;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--folders") && i + 1 < argc)
             folders = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--per-folder") && i + 1 < argc)
             perFolder = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--text-bytes") && i + 1 < argc)
+            textBytes = static_cast<std::size_t>(std::atol(argv[++i]));
     }
     const std::string dir =
         std::filesystem::temp_directory_path() / ("notarium-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = dir + "/big.Nota";
     auto t0 = Clock::now();
-    BuildFile(path, folders, perFolder);
-    std::printf("%d items with 1 KiB of text each; build file: %.1f ms (%.1f MB)\n",
-                folders * perFolder, MsSince(t0), double(std::filesystem::file_size(path)) / 1e6);
+    BuildFile(path, folders, perFolder, textBytes);
+    std::printf("%d items with %zu bytes of text each; build file: %.1f ms (%.1f MB)\n",
+                folders * perFolder, textBytes, MsSince(t0),
+                double(std::filesystem::file_size(path)) / 1e6);
 
     CQuietUi ui;
     CMemorySettingsStore store;
