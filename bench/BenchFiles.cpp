@@ -159,4 +159,12 @@ std::string Prose(unsigned seed, std::size_t bytes) {
     return text;
 }
 
+void MakeProseFile(const std::string& path, std::size_t megabytes, std::size_t textBytes) {
+    Tree tree;
+    MakeTree(tree, megabytes * 1024 * 1024 / textBytes);
+    std::string text = Prose(1, textBytes);
+    WriteFile(
+        path, tree, [&](std::size_t) -> const std::string& { return text; }, Layout::InOrder);
+}
+
 } // namespace benchfiles

@@ -37,4 +37,7 @@ void WriteFile(const std::string& path, Tree& tree, const TextOf& text, Layout l
 // exactly `bytes` bytes (the last a NUL).
 std::string Prose(unsigned seed, std::size_t bytes);
 
+// A file of about `megabytes` MiB of text: textlets of textBytes bytes of one prose, in order.
+void MakeProseFile(const std::string& path, std::size_t megabytes, std::size_t textBytes = 10000);
+
 } // namespace benchfiles

@@ -33,16 +33,6 @@ double TimeShell(const std::string& command) {
     return Seconds(start);
 }
 
-void MakeFile(const std::string& path, std::size_t megabytes) {
-    constexpr std::size_t kTextBytes = 10000;
-    benchfiles::Tree tree;
-    benchfiles::MakeTree(tree, megabytes * 1024 * 1024 / kTextBytes);
-    std::string text = benchfiles::Prose(1, kTextBytes);
-    benchfiles::WriteFile(
-        path, tree, [&](std::size_t) -> const std::string& { return text; },
-        benchfiles::Layout::InOrder);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -51,7 +41,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     std::string file = dir + "/big.Nota", copy = dir + "/copy.Nota", folder = dir + "/backups/";
 
-    MakeFile(file, megabytes);
+    benchfiles::MakeProseFile(file, megabytes);
     std::printf("file: %.1f MB\n", std::filesystem::file_size(file) / 1048576.0);
     auto settle = [] { TimeShell("sync"); };
     TimeShell("cp " + file + " " + copy); // warms the cache

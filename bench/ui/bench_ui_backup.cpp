@@ -38,16 +38,6 @@ public:
     }
 };
 
-void MakeFile(const std::string& path, std::size_t megabytes) {
-    constexpr std::size_t kTextBytes = 10000;
-    benchfiles::Tree tree;
-    benchfiles::MakeTree(tree, megabytes * 1024 * 1024 / kTextBytes);
-    std::string text = benchfiles::Prose(1, kTextBytes);
-    benchfiles::WriteFile(
-        path, tree, [&](std::size_t) -> const std::string& { return text; },
-        benchfiles::Layout::InOrder);
-}
-
 struct Figures {
     double seconds = 0;
     qint64 maxGapMs = 0;   // while the backup ran, the edits' own time taken out
@@ -140,7 +130,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const std::string file = dir + "/big.Nota", data = dir + "/data";
     if (!fs::exists(file))
-        MakeFile(file, megabytes);
+        benchfiles::MakeProseFile(file, megabytes);
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     std::printf("file: %.1f MB\n", static_cast<double>(fs::file_size(file)) / 1048576.0);
     for (bool bEdit : {false, true}) {
