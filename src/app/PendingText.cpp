@@ -10,12 +10,6 @@
 
 #include <new>
 
-namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory.";
-
-} // namespace
-
 void CNotariumDoc::SetTextPane(ITextPane* pane) {
     m_pTextPane = pane;
     m_hShown = nullptr;

@@ -6,7 +6,9 @@
 #include "platform/FileException.h"
 #include "platform/Types.h"
 
+#include <new>
 #include <string>
+#include <type_traits>
 
 // Message box styles and answers.
 constexpr UINT MB_OK = 0x00;
@@ -62,6 +64,28 @@ public:
         MessageBox(message, MB_OK | MB_ICONEXCLAMATION);
     }
 };
+
+// What the user is told when memory runs out.
+inline constexpr const char* kOutOfMemory = "Out of memory.";
+
+// Runs work and returns its result (true for work that returns nothing). A file error or a
+// failed allocation in it is reported through ui (the file error's own message, or
+// kOutOfMemory) and gives false. Other exceptions pass on.
+template <typename Work> bool ReportingFailures(IUiServices& ui, Work&& work) {
+    try {
+        if constexpr (std::is_void_v<decltype(work())>) {
+            work();
+            return true;
+        } else {
+            return work();
+        }
+    } catch (const CFileException& e) {
+        ui.ReportError(e);
+    } catch (const std::bad_alloc&) {
+        ui.ReportError(std::string(kOutOfMemory));
+    }
+    return false;
+}
 
 // Shows nothing and answers every message box affirmatively (OK, or Yes for a question): for
 // work without anyone to ask, such as benchmarks and fuzzing.

@@ -316,18 +316,12 @@ void CBackupsDlg::RestoreItem() {
     HTREEITEM into = tree.GetSelectedItem() ? tree.GetSelectedItem() : tree.GetRootItem();
     into = treewalk::GetFolderOf(tree, into);
     HTREEITEM added = nullptr;
-    try {
+    ReportingFailures(m_ctx.ui, [&] {
         CWaitCursor wait(m_ctx.ui);
         added = backup::RestoreItem(*m_pBackupDoc, item, m_ctx.doc, into);
-    } catch (const CFileException& e) {
-        m_ctx.ui.ReportError(e);
-        return;
-    } catch (const std::bad_alloc&) {
-        m_ctx.ui.ReportError(std::string("Out of memory."));
-        return;
-    }
+    });
     if (!added)
-        return; // the document told the user why
+        return; // the user was told why
     if (into)
         tree.Expand(into, TVE_EXPAND);
     tree.SelectItem(added);

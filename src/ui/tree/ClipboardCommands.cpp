@@ -16,12 +16,6 @@
 
 #include <new>
 
-namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory.";
-
-} // namespace
-
 CClipboardCommands::CClipboardCommands(CNotariumDoc& doc, CTreePaneView& tree,
                                        QClipboard* clipboard)
     : m_doc(doc), m_tree(tree), m_pClipboard(clipboard ? clipboard : QGuiApplication::clipboard()) {
@@ -56,7 +50,7 @@ bool CClipboardCommands::Copy() {
     if (!h || !m_pClipboard)
         return false;
     IUiServices& ui = m_doc.Ui();
-    try {
+    return ReportingFailures(ui, [&] {
         std::vector<BYTE> payload = m_doc.CopyItems(h);
         if (payload.empty()) {
             ui.ReportError(kOutOfMemory);
@@ -65,14 +59,8 @@ bool CClipboardCommands::Copy() {
         const std::string text = payload::PlainText(payload.data(), payload.size());
         auto* mime = new CItemMimeData(std::move(payload), QString::fromStdString(text));
         m_pClipboard->setMimeData(mime); // the clipboard owns it
-    } catch (const CFileException& e) {
-        ui.ReportError(e);
-        return false;
-    } catch (const std::bad_alloc&) {
-        ui.ReportError(kOutOfMemory);
-        return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 void CClipboardCommands::Cut() {

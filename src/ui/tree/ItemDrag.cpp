@@ -8,12 +8,6 @@
 
 #include <new>
 
-namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory.";
-
-} // namespace
-
 CItemDrag::CItemDrag(CNotariumDoc& doc) : m_doc(doc) {}
 
 CItemMimeData* CItemDrag::Begin(HTREEITEM h) {
@@ -24,14 +18,9 @@ CItemMimeData* CItemDrag::Begin(HTREEITEM h) {
         m_pData->Detach(false); // an earlier drag's data no longer follows the tree
     m_hDragItem = h;
     m_pData = new CItemMimeData([this, h]() -> std::vector<BYTE> {
-        try {
-            return m_doc.CopyItems(h);
-        } catch (const CFileException& e) {
-            m_doc.Ui().ReportError(e);
-        } catch (const std::bad_alloc&) {
-            m_doc.Ui().ReportError(kOutOfMemory);
-        }
-        return {};
+        std::vector<BYTE> items;
+        ReportingFailures(m_doc.Ui(), [&] { items = m_doc.CopyItems(h); });
+        return items;
     });
     return m_pData;
 }

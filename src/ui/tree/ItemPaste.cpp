@@ -6,18 +6,12 @@
 
 #include <new>
 
-namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory.";
-
-} // namespace
-
 bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
     if (!mime || !mime->hasFormat(ItemFormatName()))
         return false;
     IUiServices& ui = doc.Ui();
     CTreeCtrl& tree = doc.Tree();
-    try {
+    return ReportingFailures(ui, [&] {
         // Data of this process is read where it lies; other data comes as a copy.
         CFetchedItems items;
         if (qobject_cast<const CItemMimeData*>(mime)) {
@@ -42,12 +36,6 @@ bool PasteItemData(CNotariumDoc& doc, const QMimeData* mime, HTREEITEM target) {
             tree.SelectItem(h);
         else
             ui.Beep(); // nothing in it could be read
-    } catch (const CFileException& e) {
-        ui.ReportError(e);
-        return false;
-    } catch (const std::bad_alloc&) {
-        ui.ReportError(kOutOfMemory);
-        return false;
-    }
-    return true;
+        return true;
+    });
 }

@@ -28,12 +28,6 @@
 #include <new>
 #include <vector>
 
-namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory.";
-
-} // namespace
-
 CTreePaneView::CTreePaneView(CNotariumDoc& doc, CAppSettings& settings, IUiServices& ui,
                              QWidget* parent)
     : QTreeView(parent), m_doc(doc), m_settings(settings), m_ui(ui), m_tree(doc.Tree()),
@@ -141,18 +135,10 @@ void CTreePaneView::SyncSelection() {
 void CTreePaneView::LoadSelectedText() {
     HTREEITEM h = m_tree.GetSelectedItem();
     if (m_pEdit) {
-        bool loaded = false;
-        if (h) {
-            try {
-                m_doc.ShowItemText(h);
-                m_pEdit->SetImageCode(treewalk::GetImage(m_tree, h));
-                loaded = true;
-            } catch (const CFileException& e) {
-                m_ui.ReportError(e);
-            } catch (const std::bad_alloc&) {
-                m_ui.ReportError(kOutOfMemory);
-            }
-        }
+        const bool loaded = h && ReportingFailures(m_ui, [&] {
+                                m_doc.ShowItemText(h);
+                                m_pEdit->SetImageCode(treewalk::GetImage(m_tree, h));
+                            });
         if (!loaded) {
             // No item, or its text could not be read: show nothing and accept no typing, so
             // that nothing else is ever stored as this item's text.
