@@ -2,7 +2,7 @@
 // items, expanding a folder of many children, scrolling, Expand All and Collapse All, and
 // closing. Prints figures; asserts nothing.
 //
-//   bench_ui_app [--folders N] [--per-folder M] [--expanded] [--keep FILE]
+//   bench_ui_app [--folders N] [--per-folder M] [--expanded] [--keep FILE] [--start-only]
 //
 // Runs on any Qt platform (QT_QPA_PLATFORM=offscreen, or a real or virtual X server).
 
@@ -19,8 +19,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -100,6 +102,16 @@ void BuildFile(const std::string& path, const Shape& shape) {
     doc.DeleteContents();
 }
 
+// The process's peak resident memory so far (VmHWM), in MB.
+double PeakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return 0;
+}
+
 void Settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
@@ -113,6 +125,7 @@ int main(int argc, char** argv) {
     const double qtStartMs = MsSince(tStart);
     Shape shape;
     std::string keep;
+    bool startOnly = false; // stop after start-up (for a profile of it alone)
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--folders") && i + 1 < argc)
             shape.folders = std::atoi(argv[++i]);
@@ -122,6 +135,8 @@ int main(int argc, char** argv) {
             shape.expanded = true;
         else if (!std::strcmp(argv[i], "--keep") && i + 1 < argc)
             keep = argv[++i];
+        else if (!std::strcmp(argv[i], "--start-only"))
+            startOnly = true;
     }
     const std::string dir =
         std::filesystem::temp_directory_path() / ("notarium-bench-" + std::to_string(::getpid()));
@@ -156,6 +171,10 @@ int main(int argc, char** argv) {
     frame->repaint();
     std::printf("start-up to painted window:      %9.1f ms (%.1f ms with the start of Qt)\n",
                 MsSince(t0), MsSince(t0) + qtStartMs);
+    std::printf("peak memory after start-up:      %9.1f MB%s\n", PeakMegabytes(),
+                keep.empty() ? " (the file was built in this process: use --keep)" : "");
+    if (startOnly)
+        return 0;
 
     CTreePaneView* pane = frame->TreePane();
     CTreeCtrl& tree = pane->Tree();

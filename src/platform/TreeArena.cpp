@@ -4,67 +4,119 @@
 #include <new>
 #include <sys/mman.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define NOTA_ARENA_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NOTA_ARENA_ASAN 1
+#endif
+#endif
+#ifdef NOTA_ARENA_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace treearena {
 
 namespace {
-constexpr std::size_t kSmallChunk = 64u << 10;
+
+constexpr std::size_t kSmallStep = 64u << 10;
 constexpr std::size_t kHugeBytes = 2u << 20;
-} // namespace
 
-CRecords::CRecords(std::size_t recordBytes) : m_recordBytes((recordBytes + 7) / 8 * 8) {}
-
-CRecords::~CRecords() {
-    for (const Chunk& c : m_chunks)
-        ::munmap(c.memory, c.bytes);
+// Address space only: PROT_NONE memory is not charged against the system's commit limit, so a
+// large reservation costs nothing until it is committed.
+std::byte* Reserve(std::size_t& bytes) {
+    for (; bytes >= kHugeBytes; bytes /= 2) {
+        void* p = ::mmap(nullptr, bytes + kHugeBytes, PROT_NONE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            continue;
+        // Start on a 2 MiB boundary, so that the large steps can be huge pages.
+        auto start = reinterpret_cast<std::uintptr_t>(p);
+        auto aligned = (start + kHugeBytes - 1) & ~(std::uintptr_t(kHugeBytes) - 1);
+        if (aligned > start)
+            ::munmap(p, aligned - start);
+        ::munmap(reinterpret_cast<void*>(aligned + bytes), start + kHugeBytes - aligned);
+        return reinterpret_cast<std::byte*>(aligned);
+    }
+    bytes = 0;
+    return nullptr;
 }
 
+} // namespace
+
+CRegion::CRegion(std::size_t maxBytes) : m_reserved(maxBytes) {
+    m_base = Reserve(m_reserved);
+}
+
+CRegion::~CRegion() {
+    if (m_base == nullptr)
+        return;
+#ifdef NOTA_ARENA_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(m_base, m_committed); // the addresses may be mapped again
+#endif
+    ::munmap(m_base, m_reserved);
+}
+
+void CRegion::Commit(std::size_t bytes) {
+    if (bytes <= m_committed)
+        return;
+    // Four small steps keep small trees small; then whole huge pages.
+    std::size_t step = m_committed < 4 * kSmallStep ? kSmallStep : kHugeBytes;
+    std::size_t target = (bytes + step - 1) / step * step;
+    if (target > m_reserved || m_base == nullptr)
+        throw std::bad_alloc();
+    if (::mprotect(m_base + m_committed, target - m_committed, PROT_READ | PROT_WRITE) != 0)
+        throw std::bad_alloc();
+    if (step == kHugeBytes)
+        ::madvise(m_base + m_committed, target - m_committed, MADV_HUGEPAGE);
+    m_committed = target;
+}
+
+#ifdef NOTA_ARENA_ASAN
+constexpr std::size_t kRecordAlign = 8; // whole shadow granules, so a freed record is all poisoned
+#else
+constexpr std::size_t kRecordAlign = 4;
+#endif
+
+CRecords::CRecords(std::size_t recordBytes)
+    : m_recordBytes((recordBytes + kRecordAlign - 1) / kRecordAlign * kRecordAlign),
+      m_region(std::size_t(16) << 30) {}
+
 void* CRecords::New() {
-    if (m_freeList) {
-        void* p = m_freeList;
-        m_freeList = *static_cast<void**>(p);
+#ifndef NOTA_ARENA_ASAN
+    if (m_freeList != kNone) {
+        void* p = At(m_freeList);
+        std::memcpy(&m_freeList, p, sizeof m_freeList);
         std::memset(p, 0, m_recordBytes);
         return p;
     }
-    if (m_used == m_capacity) {
-        // Small trees stay small; from the fifth chunk on, chunks are huge-page sized.
-        bool huge = m_chunks.size() >= 4;
-        std::size_t bytes = huge ? kHugeBytes : kSmallChunk;
-        void* memory =
-            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
-            throw std::bad_alloc();
-        if (huge)
-            ::madvise(memory, bytes, MADV_HUGEPAGE);
-        m_chunks.push_back({memory, bytes});
-        m_capacity = bytes / m_recordBytes;
-        m_used = 0;
-    }
-    // Fresh anonymous memory reads as zeros.
-    return static_cast<std::byte*>(m_chunks.back().memory) + m_used++ * m_recordBytes;
+#endif
+    if (m_used == kNone)
+        throw std::bad_alloc();
+    m_region.Commit((std::size_t(m_used) + 1) * m_recordBytes);
+    return At(m_used++); // fresh memory reads as zeros
 }
 
 void CRecords::Delete(void* p) {
-    *static_cast<void**>(p) = m_freeList;
-    m_freeList = p;
+#ifdef NOTA_ARENA_ASAN
+    ASAN_POISON_MEMORY_REGION(p, m_recordBytes);
+#else
+    std::memcpy(p, &m_freeList, sizeof m_freeList);
+    m_freeList = IdOf(p);
+#endif
 }
 
-const char* CBytes::Store(std::string_view bytes) {
-    const std::size_t n = bytes.size();
-    if (m_chunks.empty() || m_chunks.back().size - m_used < n) {
-        std::size_t size = n > kChunk / 8 ? n : kChunk;
-        m_chunks.push_back({std::unique_ptr<char[]>(new char[size == 0 ? 1 : size]), size});
-        m_used = 0;
-        m_total += size;
-    }
-    char* p = m_chunks.back().bytes.get() + m_used;
-    if (n > 0)
-        std::memcpy(p, bytes.data(), n);
-    m_used += n;
-    return p;
-}
+CBytes::CBytes() : m_region(std::size_t(4) << 30) {}
 
-std::size_t CBytes::Size() const {
-    return m_total;
+std::uint32_t CBytes::Store(std::string_view bytes) {
+    if (bytes.size() > (std::size_t(4) << 30) - m_used)
+        throw std::bad_alloc();
+    m_region.Commit(m_used + bytes.size());
+    auto offset = static_cast<std::uint32_t>(m_used);
+    if (!bytes.empty())
+        std::memcpy(At(offset), bytes.data(), bytes.size());
+    m_used += bytes.size();
+    return offset;
 }
 
 } // namespace treearena

@@ -4,70 +4,38 @@
 #include "platform/TreeArena.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <type_traits>
-#include <unordered_set>
 
-// An item: trivially destructible, so the arena drops items without visiting them, and 40
-// bytes, so that a million of them fit in 40 MB (the narrow fields hold every value the tree
-// is given: item data is a 32-bit file offset, images and state bits are small codes).
+// An item: trivially destructible, so the arena drops items without visiting them, and 28
+// bytes, so that a million of them fit in 28 MB. Links are record numbers in the item arena,
+// the title an offset in the title arena; the narrow fields hold every value the tree is
+// given (item data is a 32-bit file offset, images and state bits are small codes).
 struct CTreeNode {
-    const char* text = nullptr;  // the title's bytes, in the title arena
-    CTreeNode* parent = nullptr; // the invisible root for top-level items
+    std::uint32_t title = 0;  // offset of the title's bytes in the title arena
+    std::uint32_t parent = 0; // record number of the parent (the invisible root: kNoItem)
     std::uint32_t param = 0;
-    std::uint32_t textLength = 0;
     std::uint32_t list = 0;  // slot of the children's list, 0 for none
     std::uint32_t index = 0; // position among the parent's children
     std::int16_t image = 0;
     std::int16_t selectedImage = 0;
     std::uint16_t state = 0;
-
-    std::string_view Title() const { return {text, textLength}; }
+    // The title's length; kLongTitle: the length is the 4 bytes at `title`, the bytes follow.
+    std::uint16_t titleLength = 0;
 };
 static_assert(std::is_trivially_destructible_v<CTreeNode>);
-static_assert(sizeof(CTreeNode) <= 40 && alignof(CTreeNode) <= 8);
+static_assert(sizeof(CTreeNode) <= 28 && alignof(CTreeNode) <= 4);
+
+namespace {
+constexpr std::uint32_t kNoItem = 0xFFFFFFFFu;
+constexpr std::uint16_t kLongTitle = 0xFFFF;
+} // namespace
 
 struct CTreeCtrl::CArena {
     treearena::CRecords nodes{sizeof(CTreeNode)};
     treearena::CBytes titles;
-#if defined(__SANITIZE_ADDRESS__)
-    // Under the address sanitizer every item is its own allocation, so that a handle used
-    // after its item was deleted is caught; the items still alive are freed with the arena.
-    std::unordered_set<CTreeNode*> live;
-    ~CArena() {
-        for (CTreeNode* n : live)
-            delete n;
-    }
-    CTreeNode* New() {
-        auto* node = new CTreeNode();
-        live.insert(node);
-        return node;
-    }
-    void Delete(CTreeNode* node) {
-        live.erase(node);
-        delete node;
-    }
-#else
-    CTreeNode* New() {
-        return new (nodes.New()) CTreeNode();
-    }
-    void Delete(CTreeNode* node) {
-        nodes.Delete(node);
-    }
-#endif
 };
-
-namespace {
-
-bool TitleLess(const CTreeNode* a, const CTreeNode* b) {
-    return enc::CompareTitles(a->Title(), b->Title()) < 0;
-}
-
-void Reindex(std::vector<CTreeNode*>& kids, std::size_t from) {
-    for (std::size_t i = from; i < kids.size(); ++i)
-        kids[i]->index = static_cast<std::uint32_t>(i);
-}
-
-} // namespace
 
 CTreeCtrl::CTreeCtrl() {
     Clear();
@@ -81,19 +49,36 @@ void CTreeCtrl::Clear() {
     m_lists.clear();
     m_lists.emplace_back(); // slot 0: no list
     m_freeLists.clear();
-    m_root = m_arena->New();
-    m_root->text = m_arena->titles.Store({});
+    m_root = static_cast<CTreeNode*>(m_arena->nodes.New());
+    m_root->parent = kNoItem;
+    StoreTitle(m_root, {});
 }
 
 CTreeNode* CTreeCtrl::NodeOf(HTREEITEM h) const {
     return (h == nullptr || h == TVI_ROOT) ? m_root : h;
 }
 
-std::vector<CTreeNode*>& CTreeCtrl::KidsOf(const CTreeNode* node) const {
-    return m_lists[node->list].nodes; // slot 0 stays empty
+CTreeNode* CTreeCtrl::Node(ItemId id) const {
+    return static_cast<CTreeNode*>(m_arena->nodes.At(id));
 }
 
-std::vector<CTreeNode*>& CTreeCtrl::MakeKids(CTreeNode* node) {
+CTreeCtrl::ItemId CTreeCtrl::Id(const CTreeNode* node) const {
+    return m_arena->nodes.IdOf(node);
+}
+
+CTreeNode* CTreeCtrl::ParentOf(const CTreeNode* node) const {
+    return node->parent == kNoItem ? nullptr : Node(node->parent);
+}
+
+CTreeCtrl::Kids& CTreeCtrl::KidsOf(const CTreeNode* node) const {
+    return m_lists[node->list].ids; // slot 0 stays empty
+}
+
+CTreeNode* CTreeCtrl::KidAt(const CTreeNode* node, std::size_t index) const {
+    return Node(KidsOf(node)[index]);
+}
+
+CTreeCtrl::Kids& CTreeCtrl::MakeKids(CTreeNode* node) {
     if (node->list == 0) {
         if (!m_freeLists.empty()) {
             node->list = m_freeLists.back();
@@ -103,34 +88,71 @@ std::vector<CTreeNode*>& CTreeCtrl::MakeKids(CTreeNode* node) {
             m_lists.emplace_back();
         }
     }
-    return m_lists[node->list].nodes;
+    return m_lists[node->list].ids;
+}
+
+void CTreeCtrl::Reindex(Kids& kids, std::size_t from) const {
+    for (std::size_t i = from; i < kids.size(); ++i)
+        Node(kids[i])->index = static_cast<std::uint32_t>(i);
+}
+
+bool CTreeCtrl::TitleLess(ItemId a, ItemId b) const {
+    return enc::CompareTitles(TitleOf(Node(a)), TitleOf(Node(b))) < 0;
+}
+
+std::string_view CTreeCtrl::TitleOf(const CTreeNode* node) const {
+    const char* p = m_arena->titles.At(node->title);
+    if (node->titleLength != kLongTitle)
+        return {p, node->titleLength};
+    std::uint32_t length = 0;
+    std::memcpy(&length, p, sizeof length);
+    return {p + sizeof length, length};
+}
+
+// A new copy of the title in the arena; a title of kLongTitle bytes or more is kept behind its
+// 32-bit length.
+void CTreeCtrl::StoreTitle(CTreeNode* node, std::string_view text) {
+    if (text.size() < kLongTitle) {
+        node->title = m_arena->titles.Store(text);
+        node->titleLength = static_cast<std::uint16_t>(text.size());
+        return;
+    }
+    if (text.size() > 0xFFFFFFF0u)
+        throw std::bad_alloc();
+    auto length = static_cast<std::uint32_t>(text.size());
+    char prefix[sizeof length];
+    std::memcpy(prefix, &length, sizeof length);
+    node->title = m_arena->titles.Store({prefix, sizeof prefix});
+    m_arena->titles.Store(text); // right behind its length: the arena is one range
+    node->titleLength = kLongTitle;
 }
 
 void CTreeCtrl::SetTitle(CTreeNode* node, std::string_view text) {
-    if (node->text && text.size() <= node->textLength) {
-        std::copy(text.begin(), text.end(), const_cast<char*>(node->text)); // fits in place
+    if (node->titleLength != kLongTitle && text.size() <= node->titleLength) {
+        char* p = m_arena->titles.At(node->title); // fits in place
+        std::copy(text.begin(), text.end(), p);
+        node->titleLength = static_cast<std::uint16_t>(text.size());
     } else {
-        node->text = m_arena->titles.Store(text);
+        StoreTitle(node, text);
     }
-    node->textLength = static_cast<std::uint32_t>(text.size());
 }
 
 // Gives back the items of a subtree, and the lists of its parents, without recursion.
 // Returns the number of items.
 UINT CTreeCtrl::DestroySubtree(CTreeNode* node) {
     UINT count = 0;
-    std::vector<CTreeNode*> stack{node};
+    std::vector<ItemId> stack{Id(node)};
     while (!stack.empty()) {
-        CTreeNode* top = stack.back();
+        CTreeNode* top = Node(stack.back());
         stack.pop_back();
         if (top->list != 0) {
             CKidList& list = m_lists[top->list];
-            stack.insert(stack.end(), list.nodes.begin(), list.nodes.end());
-            std::vector<CTreeNode*>().swap(list.nodes);
+            stack.insert(stack.end(), list.ids.begin(), list.ids.end());
+            Kids().swap(list.ids);
             list.pendingFrom = 0;
             m_freeLists.push_back(top->list);
         }
-        m_arena->Delete(top);
+        m_arena->nodes.Delete(top);
         ++count;
     }
     return count;
@@ -143,14 +165,15 @@ void CTreeCtrl::Normalize(CTreeNode* parent) const {
     if (parent->list == 0)
         return;
     CKidList& list = m_lists[parent->list];
-    auto& kids = list.nodes;
+    auto& kids = list.ids;
+    auto less = [this](ItemId a, ItemId b) { return TitleLess(a, b); };
     std::size_t i = std::max<std::size_t>(list.pendingFrom, 1);
-    while (i < kids.size() && !TitleLess(kids[i], kids[i - 1]))
+    while (i < kids.size() && !less(kids[i], kids[i - 1]))
         ++i;
     if (i < kids.size()) {
         auto mid = kids.begin() + static_cast<std::ptrdiff_t>(i);
-        std::stable_sort(mid, kids.end(), TitleLess);
-        std::inplace_merge(kids.begin(), mid, kids.end(), TitleLess);
+        std::stable_sort(mid, kids.end(), less);
+        std::inplace_merge(kids.begin(), mid, kids.end(), less);
         Reindex(kids, 0);
     }
     list.pendingFrom = static_cast<std::uint32_t>(kids.size());
@@ -181,33 +204,38 @@ HTREEITEM CTreeCtrl::InsertItem(TVINSERTSTRUCT&& ins) {
 
 HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string_view text) {
     CTreeNode* parent = NodeOf(ins.hParent);
-    CTreeNode* node = m_arena->New();
-    const TVITEM& it = ins.item;
-    node->text = m_arena->titles.Store(text);
-    node->textLength = static_cast<std::uint32_t>(text.size());
-    if (it.mask & TVIF_IMAGE)
-        node->image = it.iImage;
-    if (it.mask & TVIF_SELECTEDIMAGE)
-        node->selectedImage = it.iSelectedImage;
-    if (it.mask & TVIF_PARAM)
-        node->param = it.lParam;
-    if (it.mask & TVIF_STATE)
-        node->state = (it.state & it.stateMask) & ~TVIS_SELECTED;
-    node->parent = parent;
-    HTREEITEM after = ins.hInsertAfter;
     auto& kids = MakeKids(parent);
+    auto* node = static_cast<CTreeNode*>(m_arena->nodes.New());
+    try {
+        StoreTitle(node, text);
+    } catch (...) {
+        m_arena->nodes.Delete(node);
+        throw;
+    }
+    const TVITEM& it = ins.item;
+    if (it.mask & TVIF_IMAGE)
+        node->image = static_cast<std::int16_t>(it.iImage);
+    if (it.mask & TVIF_SELECTEDIMAGE)
+        node->selectedImage = static_cast<std::int16_t>(it.iSelectedImage);
+    if (it.mask & TVIF_PARAM)
+        node->param = static_cast<std::uint32_t>(it.lParam);
+    if (it.mask & TVIF_STATE)
+        node->state = static_cast<std::uint16_t>((it.state & it.stateMask) & ~TVIS_SELECTED);
+    node->parent = Id(parent);
+    const ItemId id = Id(node);
+    HTREEITEM after = ins.hInsertAfter;
     if (after == TVI_SORT) {
         // Checked in one pass with its neighbours at the next look at the list.
         node->index = static_cast<std::uint32_t>(kids.size());
-        kids.push_back(node);
+        kids.push_back(id);
     } else {
         Normalize(parent);
         std::size_t pos = kids.size();
         if (after == TVI_FIRST)
             pos = 0;
-        else if (after != TVI_LAST && after != nullptr && after->parent == parent)
+        else if (after != TVI_LAST && after != nullptr && after->parent == node->parent)
             pos = after->index + 1;
-        kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), node);
+        kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), id);
         Reindex(kids, pos);
         m_lists[parent->list].pendingFrom = static_cast<std::uint32_t>(kids.size());
     }
@@ -239,19 +267,19 @@ HTREEITEM CTreeCtrl::InsertItem(const std::string& text, int image, int selected
 }
 
 bool CTreeCtrl::IsInSubtree(CTreeNode* node, CTreeNode* top) const {
-    for (CTreeNode* n = node; n != nullptr; n = n->parent)
+    for (CTreeNode* n = node; n != nullptr; n = ParentOf(n))
         if (n == top)
             return true;
     return false;
 }
 
 HTREEITEM CTreeCtrl::SuccessorAfterDelete(CTreeNode* node) const {
-    CTreeNode* parent = node->parent;
+    CTreeNode* parent = ParentOf(node);
     Normalize(parent);
     if (node->index + 1 < KidsOf(parent).size())
-        return KidsOf(parent)[node->index + 1];
+        return KidAt(parent, node->index + 1);
     if (node->index > 0)
-        return KidsOf(parent)[node->index - 1];
+        return KidAt(parent, node->index - 1);
     return parent == m_root ? nullptr : parent;
 }
 
@@ -259,7 +287,7 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem) {
     if (hItem == nullptr || hItem == TVI_ROOT)
         return DeleteAllItems();
     CTreeNode* node = hItem;
-    CTreeNode* parent = node->parent;
+    CTreeNode* parent = ParentOf(node);
     bool caretInside = m_hCaret && IsInSubtree(m_hCaret, node);
     HTREEITEM newCaret = caretInside ? SuccessorAfterDelete(node) : nullptr;
     if (caretInside) {
@@ -305,7 +333,7 @@ bool CTreeCtrl::DeleteAllItems() {
 CTreeNode* CTreeCtrl::LastVisibleIn(CTreeNode* node) const {
     while ((node->state & TVIS_EXPANDED) && !KidsOf(node).empty()) {
         Normalize(node);
-        node = KidsOf(node).back();
+        node = Node(KidsOf(node).back());
     }
     return node;
 }
@@ -315,47 +343,48 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT code) const {
     case TVGN_ROOT:
     case TVGN_FIRSTVISIBLE:
         Normalize(m_root);
-        return KidsOf(m_root).empty() ? nullptr : KidsOf(m_root).front();
+        return KidsOf(m_root).empty() ? nullptr : KidAt(m_root, 0);
     case TVGN_CARET:
         return m_hCaret;
     case TVGN_LASTVISIBLE:
         Normalize(m_root);
-        return KidsOf(m_root).empty() ? nullptr : LastVisibleIn(KidsOf(m_root).back());
+        return KidsOf(m_root).empty() ? nullptr : LastVisibleIn(Node(KidsOf(m_root).back()));
     default:
         break;
     }
     if (hItem == nullptr || hItem == TVI_ROOT)
         return code == TVGN_CHILD ? GetNextItem(nullptr, TVGN_ROOT) : nullptr;
     CTreeNode* node = hItem;
-    CTreeNode* parent = node->parent;
+    CTreeNode* parent = ParentOf(node);
     switch (code) {
     case TVGN_NEXT:
         Normalize(parent);
-        return node->index + 1 < KidsOf(parent).size() ? KidsOf(parent)[node->index + 1] : nullptr;
+        return node->index + 1 < KidsOf(parent).size() ? KidAt(parent, node->index + 1) : nullptr;
     case TVGN_PREVIOUS:
         Normalize(parent);
-        return node->index > 0 ? KidsOf(parent)[node->index - 1] : nullptr;
+        return node->index > 0 ? KidAt(parent, node->index - 1) : nullptr;
     case TVGN_PARENT:
         return parent == m_root ? nullptr : parent;
     case TVGN_CHILD:
         Normalize(node);
-        return KidsOf(node).empty() ? nullptr : KidsOf(node).front();
+        return KidsOf(node).empty() ? nullptr : KidAt(node, 0);
     case TVGN_NEXTVISIBLE: {
         if ((node->state & TVIS_EXPANDED) && !KidsOf(node).empty()) {
             Normalize(node);
-            return KidsOf(node).front();
+            return KidAt(node, 0);
         }
-        for (CTreeNode* n = node; n != m_root; n = n->parent) {
-            Normalize(n->parent);
-            if (n->index + 1 < KidsOf(n->parent).size())
-                return KidsOf(n->parent)[n->index + 1];
+        for (CTreeNode* n = node; n != m_root; n = ParentOf(n)) {
+            CTreeNode* up = ParentOf(n);
+            Normalize(up);
+            if (n->index + 1 < KidsOf(up).size())
+                return KidAt(up, n->index + 1);
         }
         return nullptr;
     }
     case TVGN_PREVIOUSVISIBLE:
         Normalize(parent);
         if (node->index > 0)
-            return LastVisibleIn(KidsOf(parent)[node->index - 1]);
+            return LastVisibleIn(KidAt(parent, node->index - 1));
         return parent == m_root ? nullptr : parent;
     default:
         return nullptr;
@@ -369,8 +398,8 @@ bool CTreeCtrl::GetItem(TVITEM& item) const {
     if (item.mask & TVIF_TEXT)
         item.strText =
             item.cchTextMax > 0
-                ? enc::CutToBytes(node->Title(), static_cast<std::size_t>(item.cchTextMax - 1))
-                : std::string(node->Title());
+                ? enc::CutToBytes(TitleOf(node), static_cast<std::size_t>(item.cchTextMax - 1))
+                : std::string(TitleOf(node));
     if (item.mask & TVIF_IMAGE)
         item.iImage = node->image;
     if (item.mask & TVIF_SELECTEDIMAGE)
@@ -391,14 +420,14 @@ bool CTreeCtrl::SetItem(const TVITEM& item) {
     if (item.mask & TVIF_TEXT)
         SetTitle(node, item.strText);
     if (item.mask & TVIF_IMAGE)
-        node->image = item.iImage;
+        node->image = static_cast<std::int16_t>(item.iImage);
     if (item.mask & TVIF_SELECTEDIMAGE)
-        node->selectedImage = item.iSelectedImage;
+        node->selectedImage = static_cast<std::int16_t>(item.iSelectedImage);
     if (item.mask & TVIF_PARAM)
-        node->param = item.lParam;
+        node->param = static_cast<std::uint32_t>(item.lParam);
     if (item.mask & TVIF_STATE) {
         UINT mask = item.stateMask & ~TVIS_SELECTED; // the selection moves only by Select
-        node->state = (node->state & ~mask) | (item.state & mask);
+        node->state = static_cast<std::uint16_t>((node->state & ~mask) | (item.state & mask));
     }
     UINT mask = item.mask;
     NotifyItem([node, mask](ITreeObserver* o) { o->OnItemChanged(node, mask); });
@@ -407,11 +436,11 @@ bool CTreeCtrl::SetItem(const TVITEM& item) {
 
 std::string CTreeCtrl::GetItemText(HTREEITEM h) const {
     CTreeNode* node = NodeOf(h);
-    return std::string(node->Title()); // the root's title is empty
+    return std::string(TitleOf(node)); // the root's title is empty
 }
 
 std::string_view CTreeCtrl::GetItemTitle(HTREEITEM h) const {
-    return NodeOf(h)->Title();
+    return TitleOf(NodeOf(h));
 }
 
 bool CTreeCtrl::SetItemText(HTREEITEM h, const std::string& text) {
@@ -475,36 +504,40 @@ std::size_t CTreeCtrl::GetChildCount(HTREEITEM h) const {
 HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM h, std::size_t index) const {
     CTreeNode* node = NodeOf(h);
     Normalize(node);
-    return index < KidsOf(node).size() ? KidsOf(node)[index] : nullptr;
+    return index < KidsOf(node).size() ? KidAt(node, index) : nullptr;
 }
 
 std::size_t CTreeCtrl::GetIndexInParent(HTREEITEM h) const {
     if (h == nullptr || h == TVI_ROOT)
         return 0;
-    Normalize(h->parent);
+    Normalize(ParentOf(h));
     return h->index;
 }
 
-std::span<const HTREEITEM> CTreeCtrl::GetChildren(HTREEITEM h) const {
+std::span<const CTreeCtrl::ItemId> CTreeCtrl::GetChildIds(HTREEITEM h) const {
     CTreeNode* node = NodeOf(h);
     Normalize(node);
     return KidsOf(node);
 }
 
+HTREEITEM CTreeCtrl::ItemOf(ItemId id) const {
+    return Node(id);
+}
+
 CTreeCtrl::ItemFields CTreeCtrl::GetItemFields(HTREEITEM h) const {
-    return {h->Title(), h->image, h->param, h->state, h->list != 0 && !KidsOf(h).empty()};
+    return {TitleOf(h), h->image, h->param, h->state, h->list != 0 && !KidsOf(h).empty()};
 }
 
 std::size_t CTreeCtrl::GetDepth(HTREEITEM h) const {
     std::size_t depth = 0;
-    for (CTreeNode* n = NodeOf(h); n->parent && n->parent != m_root; n = n->parent)
+    for (CTreeNode* n = NodeOf(h); ParentOf(n) && ParentOf(n) != m_root; n = ParentOf(n))
         ++depth;
     return depth;
 }
 
 void CTreeCtrl::EnsureVisible(CTreeNode* node) {
     std::vector<CTreeNode*> ancestors;
-    for (CTreeNode* n = node->parent; n && n != m_root; n = n->parent)
+    for (CTreeNode* n = ParentOf(node); n && n != m_root; n = ParentOf(n))
         if (!(n->state & TVIS_EXPANDED))
             ancestors.push_back(n);
     for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it)
@@ -561,7 +594,8 @@ bool CTreeCtrl::Select(HTREEITEM h, UINT code) {
 bool CTreeCtrl::SortChildren(HTREEITEM h) {
     CTreeNode* node = NodeOf(h);
     auto& kids = KidsOf(node);
-    std::stable_sort(kids.begin(), kids.end(), TitleLess);
+    std::stable_sort(kids.begin(), kids.end(),
+                     [this](ItemId a, ItemId b) { return TitleLess(a, b); });
     Reindex(kids, 0);
     m_lists[node->list].pendingFrom = static_cast<std::uint32_t>(kids.size());
     HTREEITEM hParent = node == m_root ? nullptr : node;

@@ -4,17 +4,20 @@
 // item data and state per item, inserts in title order, walks, expands, selects, and tells
 // observers what changed.
 //
-// Items live in one arena and their titles in another (platform/TreeArena), so loading a tree
-// allocates nothing per item and clearing or dropping it visits no item. Children are kept in
-// a vector per parent, so the position of an item among its siblings is O(1) both ways.
-// Sorted insertion appends; the next look at the sibling list checks the appended items in
-// one pass and, only where one is out of order, merges the rest in one stable sort. Files are
-// written sorted, so a load costs one title comparison per item and a batch of n unsorted
-// insertions O(n log n), never O(n^2).
+// Items live in one arena and their titles in another (platform/TreeArena), each one range of
+// memory that never moves, so an item names its parent, its title and its children by 32-bit
+// numbers: an item is 28 bytes and a child costs 4 more. Loading a tree allocates nothing per
+// item, and clearing or dropping it visits no item. Children are kept in a list per parent,
+// so the position of an item among its siblings is O(1) both ways. Sorted insertion appends;
+// the next look at the sibling list checks the appended items in one pass and, only where one
+// is out of order, merges the rest in one stable sort. Files are written sorted, so a load
+// costs one title comparison per item and a batch of n unsorted insertions O(n log n), never
+// O(n^2).
 
 #include "platform/Types.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <span>
@@ -167,9 +170,11 @@ public:
     std::size_t GetDepth(HTREEITEM h) const;
 
     // For walks that visit every item (the tree-data writer), without a call per sibling and
-    // without copying titles. The children of h (null or TVI_ROOT: the top level) in order:
-    // valid until the tree changes.
-    std::span<const HTREEITEM> GetChildren(HTREEITEM h) const;
+    // without copying titles. The children of h (null or TVI_ROOT: the top level) in order, as
+    // numbers that ItemOf turns into items: valid until the tree changes.
+    using ItemId = std::uint32_t;
+    std::span<const ItemId> GetChildIds(HTREEITEM h) const;
+    HTREEITEM ItemOf(ItemId id) const;
     // An item's stored fields; the title is the stored bytes, valid until the item's title
     // changes or the item is deleted. h must be an item of this tree.
     struct ItemFields {
@@ -204,8 +209,9 @@ public:
 
 private:
     struct CArena;
+    using Kids = std::vector<ItemId>;
     struct CKidList { // the children of one parent
-        std::vector<CTreeNode*> nodes;
+        Kids ids;
         std::uint32_t pendingFrom = 0; // appended by sorted insertion from here on, unchecked
     };
     std::unique_ptr<CArena> m_arena; // items and titles; replaced whole when the tree is cleared
@@ -221,9 +227,17 @@ private:
     HTREEITEM Insert(const TVINSERTSTRUCT& ins, std::string_view text);
     void Clear();                         // a fresh arena with an empty root
     CTreeNode* NodeOf(HTREEITEM h) const; // TVI_ROOT / null -> the invisible root
-    std::vector<CTreeNode*>& KidsOf(const CTreeNode* node) const; // empty for a leaf
-    std::vector<CTreeNode*>& MakeKids(CTreeNode* node);
+    CTreeNode* Node(ItemId id) const;
+    ItemId Id(const CTreeNode* node) const;
+    CTreeNode* ParentOf(const CTreeNode* node) const; // null for the invisible root
+    Kids& KidsOf(const CTreeNode* node) const;        // empty for a leaf
+    CTreeNode* KidAt(const CTreeNode* node, std::size_t index) const;
+    Kids& MakeKids(CTreeNode* node);
+    void Reindex(Kids& kids, std::size_t from) const;
+    bool TitleLess(ItemId a, ItemId b) const;
     void Normalize(CTreeNode* parent) const;
+    std::string_view TitleOf(const CTreeNode* node) const;
+    void StoreTitle(CTreeNode* node, std::string_view text);
     void SetTitle(CTreeNode* node, std::string_view text);
     UINT DestroySubtree(CTreeNode* node); // returns the number of items
     HTREEITEM SuccessorAfterDelete(CTreeNode* node) const;

@@ -95,13 +95,13 @@ template <typename Sink>
 void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
     CStreamWriter<Sink> w(sink);
     struct Level {
-        const HTREEITEM* next;
-        const HTREEITEM* end;
+        const CTreeCtrl::ItemId* next;
+        const CTreeCtrl::ItemId* end;
         HTREEITEM owner; // null for the top level
     };
     std::vector<Level> open;
     open.reserve(64);
-    auto top = tree.GetChildren(nullptr);
+    auto top = tree.GetChildIds(nullptr);
     open.push_back({top.data(), top.data() + top.size(), nullptr});
     while (!open.empty()) {
         Level& level = open.back();
@@ -115,7 +115,7 @@ void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
             w.Advance(done ? 6 : 2);
             continue;
         }
-        const HTREEITEM h = *level.next++;
+        const HTREEITEM h = tree.ItemOf(*level.next++);
         if (h == hSkip)
             continue;
         const CTreeCtrl::ItemFields item = tree.GetItemFields(h);
@@ -128,7 +128,7 @@ void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
         }
         w.Advance(static_cast<std::size_t>(end - p));
         if (item.bHasChildren) {
-            auto kids = tree.GetChildren(h);
+            auto kids = tree.GetChildIds(h);
             open.push_back({kids.data(), kids.data() + kids.size(), h});
         }
     }

@@ -217,6 +217,17 @@ TEST(TreeCtrlTest, TitlesKeepTheirBytesThroughRenamesAndAcrossArenaChunks) {
     EXPECT_EQ(tree.GetItemText(items[1]), std::string(500, 'L'));
     EXPECT_EQ(tree.GetItemText(items[2]), "");
     EXPECT_EQ(tree.GetItemText(items[3]).substr(0, 5), "item ");
+    // A title's length is kept in 16 bits up to 65534 bytes and behind the title from 65535 on:
+    // both sides of that line, and a long title that shrinks, keep their bytes.
+    for (std::size_t n : {65534u, 65535u, 65536u}) {
+        tree.SetItemText(items[4], std::string(n, 'q'));
+        EXPECT_EQ(tree.GetItemTitle(items[4]), std::string(n, 'q')) << n;
+        EXPECT_EQ(tree.GetItemTitle(items[5]).substr(0, 5), "item ") << n;
+    }
+    tree.SetItemText(big, "tiny");
+    EXPECT_EQ(tree.GetItemText(big), "tiny");
+    tree.SetItemText(big, "tinier");
+    EXPECT_EQ(tree.GetItemText(big), "tinier");
     EXPECT_EQ(tree.GetItemTitle(TVI_ROOT), "");
     TVINSERTSTRUCT ins;
     ins.hParent = tree.InsertItem("other", 4, 4);
