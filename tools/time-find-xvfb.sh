@@ -82,10 +82,12 @@ python3 "$work/timer.py" " - Notarium" "" "$work/ready" >"$work/start.ms" &
 timer=$!
 while [ ! -e "$work/ready" ]; do sleep 0.05; done
 "$notarium" "$file" >"$work/run.log" 2>&1 &
+app=$!
 wait "$timer"
 echo "start-up to the main window mapped with its title: $(cat "$work/start.ms") ms (with the start of the process)"
 main=$(wait_window "$(basename "$file") - Notarium")
 sleep 1
+echo "peak memory after start-up: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' "/proc/$app/status")"
 times=()
 for r in $(seq 1 "$rounds"); do
   focus "$main"; xdotool mousemove --window "$main" 60 57 click 1; sleep 0.3  # the root

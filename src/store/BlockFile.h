@@ -87,6 +87,7 @@ public:
     // Journaling is on for every file opened; a file built afresh turns it off before its
     // first write (see store/Pager.h).
     void SetJournaled(bool bJournaled) { m_pager.SetJournaled(bJournaled); }
+    void SetSinglePass(bool bOn) { m_pager.SetSinglePass(bOn); } // see CPager
     bool IsJournaled() const { return m_pager.IsJournaled(); }
 
     // Rolls back or discards a journal left by a process that stopped in the middle of an

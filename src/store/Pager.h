@@ -89,6 +89,10 @@ public:
     // first write (and reads back little: two windows do).
     void SetJournaled(bool bJournaled);
     bool IsJournaled() const { return m_bJournaled; }
+    // While on, reads keep two windows: a pass that reads a long stretch once (the tree's
+    // load at open) then leaves the other windows' memory untouched. Either way the windows
+    // are forgotten (they are a cache); nothing else changes.
+    void SetSinglePass(bool bOn);
 
     // Rolls back or discards a journal left by a process that stopped in the middle of an
     // operation (see store/Journal.h). True when the file was rolled back. Throws

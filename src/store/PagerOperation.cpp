@@ -65,6 +65,10 @@ void CPager::SetJournaled(bool bJournaled) {
     m_windows.SetCapacity(bJournaled ? CReadWindows::kWindows : 2);
 }
 
+void CPager::SetSinglePass(bool bOn) {
+    m_windows.SetCapacity(bOn || !m_bJournaled ? 2 : CReadWindows::kWindows);
+}
+
 // ---- header --------------------------------------------------------------------------------
 
 bool CPager::HeaderDiffers() const {

@@ -138,6 +138,13 @@ void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
 } // namespace
 
 void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResult& result) {
+    // The stream is read once, front to back: two read windows carry it, and the memory of
+    // the others is not touched while the tree grows.
+    struct SinglePass {
+        CBlockFile& store;
+        explicit SinglePass(CBlockFile& s) : store(s) { store.SetSinglePass(true); }
+        ~SinglePass() { store.SetSinglePass(false); }
+    } singlePass(store);
     CStreamReader r(store);
     store.BeginRead(store.GetTreeData());
     std::vector<HTREEITEM> parents{TVI_ROOT};
