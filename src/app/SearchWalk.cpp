@@ -31,21 +31,39 @@ bool CStoreTextReader::MayHold(const CTreeCtrl& tree, HTREEITEM h, const CStored
     m_scan.Reset(pattern);
     const textchain::Scan scan = textchain::ScanInPlace(m_store, offset, m_scan);
     bytes = m_scan.Bytes();
-    return scan != textchain::Scan::Done;
+    return scan != textchain::Scan::Done || m_scan.Finish();
 }
 
 void COccursScan::Reset(const CStoredPattern& pattern) {
     m_pattern = &pattern;
     m_nKeep = pattern.LongestBytes() > 0 ? pattern.LongestBytes() - 1 : 0;
+    m_gather.resize(kGather);
     m_carry.resize(m_nKeep);
     m_seam.resize(2 * m_nKeep);
-    m_nCarry = m_nBytes = 0;
+    m_nGathered = m_nCarry = m_nBytes = 0;
     m_bFound = false;
 }
 
 bool COccursScan::Segment(const BYTE* bytes, std::size_t count) noexcept {
     const auto* in = reinterpret_cast<const char*>(bytes);
     m_nBytes += count;
+    if (count <= kGather - m_nGathered) {
+        std::copy_n(in, count, m_gather.data() + m_nGathered);
+        m_nGathered += count;
+        return false;
+    }
+    return Finish() || Search(in, count);
+}
+
+bool COccursScan::Finish() noexcept {
+    if (m_bFound || m_nGathered == 0)
+        return m_bFound;
+    const std::size_t n = m_nGathered;
+    m_nGathered = 0;
+    return Search(m_gather.data(), n);
+}
+
+bool COccursScan::Search(const char* in, std::size_t count) noexcept {
     if (m_nCarry > 0) {
         // An occurrence across the seam starts in the carried bytes and ends in the head.
         const std::size_t head = std::min(count, m_nKeep);

@@ -33,22 +33,30 @@ public:
     }
 };
 
-// Looks for a pattern in a text handed over piece by piece: each piece where it lies, and the
-// bytes on both sides of each seam in a buffer of their own. Finds every occurrence the whole
-// text holds (and no more than the pattern's bytes, in either encoding, anywhere in it).
+// Looks for a pattern in a text handed over piece by piece. Pieces are gathered into a buffer
+// of kGather bytes, which is searched when the next piece would not fit (a short text, the
+// most common kind, is one search instead of one per block and seam); the bytes on both sides
+// of each gathered stretch are searched in a buffer of their own. Finds every occurrence the
+// whole text holds (and no more than the pattern's bytes, in either encoding, anywhere in it).
 class COccursScan final : public textchain::ISegmentSink {
 public:
-    // Starts over for a new text. Allocates; Segment does not.
+    static constexpr std::size_t kGather = 8192;
+
+    // Starts over for a new text. Allocates; Segment and Finish do not.
     void Reset(const CStoredPattern& pattern);
     bool Segment(const BYTE* bytes, std::size_t count) noexcept override;
-    bool Found() const { return m_bFound; }
+    // After the last piece: searches what is still gathered. Whether the pattern was found.
+    bool Finish() noexcept;
     std::size_t Bytes() const { return m_nBytes; }
 
 private:
     const CStoredPattern* m_pattern = nullptr;
-    std::vector<char> m_carry, m_seam; // the last m_nKeep bytes so far; a seam's bytes
-    std::size_t m_nKeep = 0, m_nCarry = 0, m_nBytes = 0;
+    std::vector<char> m_gather;        // pieces not searched yet
+    std::vector<char> m_carry, m_seam; // the last m_nKeep bytes searched; a seam's bytes
+    std::size_t m_nGathered = 0, m_nKeep = 0, m_nCarry = 0, m_nBytes = 0;
     bool m_bFound = false;
+
+    bool Search(const char* in, std::size_t count) noexcept; // one stretch, after the last
 };
 
 // Reads texts from the data file into one buffer that every call reuses. A text ends at its

@@ -95,6 +95,29 @@ TEST_F(InPlaceSearchTest, NeverMissesWhatTheReadFindsAcrossSeamsOfAnySize) {
     EXPECT_GT(skipped, checked / 10); // absent patterns are told without a read
 }
 
+TEST_F(InPlaceSearchTest, FindsAWordAtEveryPlaceAroundTheEndOfAGatheredStretch) {
+    // Short texts are searched whole; longer ones a gathered stretch at a time, the bytes
+    // around each stretch's end on their own. A word that starts anywhere near that end, in
+    // chains of full and of small blocks, is found, and a word that is not there is not.
+    CreateAndOpen();
+    CStoreTextReader reader(doc.Store());
+    CStoredPattern needle, absent;
+    needle.Init("needle", false);
+    absent.Init("needlf", false);
+    const std::size_t end = COccursScan::kGather;
+    for (const std::vector<WORD>& layout : {std::vector<WORD>{506}, std::vector<WORD>{37}}) {
+        for (std::size_t at = end - 560; at < end + 8; ++at) {
+            const std::string text = std::string(at, 'x') + "NEEDLE" + std::string(600, 'y');
+            HTREEITEM h = AddWithChain(text, layout);
+            std::size_t bytes = 0;
+            EXPECT_TRUE(reader.MayHold(tree, h, needle, bytes)) << at << " " << layout[0];
+            EXPECT_FALSE(reader.MayHold(tree, h, absent, bytes)) << at << " " << layout[0];
+            EXPECT_EQ(bytes, text.size() + 1);
+            doc.DeleteItem(h);
+        }
+    }
+}
+
 TEST_F(InPlaceSearchTest, AnAbsentPatternSparesTheReadAndTheWalkStillFindsTheRest) {
     CreateAndOpen();
     HTREEITEM a = AddWithChain(std::string(3000, 'x') + "needle" + std::string(10, 'y'), {506});
