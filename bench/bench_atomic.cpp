@@ -149,10 +149,13 @@ void TextCommit(const std::string& path, bool journaled, Figure& f) {
     }
 }
 
-void AddItem(const std::string& path, bool journaled, Figure& f) {
+// The session's first add (f) and a second one in the same session (again: the journal file
+// exists by then, as in a window that stays open).
+void AddItem(const std::string& path, bool journaled, Figure& f, Figure& again) {
     Session s(path, journaled);
     // Sorts first among the root's children: the whole stream after it moves.
     Measure(f, [&] { s.doc.InsertNewItem(s.tree.GetRootItem(), "Added", false); });
+    Measure(again, [&] { s.doc.InsertNewItem(s.tree.GetRootItem(), "Added again", false); });
 }
 
 void DeleteFolder(const std::string& path, bool journaled, Figure& f) {
@@ -188,7 +191,7 @@ int main(int argc, char** argv) {
     auto copy = [](const std::string& from, const std::string& to) {
         fs::copy_file(from, to, fs::copy_options::overwrite_existing);
     };
-    Figure td, tj, ad, aj, dd, dj;
+    Figure td, tj, ad, aj, ad2, aj2, dd, dj;
     copy(folder, work);
     copy(folder, work2);
     for (int round = 0; round < 3; ++round) {
@@ -198,11 +201,12 @@ int main(int argc, char** argv) {
     row("commit of a 10 KB text", td, tj);
     for (int round = 0; round < 5; ++round) {
         copy(million, work);
-        AddItem(work, false, ad);
+        AddItem(work, false, ad, ad2);
         copy(million, work);
-        AddItem(work, true, aj);
+        AddItem(work, true, aj, aj2);
     }
     row("Add Item, 1,000,000 items", ad, aj);
+    row("  a second one, same session", ad2, aj2);
     for (int round = 0; round < 5; ++round) {
         copy(folder, work);
         DeleteFolder(work, false, dd);
