@@ -35,6 +35,8 @@ constexpr std::uint16_t kLongTitle = 0xFFFF;
 struct CTreeCtrl::CArena {
     treearena::CRecords nodes{sizeof(CTreeNode)};
     treearena::CBytes titles;
+
+    CTreeNode* NewNode() { return new (nodes.New()) CTreeNode(); }
 };
 
 CTreeCtrl::CTreeCtrl() {
@@ -49,7 +51,7 @@ void CTreeCtrl::Clear() {
     m_lists.clear();
     m_lists.emplace_back(); // slot 0: no list
     m_freeLists.clear();
-    m_root = static_cast<CTreeNode*>(m_arena->nodes.New());
+    m_root = m_arena->NewNode();
     m_root->parent = kNoItem;
     StoreTitle(m_root, {});
 }
@@ -205,7 +207,7 @@ HTREEITEM CTreeCtrl::InsertItem(TVINSERTSTRUCT&& ins) {
 HTREEITEM CTreeCtrl::Insert(const TVINSERTSTRUCT& ins, std::string_view text) {
     CTreeNode* parent = NodeOf(ins.hParent);
     auto& kids = MakeKids(parent);
-    auto* node = static_cast<CTreeNode*>(m_arena->nodes.New());
+    CTreeNode* node = m_arena->NewNode();
     try {
         StoreTitle(node, text);
     } catch (...) {
