@@ -2,41 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 using namespace nota;
-
-// ---- the blocks a rewrite has written -------------------------------------------------------
-
-namespace {
-std::size_t BlockNumber(DWORD offset) {
-    return (offset - HEADER_SIZE) / BLOCK_SIZE;
-}
-} // namespace
-
-bool CBlockSet::Contains(DWORD offset) const {
-    if (offset < HEADER_SIZE)
-        return false;
-    const std::size_t n = BlockNumber(offset);
-    return n / 64 < m_bits.size() && (m_bits[n / 64] >> (n % 64) & 1) != 0 &&
-           IsBlockAligned(offset);
-}
-
-void CBlockSet::Insert(DWORD offset) {
-    const std::size_t n = BlockNumber(offset);
-    if (n / 64 >= m_bits.size())
-        m_bits.resize(std::max(n / 64 + 1, m_bits.size() * 2));
-    m_bits[n / 64] |= std::uint64_t{1} << (n % 64);
-    m_members.push_back(offset);
-}
-
-void CBlockSet::Clear() noexcept {
-    for (DWORD offset : m_members) {
-        const std::size_t n = BlockNumber(offset);
-        m_bits[n / 64] &= ~(std::uint64_t{1} << (n % 64));
-    }
-    m_members.clear();
-}
 
 // ---- the file ------------------------------------------------------------------------------
 
@@ -80,6 +47,9 @@ void CBlockFile::Abort() noexcept {
 
 void CBlockFile::EndCursor() noexcept {
     m_nMode = modeIdle;
+    m_bMayMove = false;
+    m_nChangedRun = 0;
+    m_dwOldRest = 0;
     m_written.Clear();
 }
 
@@ -171,21 +141,22 @@ void CBlockFile::DropPartialBlock() {
 
 DWORD CBlockFile::AllocBlock() {
     m_pager.Touch();
-    DWORD result = GetFreeList();
-    if (result != 0) {
-        m_pager.Header().SetFreeList(ReadNext(result));
-    } else {
-        // The next whole block: a partial block at the end is not content and is overwritten.
-        std::uint64_t grid = HEADER_SIZE + std::uint64_t{GetBlockCount()} * BLOCK_SIZE;
-        // Blocks are addressed by 32-bit offsets: the file cannot grow past them.
-        if (grid + BLOCK_SIZE > 0xFFFFFFFFull)
-            throw CFileException(CFileException::diskFull, GetFilePath());
-        result = static_cast<DWORD>(grid);
-        // The file itself grows with the write of the empty block below (a partial block at
-        // the end is overwritten by it).
-        m_pager.SetLength(grid + BLOCK_SIZE);
-    }
     // The block starts empty: no stale bytes of another chain remain in it.
+    if (const DWORD result = GetFreeList(); result != 0) {
+        const DWORD next = ReadNext(result);
+        m_pager.Header().SetFreeList(next);
+        m_pager.ClaimFreeBlock(result, next);
+        return result;
+    }
+    // The next whole block: a partial block at the end is not content and is overwritten.
+    std::uint64_t grid = HEADER_SIZE + std::uint64_t{GetBlockCount()} * BLOCK_SIZE;
+    // Blocks are addressed by 32-bit offsets: the file cannot grow past them.
+    if (grid + BLOCK_SIZE > 0xFFFFFFFFull)
+        throw CFileException(CFileException::diskFull, GetFilePath());
+    const auto result = static_cast<DWORD>(grid);
+    // The file itself grows with the write of the empty block below (a partial block at the
+    // end is overwritten by it).
+    m_pager.SetLength(grid + BLOCK_SIZE);
     static const BYTE empty[BLOCK_SIZE] = {};
     WriteAt(result, empty, BLOCK_SIZE);
     return result;
@@ -195,12 +166,14 @@ void CBlockFile::FreeChain(DWORD first) {
     if (first == 0)
         return;
     m_pager.Touch();
-    // Find the chain's last block; a link back into the chain ends it there.
-    std::unordered_set<DWORD> seen{first};
+    // Find the chain's last block; a link back into the chain, or into the chain being
+    // written, ends it there.
+    CBlockSet seen;
+    seen.Insert(first);
     DWORD last = first;
-    for (DWORD next = ReadNext(first); next != 0 && !seen.count(next) && !m_written.Contains(next);
-         next = ReadNext(next)) {
-        seen.insert(next);
+    for (DWORD next = ReadNext(first);
+         next != 0 && !seen.Contains(next) && !m_written.Contains(next); next = ReadNext(next)) {
+        seen.Insert(next);
         last = next;
     }
     WriteNext(last, GetFreeList());
@@ -228,6 +201,11 @@ void CBlockFile::BeginWrite(DWORD first) {
     m_dwCurBlock = first;
     ResetBuffer();
     m_nMode = modeWriting;
+}
+
+void CBlockFile::BeginRewrite(DWORD first) {
+    BeginWrite(first);
+    m_bMayMove = m_pager.IsJournaled();
 }
 
 void CBlockFile::BeginRead(DWORD first) {
@@ -291,13 +269,20 @@ void CBlockFile::FlushBlock(bool more) {
     DWORD oldNext = ReadNext(m_dwCurBlock);
     if (oldNext != 0 && (!IsValidBlock(oldNext) || m_written.Contains(oldNext)))
         oldNext = 0; // a damaged link or one back into this chain: the old chain ends here
+    PutLE16(m_buffer + 4, m_nPosition);
+    if (m_bMayMove && more && oldNext != 0 && MovesOn()) {
+        // The bytes moved: the rest of the chain goes into new blocks, and the old rest
+        // is freed at the end.
+        m_bMayMove = false;
+        m_dwOldRest = oldNext;
+        oldNext = 0;
+    }
     DWORD successor = 0;
     if (more) {
         successor = oldNext != 0 ? oldNext : AllocBlock();
     } else if (oldNext != 0) {
         FreeChain(oldNext);
     }
-    PutLE16(m_buffer + 4, m_nPosition);
     PutLE32(m_buffer, successor);
     // A block that keeps its bytes is left alone: a rewrite of a long chain changes only
     // the blocks from its first changed byte on (and those only when the bytes move).
@@ -307,10 +292,24 @@ void CBlockFile::FlushBlock(bool more) {
     std::memset(m_buffer, 0, BLOCK_SIZE);
 }
 
+// True once kMovedRun blocks in a row, this one the last, change their bytes (length and
+// data; the link is not set yet).
+bool CBlockFile::MovesOn() {
+    BYTE scratch[BLOCK_SIZE];
+    const BYTE* old = m_pager.BlockBytes(m_dwCurBlock, scratch);
+    const bool bChanged = std::memcmp(old + 4, m_buffer + 4, BLOCK_SIZE - 4) != 0;
+    m_nChangedRun = bChanged ? m_nChangedRun + 1 : 0;
+    return m_nChangedRun >= kMovedRun;
+}
+
 void CBlockFile::EndTransfer() {
     Mode mode = m_nMode;
     if (mode == modeWriting && m_nPosition != 0)
         FlushBlock(false);
+    if (const DWORD rest = m_dwOldRest) {
+        m_dwOldRest = 0;
+        FreeChain(rest); // the chain's own blocks are still in m_written
+    }
     EndCursor();
     if (mode == modeWriting && m_pager.IsImplicit())
         m_pager.Commit();

@@ -16,6 +16,7 @@
 // The text-chain record (a length, the bytes, a NUL) laid over these chains is
 // store/TextChain.h's.
 
+#include "store/BlockSet.h"
 #include "store/DataFormat.h"
 #include "store/Pager.h"
 
@@ -23,20 +24,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-// A set of blocks of one file, for the blocks a rewrite has written so far: a bit per block,
-// and the members, so that emptying it costs what filling it did.
-class CBlockSet {
-public:
-    bool Contains(DWORD offset) const;
-    // offset: a block of the file (32 + a multiple of 512).
-    void Insert(DWORD offset);
-    void Clear() noexcept;
-
-private:
-    std::vector<std::uint64_t> m_bits; // by block number; grows with the blocks inserted
-    std::vector<DWORD> m_members;
-};
 
 class CBlockFile {
 public:
@@ -118,6 +105,14 @@ public:
     void FreeChain(DWORD first);
     DWORD BeginNewChain();
     void BeginWrite(DWORD first);
+    // As BeginWrite, for long chains in a journaled file: once kMovedRun blocks in a row
+    // change (bytes inserted or taken out move everything after them), the rest of the chain
+    // goes into new blocks (the free list's first, then growth), and EndTransfer frees the
+    // old rest, in the same operation. The first block stays. Such new blocks, taken off the
+    // free list in its order, need no journal (store/Pager.h): the moved part costs one
+    // write of its bytes instead of a journal of the old ones and a write of the new. An
+    // unjournaled file is rewritten in place.
+    void BeginRewrite(DWORD first);
     void BeginRead(DWORD first);
     void ReadData(void* buffer, std::size_t count);
     void WriteData(const void* buffer, std::size_t count);
@@ -182,11 +177,18 @@ private:
     BYTE m_buffer[nota::BLOCK_SIZE] = {};
     Mode m_nMode = modeIdle;
     DWORD m_nBlocksVisited = 0; // blocks loaded or written by this transfer: stops loops
-    CBlockSet m_written;        // blocks of the chain being rewritten
+    CBlockSet m_written;        // blocks of the chain being written
+    // A rewrite that may move on into new blocks (BeginRewrite): the blocks in a row whose
+    // bytes changed, and once it moved, the old rest to free.
+    static constexpr int kMovedRun = 4;
+    bool m_bMayMove = false;
+    int m_nChangedRun = 0;
+    DWORD m_dwOldRest = 0;
 
     void EndCursor() noexcept;
     void ResetBuffer();
     void FlushBlock(bool more);
+    bool MovesOn();
     void CheckLink(DWORD offset);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);

@@ -42,6 +42,7 @@ CPager::Page& CPager::PageAt(DWORD offset) {
     m_op.pages.emplace(offset, &page);
     page.nOriginal = 0;
     page.bDiffers = false;
+    page.bWasFree = page.bFreeWrite = false;
     if (offset < m_op.committedLength) {
         auto n = std::min<std::uint64_t>(BLOCK_SIZE, m_op.committedLength - offset);
         ReadDisk(offset, page.now.data(), BLOCK_SIZE);
@@ -57,8 +58,18 @@ const CPager::Page* CPager::FindPage(DWORD offset) const {
     return it == m_op.pages.end() ? nullptr : it->second;
 }
 
+CPager::Page* CPager::FindPage(DWORD offset) {
+    auto it = m_op.pages.find(offset);
+    return it == m_op.pages.end() ? nullptr : it->second;
+}
+
 CPager::Page& CPager::NewPage() {
     auto& op = m_op;
+    if (!op.spare.empty()) {
+        Page* page = op.spare.back();
+        op.spare.pop_back();
+        return *page;
+    }
     if (op.chunk < op.chunks.size() && op.chunkUsed == ChunkPages(op.chunk, sizeof(Page))) {
         ++op.chunk;
         op.chunkUsed = 0;
@@ -79,6 +90,10 @@ CPager::Page& CPager::NewPage() {
 
 void CPager::ClearPages() noexcept {
     m_op.pages.clear();
+    m_op.spare.clear();
+    m_op.freeWrites.clear();
+    m_op.claimed.Clear();
+    m_op.bFreeWritten = false;
     m_op.chunk = 0;
     m_op.chunkUsed = 0;
     if (m_op.chunks.size() > 1)

@@ -17,6 +17,13 @@
 //     or an import of gigabytes holds about 1 MiB, and its commit writes little more than its
 //     journal. The commit then replaces the provisional journal by the full one through a
 //     rename, so that one of the two is always whole on the disk.
+//     Blocks that were free when the operation began are a second exception: their bytes
+//     mean nothing but their link to the next free block. A chain written into them in the
+//     free list's order keeps those links, so such blocks need no journal: once an
+//     operation has many of them (a tree stream rewritten into the blocks of the one before
+//     it), they are written to the file ahead of the commit, 1 MiB at a time, and the commit
+//     makes them durable before any journaled byte changes. A rollback leaves them free,
+//     with their links as they were.
 //   - unjournaled files (a file being built afresh beside its target, which nobody reads
 //     before it is complete): writes are gathered in runs of up to 1 MiB and go to the file
 //     in order, which grows with them (no set-length call per block); the header is written
@@ -41,6 +48,7 @@
 
 #include "platform/File.h"
 #include "platform/FileMap.h"
+#include "store/BlockSet.h"
 #include "store/DataFormat.h"
 #include "store/Journal.h"
 #include "store/ReadWindows.h"
@@ -162,6 +170,11 @@ public:
     // gets its page without its old bytes being read into it. For writers that rewrite long
     // chains of which only some blocks change. Throws as WriteAt.
     void WriteBlock(DWORD offset, const BYTE* bytes);
+    // CBlockFile took the block at offset off the free list, whose link it read as `next`:
+    // the block becomes 512 zero bytes, as WriteAt would make it. When it was on the free
+    // list as the operation began (the list then is the disk's), later WriteBlock calls that
+    // keep `next` as its link need no journal (see above).
+    void ClaimFreeBlock(DWORD offset, DWORD next);
     // The 512 bytes of the block at offset (a block of the file) as the operation sees them:
     // its page, its window, or `scratch` read into; valid until the next call on this pager.
     const BYTE* BlockBytes(DWORD offset, BYTE* scratch);
@@ -182,6 +195,9 @@ private:
     // Gathered growth and gathered writes go to the file, and the commit writes blocks, in
     // runs of this many bytes.
     static constexpr std::size_t kWriteRun = std::size_t{1} << 20;
+    // Free blocks written without a journal only once an operation writes at least this many
+    // (below it, the journal costs less than the commit's extra flush).
+    static constexpr std::size_t kMinFreeWrites = 128;
 
     // A block changed by the operation in progress (journaled files only). Its bytes before
     // the operation stay on the disk; the commit reads them from there.
@@ -191,6 +207,11 @@ private:
         // Known to differ from the block's bytes before the operation (WriteBlock compared
         // them); otherwise the commit compares.
         bool bDiffers;
+        // On the free list as the operation began, linked to origNext: then bytes that keep
+        // that link may go to the file without a journal (bFreeWrite, queued in freeWrites).
+        bool bWasFree;
+        bool bFreeWrite;
+        DWORD origNext;
     };
     struct FreeChunk {
         void operator()(void* p) const noexcept;
@@ -207,6 +228,14 @@ private:
         std::vector<std::unique_ptr<Page[], FreeChunk>> chunks;
         std::size_t chunk = 0;     // the chunk new pages come from
         std::size_t chunkUsed = 0; // its pages in use
+        std::vector<Page*> spare;  // pages given back (written ahead), taken before new ones
+        // Free blocks: the disk's free list as far as the operation has not taken it yet,
+        // the blocks taken off it, those waiting to be written ahead (see ClaimFreeBlock),
+        // and whether any were (the commit then makes them durable first).
+        DWORD freeCursor = 0;
+        CBlockSet claimed;
+        std::vector<DWORD> freeWrites;
+        bool bFreeWritten = false;
         // Bytes written but not yet passed to the file, from runStart on: everything an
         // unjournaled file writes, and the growth of a journaled one.
         std::vector<BYTE> run;
@@ -240,6 +269,7 @@ private:
     CReadWindows m_windows;
     CFileMap m_map;
     bool m_bNoMap = false;
+    std::vector<BYTE> m_freeRun; // free blocks on their way to the file (WriteFreeBlocks)
 
     // The block that holds offset (offset >= 32).
     static DWORD PageOf(std::uint64_t offset) {
@@ -257,6 +287,7 @@ private:
     Page& PageAt(DWORD offset);
     const Page* FindPage(DWORD offset) const;
     Page& NewPage(); // uninitialised
+    Page* FindPage(DWORD offset);
     void ClearPages() noexcept;
 
     // The disk, the windows, the view and the gathered run.
@@ -273,6 +304,11 @@ private:
     void ResetGrowth() noexcept;
     void BeginSpill();
     void SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count);
+
+    // Free blocks written ahead of the commit.
+    void QueueFreeWrite(DWORD offset, Page& page);
+    void WriteFreeBlocks();
+    void SettleFreeWrites();
     std::uint64_t GrowthChecksum();
     bool CutSpilledGrowth() noexcept;
     void Drop(bool bTouchFile) noexcept;

@@ -166,6 +166,7 @@ void CPager::CommitUnjournaled() {
 // The journal first, committed; then the data file, committed; then the journal is made
 // invalid. See store/Journal.h for why the last step needs no commit of its own.
 void CPager::CommitJournaled() {
+    SettleFreeWrites();
     const Changes changes = CollectChanges();
     if (changes.blocks.empty() && !changes.bHeader && m_op.length == m_op.committedLength) {
         ClearPages();
@@ -183,6 +184,22 @@ void CPager::CommitJournaled() {
         throw;
     }
     FinishCommit();
+}
+
+// Free blocks written ahead are made durable before the journal is written: from then on
+// they are part of the file the operation found (still free, linked as before), and the
+// journal's original bytes are the disk's. Too few to pay for that flush go back to the
+// journal.
+void CPager::SettleFreeWrites() {
+    if (m_op.bFreeWritten || m_op.freeWrites.size() >= kMinFreeWrites) {
+        WriteFreeBlocks();
+        m_file.Flush();
+        return;
+    }
+    for (DWORD at : m_op.freeWrites)
+        if (Page* page = FindPage(at))
+            page->bFreeWrite = false;
+    m_op.freeWrites.clear();
 }
 
 // The changed blocks in offset order; blocks rewritten with the same bytes are left out.

@@ -107,6 +107,7 @@ void CPager::Start() {
         RecoverJournal();
     ++m_nChanges;
     m_op.state = State::Open;
+    m_op.freeCursor = m_op.committedHeader.FreeList();
     ResetGrowth();
 }
 
@@ -175,7 +176,8 @@ void CPager::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count
         std::uint64_t to = std::min<std::uint64_t>(growth, std::uint64_t{page} + BLOCK_SIZE);
         Page& target = PageAt(page);
         std::memcpy(target.now.data() + (offset - page), in, static_cast<std::size_t>(to - offset));
-        target.bDiffers = false; // the commit compares again
+        target.bDiffers = false;   // the commit compares again
+        target.bFreeWrite = false; // and journals it
         in += to - offset;
         offset = to;
     }
@@ -196,7 +198,15 @@ void CPager::WriteBlock(DWORD offset, const BYTE* bytes) {
     }
     RefuseIfReadOnly();
     Touch();
-    if (const Page* page = FindPage(offset)) {
+    if (Page* page = FindPage(offset)) {
+        if (page->bWasFree) {
+            std::memcpy(page->now.data(), bytes, BLOCK_SIZE);
+            page->bDiffers = false;
+            page->bFreeWrite = false;
+            if (GetLE32(bytes) == page->origNext)
+                QueueFreeWrite(offset, *page);
+            return;
+        }
         if (std::memcmp(page->now.data(), bytes, BLOCK_SIZE) != 0)
             WriteAt(offset, bytes, BLOCK_SIZE);
         return;
@@ -209,6 +219,33 @@ void CPager::WriteBlock(DWORD offset, const BYTE* bytes) {
     std::memcpy(page.now.data(), bytes, BLOCK_SIZE);
     page.nOriginal = BLOCK_SIZE;
     page.bDiffers = true;
+    page.bWasFree = page.bFreeWrite = false;
+    m_op.pages.emplace(offset, &page);
+}
+
+void CPager::ClaimFreeBlock(DWORD offset, DWORD next) {
+    static const BYTE empty[BLOCK_SIZE] = {};
+    RefuseIfReadOnly();
+    Touch();
+    // Only a block of the disk's free list, taken in its order and for the first time: a
+    // damaged list that loops, or a block the operation changed already, ends the tracking.
+    const bool bWasFree = m_bJournaled && offset == m_op.freeCursor && IsBlockAligned(offset) &&
+                          std::uint64_t{offset} + BLOCK_SIZE <= m_op.committedLength &&
+                          !m_op.claimed.Contains(offset) && !FindPage(offset);
+    if (offset == m_op.freeCursor)
+        m_op.freeCursor = bWasFree ? next : 0;
+    if (!bWasFree) {
+        WriteAt(offset, empty, BLOCK_SIZE);
+        return;
+    }
+    m_op.claimed.Insert(offset);
+    Page& page = NewPage();
+    page.now.fill(0);
+    page.nOriginal = BLOCK_SIZE;
+    page.bDiffers = false;
+    page.bWasFree = true;
+    page.bFreeWrite = false;
+    page.origNext = next;
     m_op.pages.emplace(offset, &page);
 }
 
@@ -275,7 +312,9 @@ void CPager::PassToFile(std::uint64_t offset, const BYTE* in, std::size_t count)
     m_windows.Update(offset, in, count);
     m_file.Seek(static_cast<std::int64_t>(offset), CFile::begin);
     m_file.Write(in, static_cast<UINT>(count));
-    if (!m_bJournaled)
+    if (m_bJournaled)
+        m_file.StartWriteBack(offset, count); // the commit's flush then waits for less
+    else
         m_op.committedLength = m_file.GetLength();
 }
 
@@ -335,4 +374,50 @@ void CPager::SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count) 
         return;
     }
     m_op.growthSum.Add(in, count);
+}
+
+// ---- free blocks written ahead of the commit (journaled files) -------------------------------
+
+// A block that was free as the operation began now holds bytes that keep its link: it waits
+// to be written ahead with others, 1 MiB at a time.
+void CPager::QueueFreeWrite(DWORD offset, Page& page) {
+    page.bFreeWrite = true;
+    m_op.freeWrites.push_back(offset);
+    if (m_op.freeWrites.size() >= kWriteRun / BLOCK_SIZE)
+        WriteFreeBlocks();
+}
+
+// The waiting free blocks go to the file in runs of consecutive blocks; their pages are given
+// back, so that reads see the disk's (and the windows') bytes from now on.
+void CPager::WriteFreeBlocks() {
+    auto& queue = m_op.freeWrites;
+    std::sort(queue.begin(), queue.end());
+    queue.erase(std::unique(queue.begin(), queue.end()), queue.end());
+    auto& run = m_freeRun;
+    std::uint64_t runStart = 0;
+    auto writeRun = [&] {
+        if (run.empty())
+            return;
+        m_op.bFreeWritten = true;
+        m_windows.Update(runStart, run.data(), run.size());
+        m_file.Seek(static_cast<std::int64_t>(runStart), CFile::begin);
+        m_file.Write(run.data(), static_cast<UINT>(run.size()));
+        m_file.StartWriteBack(runStart, run.size());
+        run.clear();
+    };
+    run.reserve(kWriteRun);
+    for (DWORD at : queue) {
+        Page* page = FindPage(at);
+        if (!page || !page->bFreeWrite)
+            continue; // written since with another link: journaled
+        if (!run.empty() && runStart + run.size() != at)
+            writeRun();
+        if (run.empty())
+            runStart = at;
+        run.insert(run.end(), page->now.begin(), page->now.end());
+        m_op.pages.erase(at);
+        m_op.spare.push_back(page);
+    }
+    queue.clear();
+    writeRun();
 }

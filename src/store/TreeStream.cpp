@@ -188,7 +188,7 @@ void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip) {
     if (store.GetTreeData() == 0)
         store.SetTreeData(store.BeginNewChain());
     else
-        store.BeginWrite(store.GetTreeData());
+        store.BeginRewrite(store.GetTreeData());
     auto sink = [&store](const BYTE* p, std::size_t n) { store.WriteData(p, n); };
     WriteItems(tree, sink, hSkip);
     store.EndTransfer();

@@ -23,10 +23,12 @@ struct LoadResult {
 void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResult& result);
 
 // Writes the whole tree as the tree-data stream: a new chain when dwTreeData is 0 (which
-// then points at it), else the existing chain rewritten in place; ends the transfer.
-// hSkip (with its subtree) is left out, as if it were deleted already. The tree's lists are
-// read in place, once; of the existing chain only the blocks whose bytes change are written
-// (an insert early in the stream moves every byte after it, so those blocks all change).
+// then points at it), else the existing chain rewritten (CBlockFile::BeginRewrite); ends the
+// transfer. hSkip (with its subtree) is left out, as if it were deleted already. The tree's
+// lists are read in place, once; of the existing chain only the blocks whose bytes change
+// are written. An insert early in the stream moves every byte after it: in a journaled file
+// that rest goes into new blocks, written once and not journaled, and the old rest is freed,
+// so that the file keeps about one stream's worth of free blocks, which the next save takes.
 void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip = nullptr);
 
 // The stream's bytes without a file (for tests and size estimates); hSkip as for WriteTree.

@@ -1,8 +1,13 @@
 #include "platform/Strings.h"
 #include "store/TreeStream.h"
+#include "support/DataDump.h"
 #include "support/DocFixture.h"
 #include "support/FakeTextPane.h"
 #include "support/FileBuilder.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
 
 using namespace nota;
 
@@ -264,4 +269,34 @@ TEST_F(DocumentTest, AFileOpenedToReadRefusesEveryChangeAndSaysSo) {
     EXPECT_TRUE(doc.SaveModified()); // nothing waits to be stored
     doc.DeleteContents();
     EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+// Items added early in a large tree move the stream's bytes: the moved part goes into new
+// blocks and the old ones are freed, which the next save takes back. The file grows by one
+// stream's worth once, not with every change, and the tree stays where it starts.
+TEST_F(DocumentTest, ALargeTreeWhoseBytesMoveTakesTurnsWithItsFreeBlocks) {
+    CreateAndOpen();
+    char title[32];
+    for (UINT i = 0; i < 20000; ++i) {
+        std::snprintf(title, sizeof title, "Textlet %05u", i);
+        tree.InsertItem(title, IMAGE_TEXTLET, IMAGE_TEXTLET, Root(), TVI_LAST);
+    }
+    ASSERT_TRUE(doc.SaveTree());
+    const DWORD start = doc.Store().GetTreeData();
+    std::vector<std::uintmax_t> lengths;
+    for (const char* added : {"A", "B", "C", "D"}) { // each sorts first
+        ASSERT_TRUE(Add(Root(), added, false));
+        lengths.push_back(std::filesystem::file_size(path));
+        EXPECT_EQ(doc.Store().GetTreeData(), start);
+    }
+    for (std::size_t i = 1; i < lengths.size(); ++i) // a block for a grown stream at most
+        EXPECT_LE(lengths[i], lengths[i - 1] + BLOCK_SIZE) << i;
+
+    Reopen();
+    EXPECT_EQ(tree.GetCount(), 20005u);
+    for (const char* added : {"A", "B", "C", "D"})
+        EXPECT_TRUE(Child(Root(), added)) << added;
+    doc.DeleteContents();
+    EXPECT_EQ(CheckDataFile(path), 0);
+    EXPECT_TRUE(FreeListIsDisjoint(path));
 }

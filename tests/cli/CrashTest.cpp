@@ -212,7 +212,7 @@ TEST_F(CrashTest, EveryStopOfEveryWriteCommandLeavesTheOldOrTheNewFile) {
 
         // One more stop than steps: the command completes, then the power fails.
         for (int stop = 1; stop <= steps + 1; ++stop) {
-            for (int mode = 0; mode < 4; ++mode) { // kill, cut (all lost), cut (two tears)
+            for (int mode = 0; mode < 5; ++mode) { // kill, cut (all lost, two tears, reordered)
                 SCOPED_TRACE("stop " + std::to_string(stop) + " mode " + std::to_string(mode));
                 Restore();
                 {
@@ -221,6 +221,8 @@ TEST_F(CrashTest, EveryStopOfEveryWriteCommandLeavesTheOldOrTheNewFile) {
                     sc.run(db, aux);
                     if (mode == 1)
                         sim.PowerCut(CCrashSim::Cut::DropAll, 0);
+                    else if (mode == 4)
+                        sim.PowerCut(CCrashSim::Cut::Reorder, 0);
                     else if (mode >= 2)
                         sim.PowerCut(CCrashSim::Cut::Tear, static_cast<unsigned>(stop * 7 + mode));
                 }

@@ -155,7 +155,7 @@ TEST_F(ChainRewriteTest, AStopAtAnyStepLeavesTheOldChainOrTheNew) {
         ASSERT_NE(after, original);
         ASSERT_GT(steps, 3);
         for (int stop = 1; stop <= steps + 1; ++stop) {
-            for (int mode = 0; mode < 3; ++mode) { // kill, cut (all lost), cut (torn)
+            for (int mode = 0; mode < 4; ++mode) { // kill, cut (all lost, torn, reordered)
                 SCOPED_TRACE("stop " + std::to_string(stop) + " mode " + std::to_string(mode));
                 Restore();
                 {
@@ -166,6 +166,8 @@ TEST_F(ChainRewriteTest, AStopAtAnyStepLeavesTheOldChainOrTheNew) {
                         sim.PowerCut(CCrashSim::Cut::DropAll, 0);
                     else if (mode == 2)
                         sim.PowerCut(CCrashSim::Cut::Tear, static_cast<unsigned>(stop * 5 + 1));
+                    else if (mode == 3)
+                        sim.PowerCut(CCrashSim::Cut::Reorder, 0);
                 }
                 { // the next open recovers
                     CBlockFile file(path, CFile::modeReadWrite | CFile::shareExclusive);

@@ -76,6 +76,9 @@ void CCrashSim::OnIo(const CFile::IoEvent& e) {
         for (Change& c : m_unflushed[key])
             ::close(c.fd);
         m_unflushed.erase(key);
+        for (auto& [other, changes] : m_unflushed)
+            for (Change& c : changes)
+                c.bEarly = true;
         return;
     }
     if (e.op != CFile::Op::Write && e.op != CFile::Op::SetLength)
@@ -107,30 +110,48 @@ void CCrashSim::PowerCut(Cut how, unsigned seed) {
     for (auto& [key, changes] : m_unflushed) {
         // Newest first, so that undoing every change gives the state at the last flush.
         for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
-            Change& c = *it;
-            if (c.bLength) {
-                if (how == Cut::DropAll || rng() % 2) {
-                    ::ftruncate(c.fd, static_cast<off_t>(c.oldLength));
-                    if (!c.old.empty())
-                        ::pwrite(c.fd, c.old.data(), c.old.size(), static_cast<off_t>(c.offset));
-                }
+            if (how != Cut::Reorder) {
+                Undo(*it, how, rng);
                 continue;
             }
-            // Sector by sector (512 bytes of the file), each kept or lost.
-            std::uint64_t end = c.offset + c.size;
-            for (std::uint64_t s = c.offset / 512 * 512; s < end; s += 512) {
-                if (how == Cut::Tear && rng() % 2)
-                    continue; // this sector reached the disk
-                std::uint64_t from = std::max(s, c.offset), to = std::min(s + 512, end);
-                std::vector<BYTE> bytes(to - from, 0);
-                for (std::uint64_t i = from; i < to; ++i)
-                    if (i - c.offset < c.old.size())
-                        bytes[i - from] = c.old[i - c.offset];
-                ::pwrite(c.fd, bytes.data(), bytes.size(), static_cast<off_t>(from));
-            }
-            if (how == Cut::DropAll && LengthOf(c.fd) > c.oldLength)
-                ::ftruncate(c.fd, static_cast<off_t>(c.oldLength));
+            // Only an early write, and only where no later one (which stays) overlaps it.
+            const Change& c = *it;
+            bool bOverlapped = false;
+            for (const Change& later : changes)
+                bOverlapped =
+                    bOverlapped ||
+                    (!later.bEarly && (later.bLength || (later.offset < c.offset + c.size &&
+                                                         c.offset < later.offset + later.size)));
+            if (c.bEarly && !c.bLength && !bOverlapped)
+                Undo(c, how, rng);
         }
     }
     Clear();
+}
+
+// Takes one change back (a torn cut: some of its sectors); a write that a reordering cut takes
+// back leaves zeros where it had grown the file.
+void CCrashSim::Undo(const Change& c, Cut how, std::mt19937& rng) {
+    if (c.bLength) {
+        if (how == Cut::DropAll || rng() % 2) {
+            ::ftruncate(c.fd, static_cast<off_t>(c.oldLength));
+            if (!c.old.empty())
+                ::pwrite(c.fd, c.old.data(), c.old.size(), static_cast<off_t>(c.offset));
+        }
+        return;
+    }
+    // Sector by sector (512 bytes of the file), each kept or lost.
+    std::uint64_t end = c.offset + c.size;
+    for (std::uint64_t s = c.offset / 512 * 512; s < end; s += 512) {
+        if (how == Cut::Tear && rng() % 2)
+            continue; // this sector reached the disk
+        std::uint64_t from = std::max(s, c.offset), to = std::min(s + 512, end);
+        std::vector<BYTE> bytes(to - from, 0);
+        for (std::uint64_t i = from; i < to; ++i)
+            if (i - c.offset < c.old.size())
+                bytes[i - from] = c.old[i - c.offset];
+        ::pwrite(c.fd, bytes.data(), bytes.size(), static_cast<off_t>(from));
+    }
+    if (how == Cut::DropAll && LengthOf(c.fd) > c.oldLength)
+        ::ftruncate(c.fd, static_cast<off_t>(c.oldLength));
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
     int Steps() const { return m_nSteps; }
     bool Crashed() const { return m_bCrashed; }
 
-    enum class Cut { DropAll, Tear };
+    // Reorder: the writes issued since the last flush of another file reached the disk, the
+    // unflushed ones before it did not (a disk is free to write in any order until a flush):
+    // what a commit takes for durable must have had a flush of its own.
+    enum class Cut { DropAll, Tear, Reorder };
     // Applies a power cut to what no flush committed; seed picks the torn sectors.
     void PowerCut(Cut how, unsigned seed);
     // Forgets what was recorded and lets file work go ahead again.
@@ -41,6 +45,7 @@ private:
         std::vector<BYTE> old;       // the bytes a write replaced (those that existed)
         std::uint64_t oldLength = 0; // the file's length before the change
         std::uint64_t size = 0;      // bytes written
+        bool bEarly = false;         // another file was flushed since
     };
     int m_nStopAt = 0;
     int m_nSteps = 0;
@@ -50,4 +55,5 @@ private:
     void OnStep(CFile::Op op, const std::string& path);
     void OnIo(const CFile::IoEvent& e);
     void Clear();
+    void Undo(const Change& c, Cut how, std::mt19937& rng);
 };
