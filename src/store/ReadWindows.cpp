@@ -1,10 +1,13 @@
 #include "store/ReadWindows.h"
 
+#include "platform/LargeBuffer.h"
 #include "store/DataFormat.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 using namespace nota;
 
@@ -18,6 +21,28 @@ unsigned CReadWindows::SetAllowance(unsigned allowance) noexcept {
 
 std::uint64_t CReadWindows::Start(std::uint64_t index) {
     return HEADER_SIZE + (index << kWindowShift);
+}
+
+void CReadWindows::FreeSlab::operator()(BYTE* p) const noexcept {
+    std::free(p);
+}
+
+BYTE* CReadWindows::BufferFor(std::size_t slot) {
+    if (slot < kSmall) {
+        if (!m_small[slot])
+            m_small[slot] = std::make_unique_for_overwrite<BYTE[]>(kWindowSize);
+        return m_small[slot].get();
+    }
+    if (!m_slab) {
+        constexpr std::size_t kHuge = std::size_t{2} << 20, kBytes = kWindows * kWindowSize;
+        static_assert(kBytes % kHuge == 0 && kBytes >= membuf::kLargeBuffer);
+        void* memory = std::aligned_alloc(kHuge, kBytes);
+        if (!memory)
+            throw std::bad_alloc();
+        m_slab.reset(static_cast<BYTE*>(memory));
+        membuf::AdviseLargeBuffer(memory, kBytes);
+    }
+    return m_slab.get() + slot * kWindowSize;
 }
 
 CReadWindows::Window* CReadWindows::Find(std::uint64_t index) {
@@ -41,7 +66,7 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
         if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
             slot = m_windows.size();
             m_windows.emplace_back();
-            m_windows.back().bytes = std::make_unique<BYTE[]>(kWindowSize);
+            m_windows.back().bytes = BufferFor(slot);
         } else if (m_windows[slot].index < m_slotOf.size()) {
             m_slotOf[m_windows[slot].index] = 0;
             --m_nLoaded;
@@ -59,7 +84,7 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
     ++m_nEpochLoads;
     w->valid = 0; // a failed read leaves it empty
     file.Seek(static_cast<std::int64_t>(Start(index)), CFile::begin);
-    w->valid = file.Read(w->bytes.get(), static_cast<UINT>(kWindowSize));
+    w->valid = file.Read(w->bytes, static_cast<UINT>(kWindowSize));
     return *w;
 }
 
@@ -90,7 +115,7 @@ const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t co
     const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
     const std::size_t at = static_cast<std::size_t>(offset - Start(index));
     Window* w = Serve(file, index, at + count, mayDecline);
-    return w ? w->bytes.get() + at : nullptr;
+    return w ? w->bytes + at : nullptr;
 }
 
 bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count,
@@ -103,7 +128,7 @@ bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_
         Window* w = Serve(file, index, at + n, mayDecline);
         if (w == nullptr)
             return false;
-        std::memcpy(out, w->bytes.get() + at, n);
+        std::memcpy(out, w->bytes + at, n);
         out += n;
         offset += n;
         count -= n;
@@ -121,7 +146,7 @@ void CReadWindows::Update(std::uint64_t offset, const BYTE* in, std::size_t coun
         const std::uint64_t a = std::max(from, Start(index));
         const std::uint64_t b = std::min<std::uint64_t>(end, Start(index) + w.valid);
         if (a < b)
-            std::memcpy(w.bytes.get() + (a - Start(index)), in + (a - offset),
+            std::memcpy(w.bytes + (a - Start(index)), in + (a - offset),
                         static_cast<std::size_t>(b - a));
     };
     const std::uint64_t first = (from - HEADER_SIZE) >> kWindowShift;

@@ -57,8 +57,18 @@ private:
         std::uint64_t index = UINT64_MAX;
         std::size_t valid = 0; // bytes read into it
         std::uint64_t lastUse = 0;
-        std::unique_ptr<BYTE[]> bytes;
+        BYTE* bytes = nullptr;
     };
+    struct FreeSlab {
+        void operator()(BYTE* p) const noexcept;
+    };
+    // The buffers: the first kSmall windows have their own (a reader of a few texts, a pass
+    // that reads once); a walk that needs more gets the others in one block that asks for
+    // huge pages, since a first touch per 4 KiB page (a thousand of them) costs more than
+    // the walk's reads on some machines.
+    static constexpr std::size_t kSmall = 2;
+    std::unique_ptr<BYTE[]> m_small[kSmall];
+    std::unique_ptr<BYTE[], FreeSlab> m_slab; // kWindows windows' room; the first kSmall unused
     std::vector<Window> m_windows;
     std::size_t m_nCapacity = kWindows;
     // Window index -> its slot in m_windows + 1 (0: not loaded); grows with the indexes used.
@@ -73,6 +83,7 @@ private:
     static std::uint64_t Start(std::uint64_t index);
     Window* Find(std::uint64_t index);
     Window& Load(CFile& file, std::uint64_t index);
+    BYTE* BufferFor(std::size_t slot);
     void CountRead() noexcept;
     // The window holding bytes up to `end` of window `index`, loaded if need be; null when it
     // declines to load (only when mayDecline).
