@@ -47,6 +47,7 @@ void CBlockFile::Abort() noexcept {
 
 void CBlockFile::EndCursor() noexcept {
     m_nMode = modeIdle;
+    m_bCurAllocated = false;
     m_bMayMove = false;
     m_nChangedRun = 0;
     m_dwOldRest = 0;
@@ -184,6 +185,7 @@ void CBlockFile::ResetBuffer() {
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE); // no stale bytes of another chain reach the disk
     m_nBlocksVisited = 0;
+    m_bCurAllocated = false;
     m_written.Clear();
 }
 
@@ -192,6 +194,7 @@ DWORD CBlockFile::BeginNewChain() {
     m_dwCurBlock = first;
     ResetBuffer();
     m_nMode = modeWriting;
+    m_bCurAllocated = true;
     return first;
 }
 
@@ -266,7 +269,8 @@ void CBlockFile::WriteData(const void* buffer, std::size_t count) {
 void CBlockFile::FlushBlock(bool more) {
     CountVisit();
     m_written.Insert(m_dwCurBlock);
-    DWORD oldNext = ReadNext(m_dwCurBlock);
+    // A block this transfer allocated starts empty: it has no old successor to read.
+    DWORD oldNext = m_bCurAllocated ? 0 : ReadNext(m_dwCurBlock);
     if (oldNext != 0 && (!IsValidBlock(oldNext) || m_written.Contains(oldNext)))
         oldNext = 0; // a damaged link or one back into this chain: the old chain ends here
     PutLE16(m_buffer + 4, m_nPosition);
@@ -278,6 +282,7 @@ void CBlockFile::FlushBlock(bool more) {
         oldNext = 0;
     }
     DWORD successor = 0;
+    m_bCurAllocated = more && oldNext == 0;
     if (more) {
         successor = oldNext != 0 ? oldNext : AllocBlock();
     } else if (oldNext != 0) {

@@ -176,8 +176,9 @@ private:
     WORD m_nPosition = 0;
     BYTE m_buffer[nota::BLOCK_SIZE] = {};
     Mode m_nMode = modeIdle;
-    DWORD m_nBlocksVisited = 0; // blocks loaded or written by this transfer: stops loops
-    CBlockSet m_written;        // blocks of the chain being written
+    DWORD m_nBlocksVisited = 0;   // blocks loaded or written by this transfer: stops loops
+    bool m_bCurAllocated = false; // the current block was allocated by this transfer
+    CBlockSet m_written;          // blocks of the chain being written
     // A rewrite that may move on into new blocks (BeginRewrite): the blocks in a row whose
     // bytes changed, and once it moved, the old rest to free.
     static constexpr int kMovedRun = 4;
