@@ -34,15 +34,16 @@ BYTE* CReadWindows::BufferFor(std::size_t slot) {
         return m_small[slot].get();
     }
     if (!m_slab) {
-        constexpr std::size_t kHuge = std::size_t{2} << 20, kBytes = kWindows * kWindowSize;
-        static_assert(kBytes % kHuge == 0 && kBytes >= membuf::kLargeBuffer);
+        constexpr std::size_t kHuge = std::size_t{2} << 20;
+        constexpr std::size_t kBytes = (kWindows * kStride + kHuge - 1) / kHuge * kHuge;
+        static_assert(kBytes >= membuf::kLargeBuffer);
         void* memory = std::aligned_alloc(kHuge, kBytes);
         if (!memory)
             throw std::bad_alloc();
         m_slab.reset(static_cast<BYTE*>(memory));
         membuf::AdviseLargeBuffer(memory, kBytes);
     }
-    return m_slab.get() + slot * kWindowSize;
+    return m_slab.get() + slot * kStride;
 }
 
 CReadWindows::Window* CReadWindows::Find(std::uint64_t index) {
