@@ -6,7 +6,7 @@
 
 #include "store/BlockFile.h"
 #include "store/Journal.h"
-#include "support/CrashSim.h"
+#include "support/CrashLoop.h"
 #include "support/FileBuilder.h"
 #include "support/TempDir.h"
 
@@ -233,24 +233,11 @@ TEST_F(ChainMoveTest, AStopAtAnyStepLeavesTheOldChainOrTheNew) {
         for (int stop = 1; stop <= steps; ++stop) {
             // A kill, and power cuts that lose all, tear, or keep only what came after the
             // last flush of another file.
-            for (int mode = 0; mode < 4; ++mode) {
-                SCOPED_TRACE("stop " + std::to_string(stop) + " mode " + std::to_string(mode));
+            for (int how = 0; how < CCrashSim::kEnds; ++how) {
+                SCOPED_TRACE("stop " + std::to_string(stop) + " ending " + std::to_string(how));
                 Restore();
-                {
-                    CCrashSim sim;
-                    sim.Arm(stop);
-                    Rewrite(now, before);
-                    if (mode == 1)
-                        sim.PowerCut(CCrashSim::Cut::DropAll, 0);
-                    else if (mode == 2)
-                        sim.PowerCut(CCrashSim::Cut::Tear, static_cast<unsigned>(stop * 7 + 3));
-                    else if (mode == 3)
-                        sim.PowerCut(CCrashSim::Cut::Reorder, 0);
-                }
-                { // the next open recovers
-                    CBlockFile file(path, CFile::modeReadWrite | CFile::shareExclusive);
-                    file.Close();
-                }
+                CrashThenReopen(path, stop, how, static_cast<unsigned>(stop * 7 + 3),
+                                [&] { Rewrite(now, before); });
                 const Layout found = LayoutOf(path);
                 ASSERT_TRUE(found.chain == old || found.chain == now);
                 ExpectEveryBlockOnce(found);

@@ -4,7 +4,7 @@
 
 #include "store/BlockFile.h"
 #include "store/Journal.h"
-#include "support/CrashSim.h"
+#include "support/CrashLoop.h"
 #include "support/FileBuilder.h"
 #include "support/TempDir.h"
 
@@ -155,24 +155,11 @@ TEST_F(ChainRewriteTest, AStopAtAnyStepLeavesTheOldChainOrTheNew) {
         ASSERT_NE(after, original);
         ASSERT_GT(steps, 3);
         for (int stop = 1; stop <= steps + 1; ++stop) {
-            for (int mode = 0; mode < 4; ++mode) { // kill, cut (all lost, torn, reordered)
-                SCOPED_TRACE("stop " + std::to_string(stop) + " mode " + std::to_string(mode));
+            for (int how = 0; how < CCrashSim::kEnds; ++how) {
+                SCOPED_TRACE("stop " + std::to_string(stop) + " ending " + std::to_string(how));
                 Restore();
-                {
-                    CCrashSim sim;
-                    sim.Arm(stop);
-                    Rewrite(now);
-                    if (mode == 1)
-                        sim.PowerCut(CCrashSim::Cut::DropAll, 0);
-                    else if (mode == 2)
-                        sim.PowerCut(CCrashSim::Cut::Tear, static_cast<unsigned>(stop * 5 + 1));
-                    else if (mode == 3)
-                        sim.PowerCut(CCrashSim::Cut::Reorder, 0);
-                }
-                { // the next open recovers
-                    CBlockFile file(path, CFile::modeReadWrite | CFile::shareExclusive);
-                    file.Close();
-                }
+                CrashThenReopen(path, stop, how, static_cast<unsigned>(stop * 5 + 1),
+                                [&] { Rewrite(now); });
                 const std::vector<BYTE> found = ReadFileBytes(path);
                 if (stop > steps) {
                     ASSERT_TRUE(found == after);

@@ -5,6 +5,8 @@
 
 #include "platform/File.h"
 #include "platform/FileException.h"
+#include "store/BlockFile.h"
+#include "support/CrashSim.h"
 
 #include <functional>
 #include <string>
@@ -42,4 +44,18 @@ inline void StopAtEveryStep(int steps, CFileException::Cause cause,
         CFile::SetFaultHook(nullptr);
         check(stop, result);
     }
+}
+
+// Runs op stopped at step `stop`, the stop ending as `how` (CCrashSim::End), then opens the
+// data file at path exclusively once, as the next program would: that open recovers.
+inline void CrashThenReopen(const std::string& path, int stop, int how, unsigned seed,
+                            const std::function<void()>& op) {
+    {
+        CCrashSim sim;
+        sim.Arm(stop);
+        op();
+        sim.End(how, seed);
+    }
+    CBlockFile file(path, CFile::modeReadWrite | CFile::shareExclusive);
+    file.Close();
 }

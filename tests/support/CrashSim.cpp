@@ -105,6 +105,15 @@ void CCrashSim::OnIo(const CFile::IoEvent& e) {
     m_unflushed[key].push_back(std::move(c));
 }
 
+void CCrashSim::End(int how, unsigned seed) {
+    if (how == 1)
+        PowerCut(Cut::DropAll, 0);
+    else if (how == 2)
+        PowerCut(Cut::Tear, seed);
+    else if (how == 3)
+        PowerCut(Cut::Reorder, 0);
+}
+
 void CCrashSim::PowerCut(Cut how, unsigned seed) {
     std::mt19937 rng(seed);
     for (auto& [key, changes] : m_unflushed) {

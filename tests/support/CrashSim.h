@@ -34,6 +34,10 @@ public:
     enum class Cut { DropAll, Tear, Reorder };
     // Applies a power cut to what no flush committed; seed picks the torn sectors.
     void PowerCut(Cut how, unsigned seed);
+    // The ways a stop can end, by number: 0 a kill (what was written stays), then a power cut
+    // that loses all, one that tears (seed), one that reorders.
+    static constexpr int kEnds = 4;
+    void End(int how, unsigned seed);
     // Forgets what was recorded and lets file work go ahead again.
     void Disarm();
 
