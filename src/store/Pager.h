@@ -286,8 +286,8 @@ private:
     // Pages.
     Page& PageAt(DWORD offset);
     const Page* FindPage(DWORD offset) const;
-    Page& NewPage(); // uninitialised
     Page* FindPage(DWORD offset);
+    Page& NewPage(); // uninitialised
     void ClearPages() noexcept;
 
     // The disk, the windows, the view and the gathered run.
@@ -304,15 +304,15 @@ private:
     void ResetGrowth() noexcept;
     void BeginSpill();
     void SumGrowth(std::uint64_t offset, const BYTE* in, std::size_t count);
+    std::uint64_t GrowthChecksum();
+    bool CutSpilledGrowth() noexcept;
+    void Drop(bool bTouchFile) noexcept;
+    void RefuseIfReadOnly() const;
 
     // Free blocks written ahead of the commit.
     void QueueFreeWrite(DWORD offset, Page& page);
     void WriteFreeBlocks();
     void SettleFreeWrites();
-    std::uint64_t GrowthChecksum();
-    bool CutSpilledGrowth() noexcept;
-    void Drop(bool bTouchFile) noexcept;
-    void RefuseIfReadOnly() const;
 
     // The commit's steps (PagerCommit.cpp).
     void CommitUnjournaled();
