@@ -51,6 +51,7 @@ void CBlockFile::EndCursor() noexcept {
     m_bMayMove = false;
     m_nChangedRun = 0;
     m_dwOldRest = 0;
+    m_bRememberLinks = false;
     m_written.Clear();
 }
 
@@ -121,17 +122,66 @@ bool CBlockFile::PeekChainStart(DWORD first, void* out, std::size_t count) {
     return true;
 }
 
+// The memo as of the bytes the operation sees: forgotten whole once the pager changed them
+// other than through this store's writes.
+CLinkMemo& CBlockFile::Links() {
+    if (m_nLinksAt != m_pager.UndoCount()) {
+        m_links.Clear();
+        m_nLinksAt = m_pager.UndoCount();
+    }
+    return m_links;
+}
+
+// The block at offset links to next now (after a read or a write of it).
+void CBlockFile::NoteLink(DWORD offset, DWORD next) {
+    if (m_bRememberLinks)
+        Links().Remember(offset, next);
+    else
+        Links().Change(offset, next);
+}
+
 DWORD CBlockFile::ReadNext(DWORD offset) {
     CheckLink(offset);
+    DWORD next = 0;
+    if (Links().Find(offset, next))
+        return next;
     BYTE link[4];
     ReadAt(offset, link, 4);
-    return GetLE32(link);
+    next = GetLE32(link);
+    NoteLink(offset, next);
+    return next;
 }
 
 void CBlockFile::WriteNext(DWORD offset, DWORD next) {
     BYTE link[4];
     PutLE32(link, next);
     WriteAt(offset, link, 4);
+}
+
+void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+    try {
+        m_pager.WriteAt(offset, buffer, count);
+    } catch (...) {
+        m_links.Clear(); // whatever part of the write took
+        throw;
+    }
+    // Each block whose link the write covers links as written now; one it covers in part
+    // is forgotten.
+    const auto* in = static_cast<const BYTE*>(buffer);
+    const std::uint64_t end = offset + count;
+    CLinkMemo& links = Links();
+    if (offset < HEADER_SIZE || count == 0)
+        return;
+    std::uint64_t block = HEADER_SIZE + (offset - HEADER_SIZE) / BLOCK_SIZE * BLOCK_SIZE;
+    for (; block < end && block <= 0xFFFFFFFFull; block += BLOCK_SIZE) {
+        if (block + 4 <= offset)
+            continue; // the link lies before the write
+        const auto at = static_cast<DWORD>(block);
+        if (block >= offset && block + 4 <= end)
+            links.Change(at, GetLE32(in + (block - offset)));
+        else
+            links.Forget(at);
+    }
 }
 
 void CBlockFile::DropPartialBlock() {
@@ -146,7 +196,13 @@ DWORD CBlockFile::AllocBlock() {
     if (const DWORD result = GetFreeList(); result != 0) {
         const DWORD next = ReadNext(result);
         m_pager.Header().SetFreeList(next);
-        m_pager.ClaimFreeBlock(result, next);
+        try {
+            m_pager.ClaimFreeBlock(result, next);
+        } catch (...) {
+            m_links.Clear();
+            throw;
+        }
+        NoteLink(result, 0);
         return result;
     }
     // The next whole block: a partial block at the end is not content and is overwritten.
@@ -169,7 +225,8 @@ void CBlockFile::FreeChain(DWORD first) {
     m_pager.Touch();
     // Find the chain's last block; a link back into the chain, or into the chain being
     // written, ends it there.
-    CBlockSet seen;
+    CBlockSet& seen = m_freeSeen;
+    seen.Clear();
     seen.Insert(first);
     DWORD last = first;
     for (DWORD next = ReadNext(first);
@@ -177,6 +234,7 @@ void CBlockFile::FreeChain(DWORD first) {
         seen.Insert(next);
         last = next;
     }
+    seen.Clear();
     WriteNext(last, GetFreeList());
     m_pager.Header().SetFreeList(first);
 }
@@ -209,12 +267,14 @@ void CBlockFile::BeginWrite(DWORD first) {
 void CBlockFile::BeginRewrite(DWORD first) {
     BeginWrite(first);
     m_bMayMove = m_pager.IsJournaled();
+    m_bRememberLinks = true;
 }
 
-void CBlockFile::BeginRead(DWORD first) {
+void CBlockFile::BeginRead(DWORD first, bool bRememberLinks) {
     m_dwCurBlock = first;
     ResetBuffer();
     m_nMode = modeReading;
+    m_bRememberLinks = bRememberLinks;
 }
 
 void CBlockFile::ReadData(void* buffer, std::size_t count) {
@@ -229,6 +289,8 @@ void CBlockFile::ReadData(void* buffer, std::size_t count) {
             const WORD length = GetLE16(block + 4);
             if (length > BLOCK_DATA)
                 ThrowCorrupt();
+            if (m_bRememberLinks)
+                Links().Remember(m_dwCurBlock, GetLE32(block));
             if (block != m_buffer && length > 0 && count >= length) {
                 // All of the block's data goes out: copied once, from where it lies.
                 std::memcpy(out, block + BLOCK_HEADER, length);
@@ -291,7 +353,13 @@ void CBlockFile::FlushBlock(bool more) {
     PutLE32(m_buffer, successor);
     // A block that keeps its bytes is left alone: a rewrite of a long chain changes only
     // the blocks from its first changed byte on (and those only when the bytes move).
-    m_pager.WriteBlock(m_dwCurBlock, m_buffer);
+    try {
+        m_pager.WriteBlock(m_dwCurBlock, m_buffer);
+    } catch (...) {
+        m_links.Clear();
+        throw;
+    }
+    NoteLink(m_dwCurBlock, successor);
     m_dwCurBlock = successor;
     m_nPosition = 0;
     std::memset(m_buffer, 0, BLOCK_SIZE);

@@ -18,6 +18,7 @@
 
 #include "store/BlockSet.h"
 #include "store/DataFormat.h"
+#include "store/LinkMemo.h"
 #include "store/Pager.h"
 
 #include <cstdint>
@@ -113,7 +114,10 @@ public:
     // write of its bytes instead of a journal of the old ones and a write of the new. An
     // unjournaled file is rewritten in place.
     void BeginRewrite(DWORD first);
-    void BeginRead(DWORD first);
+    // Starts reading the chain at first. With bRememberLinks the blocks' links are kept
+    // (CLinkMemo) for a write that comes back to the chain: the tree stream's, which its
+    // next save rewrites and frees in part.
+    void BeginRead(DWORD first, bool bRememberLinks = false);
     void ReadData(void* buffer, std::size_t count);
     void WriteData(const void* buffer, std::size_t count);
     // Ends the transfer; a write transfer outside an explicit operation commits.
@@ -165,9 +169,7 @@ public:
     void ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
         m_pager.ReadAt(offset, buffer, count);
     }
-    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
-        m_pager.WriteAt(offset, buffer, count);
-    }
+    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t count);
 
 private:
     CPager m_pager;
@@ -185,12 +187,21 @@ private:
     bool m_bMayMove = false;
     int m_nChangedRun = 0;
     DWORD m_dwOldRest = 0;
+    // The transfer keeps its blocks' links (the tree stream's, read or rewritten); other
+    // transfers only keep the links the memo holds right.
+    bool m_bRememberLinks = false;
+    // Links known without a read, as of the pager's UndoCount m_nLinksAt (see Links()).
+    CLinkMemo m_links;
+    std::uint64_t m_nLinksAt = 0;
+    CBlockSet m_freeSeen; // FreeChain's walk, kept for its memory
 
     void EndCursor() noexcept;
     void ResetBuffer();
     void FlushBlock(bool more);
     bool MovesOn();
     void CheckLink(DWORD offset);
+    CLinkMemo& Links();
+    void NoteLink(DWORD offset, DWORD next);
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);
     [[noreturn]] void ThrowCorrupt() const;

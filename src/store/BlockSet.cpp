@@ -24,14 +24,14 @@ void CBlockSet::Insert(DWORD offset) {
     const std::size_t n = BlockNumber(offset);
     if (n / 64 >= m_bits.size())
         m_bits.resize(std::max(n / 64 + 1, m_bits.size() * 2));
-    m_bits[n / 64] |= std::uint64_t{1} << (n % 64);
-    m_members.push_back(offset);
+    std::uint64_t& word = m_bits[n / 64];
+    if (word == 0)
+        m_used.push_back(static_cast<std::uint32_t>(n / 64));
+    word |= std::uint64_t{1} << (n % 64);
 }
 
 void CBlockSet::Clear() noexcept {
-    for (DWORD offset : m_members) {
-        const std::size_t n = BlockNumber(offset);
-        m_bits[n / 64] &= ~(std::uint64_t{1} << (n % 64));
-    }
-    m_members.clear();
+    for (std::uint32_t w : m_used)
+        m_bits[w] = 0;
+    m_used.clear();
 }

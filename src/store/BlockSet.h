@@ -1,7 +1,8 @@
 #pragma once
-// A set of blocks of one file: a bit per block, and the members, so that emptying it costs
-// what filling it did. Holds the blocks a rewrite has written so far (CBlockFile) and those
-// an operation took off the free list (CPager).
+// A set of blocks of one file: a bit per block, and the words of bits in use, so that emptying
+// it costs what filling it did (a chain of consecutive blocks uses a word per 64 of them). Holds
+// the blocks a rewrite has written so far (CBlockFile) and those an operation took off the free
+// list (CPager).
 
 #include "platform/Types.h"
 
@@ -17,5 +18,5 @@ public:
 
 private:
     std::vector<std::uint64_t> m_bits; // by block number; grows with the blocks inserted
-    std::vector<DWORD> m_members;
+    std::vector<std::uint32_t> m_used; // indexes of the words with a bit set
 };

@@ -145,6 +145,10 @@ public:
     // starts one): equal counts at two moments with no operation in progress at either mean
     // that nothing wrote to the file between them.
     std::uint64_t ChangeCount() const { return m_nChanges; }
+    // Moves on whenever the bytes the operation sees change other than through its writes: an
+    // open, a take-over, a rollback or recovery, the file cut shorter. Whoever remembers
+    // bytes it read or wrote (CBlockFile's links) forgets them then.
+    std::uint64_t UndoCount() const { return m_nUndone; }
     // An operation is open that no Begin holds.
     bool IsImplicit() const { return InOperation() && m_op.depth == 0; }
     // Called after every commit that changed the file. Must not throw.
@@ -259,6 +263,7 @@ private:
     bool m_bJournaled = true;
     bool m_bRolledBack = false;
     std::uint64_t m_nChanges = 0; // see ChangeCount
+    std::uint64_t m_nUndone = 0;  // see UndoCount
     std::string m_strStrayJournal;
     bool m_bRollbackPending = false;
     bool m_bReadOnly = false; // opened to read: every change throws accessDenied

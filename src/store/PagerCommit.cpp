@@ -37,6 +37,7 @@ void CPager::TakeOver(CPager& other) {
     other.m_journal.Abort();
     other.m_file.MoveHandleTo(m_file);
     ++m_nChanges;
+    ++m_nUndone;
     m_op = std::move(other.m_op);
     other.m_op = Operation{};
     SetJournaled(other.m_bJournaled);
@@ -111,6 +112,7 @@ bool CPager::CutSpilledGrowth() noexcept {
 // (without, as when the file is abandoned, the provisional journal stays for the next open to
 // finish that). To Idle, or to Stranded when a journal on the disk still answers for it.
 void CPager::Drop(bool bTouchFile) noexcept {
+    ++m_nUndone;
     bool bStranded = m_op.state == State::Stranded;
     if (m_op.state == State::Spilled && bTouchFile) {
         bStranded = !CutSpilledGrowth();

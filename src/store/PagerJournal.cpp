@@ -5,6 +5,7 @@
 using namespace nota;
 
 bool CPager::RecoverJournal() {
+    ++m_nUndone;
     m_journal.Abort();
     m_windows.Invalidate();
     const std::string path = journal::PathFor(Path());

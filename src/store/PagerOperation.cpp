@@ -33,6 +33,7 @@ void CPager::Open(const std::string& path, UINT flags) {
 
 void CPager::OnOpened(UINT flags) {
     ++m_nChanges;
+    ++m_nUndone;
     m_op = Operation{};
     ClearPages();
     SetJournaled(true);
@@ -132,6 +133,8 @@ void CPager::RefuseIfReadOnly() const {
 void CPager::SetLength(std::uint64_t length) {
     RefuseIfReadOnly();
     Touch();
+    if (length < m_op.length)
+        ++m_nUndone;
     if (!m_bJournaled && length < m_op.length) {
         FlushRun();
         m_file.SetLength(length);

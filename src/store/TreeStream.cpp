@@ -135,18 +135,26 @@ void WriteItems(const CTreeCtrl& tree, Sink& sink, HTREEITEM hSkip = nullptr) {
     w.Drain();
 }
 
+// Two read windows for a pass along the stream's chain (see CBlockFile::SetSinglePass).
+class CSinglePass {
+public:
+    explicit CSinglePass(CBlockFile& store) : m_store(store) { m_store.SetSinglePass(true); }
+    ~CSinglePass() { m_store.SetSinglePass(false); }
+    CSinglePass(const CSinglePass&) = delete;
+    CSinglePass& operator=(const CSinglePass&) = delete;
+
+private:
+    CBlockFile& m_store;
+};
+
 } // namespace
 
 void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResult& result) {
     // The stream is read once, front to back: two read windows carry it, and the memory of
     // the others is not touched while the tree grows.
-    struct SinglePass {
-        CBlockFile& store;
-        explicit SinglePass(CBlockFile& s) : store(s) { store.SetSinglePass(true); }
-        ~SinglePass() { store.SetSinglePass(false); }
-    } singlePass(store);
+    CSinglePass singlePass(store);
     CStreamReader r(store);
-    store.BeginRead(store.GetTreeData());
+    store.BeginRead(store.GetTreeData(), true);
     std::vector<HTREEITEM> parents{TVI_ROOT};
     TVINSERTSTRUCT ins;
     ins.hInsertAfter = TVI_SORT;
@@ -185,6 +193,9 @@ void ReadTree(CBlockFile& store, CTreeCtrl& tree, bool bRememberState, LoadResul
 }
 
 void WriteTree(CBlockFile& store, const CTreeCtrl& tree, HTREEITEM hSkip) {
+    // The rewrite reads along the old chain, then along the free list, then along the old
+    // rest (its links, to free it): each in order, so two windows carry them too.
+    CSinglePass singlePass(store);
     if (store.GetTreeData() == 0)
         store.SetTreeData(store.BeginNewChain());
     else

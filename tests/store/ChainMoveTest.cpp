@@ -268,3 +268,66 @@ TEST_F(ChainMoveTest, AnOldRestThatRunsIntoTheChainIsFreedOnlyUpToIt) {
         EXPECT_EQ(std::count(after.chainBlocks.begin(), after.chainBlocks.end(), block), 0)
             << block;
 }
+
+// One session that keeps the links it learnt (the chain read at open, each rewrite's blocks
+// and freed rests) across moved rewrites, a rollback and another chain that takes free
+// blocks and gives them back: every rewrite still lands on the file's true links.
+TEST_F(ChainMoveTest, LinksKeptAcrossOperationsStayTrue) {
+    Build(300, 0);
+    Restore();
+    CBlockFile file;
+    file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
+    ASSERT_TRUE(file.CheckSignature());
+    std::vector<BYTE> now = old;
+    {
+        std::vector<BYTE> read(now.size());
+        file.BeginRead(first, true);
+        file.ReadData(read.data(), read.size());
+        file.EndTransfer();
+        ASSERT_EQ(read, old);
+    }
+    auto rewrite = [&](const std::vector<BYTE>& data, bool bCommit) {
+        CStoreOperation op(file);
+        file.BeginRewrite(first);
+        file.WriteData(data.data(), data.size());
+        file.EndTransfer();
+        if (bCommit)
+            op.Commit();
+    };
+    auto check = [&](const std::vector<BYTE>& expected) {
+        const Layout l = LayoutOf(path);
+        EXPECT_EQ(l.chain, expected);
+        ExpectEveryBlockOnce(l);
+    };
+    for (unsigned round = 0; round < 4; ++round) {
+        now.insert(now.begin() + 5 + round, static_cast<BYTE>('a' + round));
+        rewrite(now, true); // moves: into growth first, then into the freed rest
+        check(now);
+        // Another chain takes free blocks (relinking them) and gives them back.
+        const std::vector<BYTE> text = Pattern(40 * BLOCK_DATA, round);
+        DWORD textFirst = 0;
+        {
+            CStoreOperation op(file);
+            textFirst = file.BeginNewChain();
+            file.WriteData(text.data(), text.size());
+            file.EndTransfer();
+            op.Commit();
+        }
+        std::vector<BYTE> back(text.size());
+        file.BeginRead(textFirst);
+        file.ReadData(back.data(), back.size());
+        file.EndTransfer();
+        EXPECT_EQ(back, text);
+        {
+            CStoreOperation op(file);
+            file.FreeChain(textFirst);
+            op.Commit();
+        }
+        check(now);
+        std::vector<BYTE> dropped = now;
+        dropped.insert(dropped.begin() + 1, {'x', 'y'});
+        rewrite(dropped, false); // rolled back: its links never were
+        check(now);
+    }
+    file.Close();
+}
