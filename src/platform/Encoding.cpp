@@ -1,5 +1,6 @@
 #include "platform/Encoding.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -156,26 +157,54 @@ std::string CrLfToLf(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The bytes 'A'..'Z' of a word in lower case, all at once; other bytes as they are.
+std::uint64_t FoldWord(std::uint64_t w) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull, high = 0x8080808080808080ull;
+    const std::uint64_t low = w & ~high; // each byte below 0x80: no carry between bytes
+    const std::uint64_t atLeastA = low + (0x80 - 'A') * ones;
+    const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * ones;
+    const std::uint64_t upper = atLeastA & ~pastZ & ~w & high; // 0x80 in each 'A'..'Z'
+    return w | (upper >> 2);                                   // + 0x20
+}
+
+// The word's bytes as a number in their order in memory (the first the most significant).
+std::uint64_t InOrder(std::uint64_t w) {
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap64(w);
+    else
+        return w;
+}
+
+// Compares two words of up to 8 title bytes folded: -1, 0 or 1.
+int CompareFolded(std::uint64_t wa, std::uint64_t wb) {
+    if (wa == wb)
+        return 0;
+    const std::uint64_t fa = InOrder(FoldWord(wa)), fb = InOrder(FoldWord(wb));
+    return fa == fb ? 0 : (fa < fb ? -1 : 1);
+}
+
+} // namespace
+
+// Eight bytes at a time: bytes that are equal as they are are equal folded too, and a word
+// that differs is folded and compared whole.
 int CompareTitles(std::string_view a, std::string_view b) {
-    std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    // Bytes that are equal as they are are equal folded too: skip them eight at a time.
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         std::uint64_t wa, wb;
         std::memcpy(&wa, a.data() + i, 8);
         std::memcpy(&wb, b.data() + i, 8);
-        if (wa != wb)
-            break;
+        if (const int c = CompareFolded(wa, wb); c != 0)
+            return c;
     }
-    for (; i < n; ++i) {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z')
-            ca = static_cast<unsigned char>(ca + 32);
-        if (cb >= 'A' && cb <= 'Z')
-            cb = static_cast<unsigned char>(cb + 32);
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+    if (i < n) { // the rest, behind zeros in both
+        std::uint64_t wa = 0, wb = 0;
+        std::memcpy(&wa, a.data() + i, n - i);
+        std::memcpy(&wb, b.data() + i, n - i);
+        if (const int c = CompareFolded(wa, wb); c != 0)
+            return c;
     }
     if (a.size() == b.size())
         return 0;

@@ -38,3 +38,37 @@ TEST(EncodingTest, LineBreaksAndTitleOrder) {
     EXPECT_LT(enc::CompareTitles("ab", "abc"), 0);
     EXPECT_GT(enc::CompareTitles("Zeta", "alpha"), 0);
 }
+
+// The order is byte by byte with 'A'..'Z' folded to lower case, then the shorter first:
+// checked against that rule over titles of every length around the 8-byte steps, with the
+// bytes that sit next to the folded range ('@', '[', '`', '{') and bytes past 0x7F.
+TEST(EncodingTest, TitleOrderFoldsOnlyAsciiLettersAtAnyPosition) {
+    auto reference = [](std::string_view a, std::string_view b) {
+        auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            const int ca = fold(static_cast<unsigned char>(a[i]));
+            const int cb = fold(static_cast<unsigned char>(b[i]));
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    };
+    static const char letters[] = "aAzZ@[`{\x80\xC1\xE1\xFA\xDA\x00 m";
+    const std::string alphabet(letters, sizeof letters - 1);
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 20000; ++round) {
+        std::string a(next() % 20, ' ');
+        for (char& c : a)
+            c = alphabet[next() % alphabet.size()];
+        std::string b = a;
+        if (!b.empty() && next() % 4 != 0) {
+            const std::size_t at = next() % b.size();
+            b[at] = alphabet[next() % alphabet.size()];
+        }
+        if (next() % 3 == 0)
+            b.resize(next() % 20, 'a');
+        ASSERT_EQ(enc::CompareTitles(a, b), reference(a, b)) << round;
+        ASSERT_EQ(enc::CompareTitles(b, a), reference(b, a)) << round;
+    }
+}
