@@ -274,10 +274,12 @@ void CPager::Gather(std::uint64_t offset, const BYTE* in, std::size_t count) {
         m_op.runStart = offset;
         run.reserve(kWriteRun + 4 * BLOCK_SIZE);
     }
+    // Over what the run holds from `at` (at most its end), then appended: no byte is cleared
+    // first only to be overwritten.
     const std::size_t at = static_cast<std::size_t>(offset - m_op.runStart);
-    if (at + count > run.size())
-        run.resize(at + count);
-    std::memcpy(run.data() + at, in, count);
+    const std::size_t over = std::min(count, run.size() - at);
+    std::memcpy(run.data() + at, in, over);
+    run.insert(run.end(), in + over, in + count);
     m_op.length = std::max<std::uint64_t>(m_op.length, offset + count);
     if (run.size() >= kWriteRun)
         FlushRun(2 * BLOCK_SIZE);
