@@ -300,3 +300,46 @@ TEST_F(DocumentTest, ALargeTreeWhoseBytesMoveTakesTurnsWithItsFreeBlocks) {
     EXPECT_EQ(CheckDataFile(path), 0);
     EXPECT_TRUE(FreeListIsDisjoint(path));
 }
+
+// One session of moved saves with other work between them: a text that takes free blocks
+// (relinking blocks the last save freed), an item deleted with its text, and an add whose
+// commit fails (rolled back). Every save lands on the file's true links.
+TEST_F(DocumentTest, MovedSavesBetweenTextsDeletesAndAFailedCommitKeepTheFileSound) {
+    CreateAndOpen();
+    char title[32];
+    for (UINT i = 0; i < 20000; ++i) {
+        std::snprintf(title, sizeof title, "Textlet %05u", i);
+        tree.InsertItem(title, IMAGE_TEXTLET, IMAGE_TEXTLET, Root(), TVI_LAST);
+    }
+    ASSERT_TRUE(doc.SaveTree());
+    std::vector<std::string> kept;
+    for (int round = 0; round < 3; ++round) {
+        const std::string a(1, static_cast<char>('a' + 2 * round)); // each sorts first
+        ASSERT_TRUE(Add(Root(), a, false));
+        kept.push_back(a);
+        HTREEITEM t = Child(Root(), "Textlet 00007");
+        SetText(t, std::string(40000 + round, static_cast<char>('k' + round)));
+        CFile::SetFaultHook([this](CFile::Op op, const std::string& at) {
+            if (op == CFile::Op::Flush && at == path)
+                throw CFileException(CFileException::diskFull, at);
+        });
+        EXPECT_FALSE(Add(Root(), "0 dropped", false));
+        CFile::SetFaultHook(nullptr);
+        const std::string b(1, static_cast<char>('b' + 2 * round));
+        ASSERT_TRUE(Add(Root(), b, false));
+        kept.push_back(b);
+        std::snprintf(title, sizeof title, "Textlet %05d", 100 + round);
+        HTREEITEM gone = Child(Root(), title);
+        SetText(gone, std::string(30000, 'g'));
+        ASSERT_TRUE(doc.DeleteItem(gone));
+    }
+    Reopen();
+    EXPECT_EQ(tree.GetCount(), 20001u + kept.size() - 3);
+    for (const std::string& t : kept)
+        EXPECT_TRUE(Child(Root(), t)) << t;
+    EXPECT_FALSE(Child(Root(), "0 dropped"));
+    EXPECT_EQ(GetText(Child(Root(), "Textlet 00007")), std::string(40002, 'm'));
+    doc.DeleteContents();
+    EXPECT_EQ(CheckDataFile(path), 0);
+    EXPECT_TRUE(FreeListIsDisjoint(path));
+}
