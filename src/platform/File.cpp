@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -210,6 +212,36 @@ UINT CFile::Read(void* buffer, UINT count) {
         done += static_cast<UINT>(n);
     }
     m_nPosition += done;
+    return done;
+}
+
+std::size_t CFile::ReadScatter(std::uint64_t offset, BYTE* const* buffers, std::size_t count,
+                               std::size_t each) {
+    if (m_hFile < 0)
+        throw CFileException(CFileException::invalidFile, m_strFileName);
+    if (count > kMaxScatter)
+        throw std::logic_error("CFile::ReadScatter: too many buffers");
+    const std::size_t total = count * each;
+    std::size_t done = 0;
+    while (done < total) {
+        iovec parts[kMaxScatter];
+        int n = 0;
+        for (std::size_t i = done / each; i < count; ++i, ++n) {
+            const std::size_t skip = i == done / each ? done % each : 0;
+            parts[n].iov_base = buffers[i] + skip;
+            parts[n].iov_len = each - skip;
+        }
+        const ssize_t got = ::preadv(m_hFile, parts, n, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    m_nPosition = offset + done;
     return done;
 }
 

@@ -80,6 +80,12 @@ public:
     std::uint64_t GetPosition() const { return m_nPosition; }
     // Reads up to count bytes at the position; returns the number read (less at the end).
     UINT Read(void* buffer, UINT count);
+    // Reads the bytes from offset into `count` (at most kMaxScatter) buffers of `each` bytes
+    // in turn, in one system call where it can, and leaves the position after them. Returns
+    // the bytes read in all: less than count * each at the end of the file.
+    static constexpr std::size_t kMaxScatter = 8;
+    std::size_t ReadScatter(std::uint64_t offset, BYTE* const* buffers, std::size_t count,
+                            std::size_t each);
     void Write(const void* buffer, UINT count);
     void SetLength(std::uint64_t length);
     std::uint64_t GetLength() const { return m_nLength; }

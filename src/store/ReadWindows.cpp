@@ -55,38 +55,70 @@ CReadWindows::Window* CReadWindows::Find(std::uint64_t index) {
     return &m_windows[m_nLastSlot];
 }
 
-CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
-    Window* w = Find(index);
-    if (w == nullptr) {
-        // A new buffer while there are fewer than kWindows, else the least recently used
-        // (a forgotten one first).
-        std::size_t slot = 0;
-        for (std::size_t i = 1; i < m_windows.size(); ++i)
-            if (m_windows[i].lastUse < m_windows[slot].lastUse)
-                slot = i;
-        if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
-            slot = m_windows.size();
-            m_windows.emplace_back();
-            m_windows.back().bytes = BufferFor(slot);
-        } else if (m_windows[slot].index < m_slotOf.size()) {
-            m_slotOf[m_windows[slot].index] = 0;
-            --m_nLoaded;
-        }
-        w = &m_windows[slot];
-        w->index = index;
-        w->valid = 0;
-        if (index >= m_slotOf.size())
-            m_slotOf.resize(static_cast<std::size_t>(index) + 1, 0);
-        m_slotOf[index] = static_cast<std::uint32_t>(slot + 1);
-        ++m_nLoaded;
-        m_nLastSlot = slot;
+// A buffer for window `index` (not loaded): a new one while there are fewer than the
+// capacity, else the least recently used (a forgotten one first). Marked as just used, so that
+// the next claim takes another.
+CReadWindows::Window& CReadWindows::Claim(std::uint64_t index) {
+    std::size_t slot = 0;
+    for (std::size_t i = 1; i < m_windows.size(); ++i)
+        if (m_windows[i].lastUse < m_windows[slot].lastUse)
+            slot = i;
+    if (m_windows.size() < m_nCapacity && (m_windows.empty() || m_windows[slot].lastUse != 0)) {
+        slot = m_windows.size();
+        m_windows.emplace_back();
+        m_windows.back().bytes = BufferFor(slot);
+    } else if (m_windows[slot].index < m_slotOf.size()) {
+        m_slotOf[m_windows[slot].index] = 0;
+        --m_nLoaded;
     }
-    ++m_nLoads;
-    ++m_nEpochLoads;
-    w->valid = 0; // a failed read leaves it empty
-    file.Seek(static_cast<std::int64_t>(Start(index)), CFile::begin);
-    w->valid = file.Read(w->bytes, static_cast<UINT>(kWindowSize));
-    return *w;
+    Window& w = m_windows[slot];
+    w.index = index;
+    w.valid = 0; // a failed read leaves it empty
+    w.lastUse = ++m_nClock;
+    if (index >= m_slotOf.size())
+        m_slotOf.resize(static_cast<std::size_t>(index) + 1, 0);
+    m_slotOf[index] = static_cast<std::uint32_t>(slot + 1);
+    ++m_nLoaded;
+    return w;
+}
+
+CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
+    // Slots, not pointers: a claim may move the windows.
+    std::size_t batch[1 + kAhead];
+    std::size_t n = 0;
+    Window* w = Find(index);
+    if (w == nullptr)
+        w = &Claim(index);
+    w->valid = 0;
+    w->lastUse = ++m_nClock; // not taken for a window read ahead
+    batch[n++] = static_cast<std::size_t>(w - m_windows.data());
+    m_nInOrder = index == m_nNextIndex ? m_nInOrder + 1 : 0;
+    if (m_nInOrder >= 2 && m_nCapacity >= 16)
+        for (; n < 1 + kAhead && Find(index + n) == nullptr; ++n)
+            batch[n] = static_cast<std::size_t>(&Claim(index + n) - m_windows.data());
+    BYTE* buffers[1 + kAhead];
+    for (std::size_t i = 0; i < n; ++i)
+        buffers[i] = m_windows[batch[i]].bytes;
+    m_nLoads += n;
+    m_nEpochLoads += static_cast<unsigned>(n);
+    ++m_nFileReads;
+    m_nNextIndex = index + n;
+    // A failed read leaves the batch empty (Serve then finds the first one short).
+    std::size_t got = file.ReadScatter(Start(index), buffers, n, kWindowSize);
+    for (std::size_t i = 0; i < n; ++i) {
+        Window& ahead = m_windows[batch[i]];
+        ahead.valid = std::min(got, kWindowSize);
+        got -= ahead.valid;
+        if (i > 0 && ahead.valid == 0) { // past the file's end: not loaded after all
+            m_slotOf[ahead.index] = 0;
+            ahead.index = UINT64_MAX;
+            ahead.lastUse = 0;
+            --m_nLoaded;
+            --m_nLoads;
+        }
+    }
+    m_nLastSlot = batch[0];
+    return m_windows[batch[0]];
 }
 
 void CReadWindows::CountRead() noexcept {
@@ -181,5 +213,8 @@ void CReadWindows::Invalidate() noexcept {
     }
     m_nLastSlot = SIZE_MAX;
     m_nLoads = 0;
+    m_nFileReads = 0;
+    m_nNextIndex = UINT64_MAX;
+    m_nInOrder = 0;
     m_nLoaded = 0;
 }

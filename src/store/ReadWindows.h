@@ -4,6 +4,11 @@
 // for the block reads that come back to them: a walk along chains laid out in consecutive
 // blocks, or interleaved with a few others, reads each window once.
 //
+// A walk that loads windows one after another (the third in a row and on) reads the next
+// kAhead windows with the one it needs, in one system call, when they are not loaded yet and
+// there is room for at least 16 windows: a pass over the whole file then costs a quarter of
+// the calls.
+//
 // A walk that jumps all over a large file would load a window for nearly every block. Once
 // a stretch of kEpoch reads has loaded kAllowance windows, Read declines further loads until
 // the stretch ends (when the caller has another way to the bytes: the file's view in memory).
@@ -25,6 +30,7 @@ public:
     static constexpr std::size_t kWindows = 64; // 4 MiB
     static constexpr unsigned kEpoch = 4096;    // reads per stretch
     static constexpr unsigned kAllowance = 64;  // window loads per stretch before declining
+    static constexpr std::size_t kAhead = 3;    // windows read ahead by a walk in order
 
     // Copies count bytes (count <= 512, offset >= 32) from offset, all within the file's
     // length as its holder knows it. Returns false, having read nothing, when it declines to
@@ -49,8 +55,10 @@ public:
     // the previous setting.
     static unsigned SetAllowance(unsigned allowance) noexcept;
 
-    // Windows loaded since the last Invalidate (for tests).
+    // Windows loaded, and reads of the file that loaded them, since the last Invalidate
+    // (for tests).
     std::size_t Loads() const { return m_nLoads; }
+    std::size_t FileReads() const { return m_nFileReads; }
 
 private:
     struct Window {
@@ -82,11 +90,16 @@ private:
     unsigned m_nEpochReads = 0;
     unsigned m_nEpochLoads = 0;
     std::size_t m_nLoads = 0;
+    std::size_t m_nFileReads = 0;
+    // The window after the last one loaded, and how many loads in a row came in that order.
+    std::uint64_t m_nNextIndex = UINT64_MAX;
+    unsigned m_nInOrder = 0;
     std::size_t m_nLastSlot = SIZE_MAX; // the window of the last read (most reads stay in it)
 
     static std::uint64_t Start(std::uint64_t index);
     Window* Find(std::uint64_t index);
     Window& Load(CFile& file, std::uint64_t index);
+    Window& Claim(std::uint64_t index);
     BYTE* BufferFor(std::size_t slot);
     void CountRead() noexcept;
     // The window holding bytes up to `end` of window `index`, loaded if need be; null when it
