@@ -275,13 +275,8 @@ TEST_F(DocumentTest, AFileOpenedToReadRefusesEveryChangeAndSaysSo) {
 // blocks and the old ones are freed, which the next save takes back. The file grows by one
 // stream's worth once, not with every change, and the tree stays where it starts.
 TEST_F(DocumentTest, ALargeTreeWhoseBytesMoveTakesTurnsWithItsFreeBlocks) {
-    CreateAndOpen();
-    char title[32];
-    for (UINT i = 0; i < 20000; ++i) {
-        std::snprintf(title, sizeof title, "Textlet %05u", i);
-        tree.InsertItem(title, IMAGE_TEXTLET, IMAGE_TEXTLET, Root(), TVI_LAST);
-    }
-    ASSERT_TRUE(doc.SaveTree());
+    CreateAndOpenWithTextlets(20000);
+    ASSERT_FALSE(HasFatalFailure());
     const DWORD start = doc.Store().GetTreeData();
     std::vector<std::uintmax_t> lengths;
     for (const char* added : {"A", "B", "C", "D"}) { // each sorts first
@@ -305,13 +300,9 @@ TEST_F(DocumentTest, ALargeTreeWhoseBytesMoveTakesTurnsWithItsFreeBlocks) {
 // (relinking blocks the last save freed), an item deleted with its text, and an add whose
 // commit fails (rolled back). Every save lands on the file's true links.
 TEST_F(DocumentTest, MovedSavesBetweenTextsDeletesAndAFailedCommitKeepTheFileSound) {
-    CreateAndOpen();
+    CreateAndOpenWithTextlets(20000);
+    ASSERT_FALSE(HasFatalFailure());
     char title[32];
-    for (UINT i = 0; i < 20000; ++i) {
-        std::snprintf(title, sizeof title, "Textlet %05u", i);
-        tree.InsertItem(title, IMAGE_TEXTLET, IMAGE_TEXTLET, Root(), TVI_LAST);
-    }
-    ASSERT_TRUE(doc.SaveTree());
     std::vector<std::string> kept;
     for (int round = 0; round < 3; ++round) {
         const std::string a(1, static_cast<char>('a' + 2 * round)); // each sorts first

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 class DocFixture : public ::testing::Test {
 protected:
     CTempDir dir;
@@ -21,6 +23,16 @@ protected:
         ASSERT_TRUE(CNotariumDoc::PrepareDataFile(path, true, ui));
         ASSERT_TRUE(doc.OnOpenDocument(path));
         ASSERT_TRUE(doc.ReloadTree());
+    }
+    // As CreateAndOpen, with `count` textlets "Textlet 00000" on under the root, saved.
+    void CreateAndOpenWithTextlets(UINT count) {
+        CreateAndOpen();
+        char title[32];
+        for (UINT i = 0; i < count; ++i) {
+            std::snprintf(title, sizeof title, "Textlet %05u", i);
+            tree.InsertItem(title, nota::IMAGE_TEXTLET, nota::IMAGE_TEXTLET, Root(), TVI_LAST);
+        }
+        ASSERT_TRUE(doc.SaveTree());
     }
     // Closes and opens the file again into an emptied tree.
     void Reopen() {
