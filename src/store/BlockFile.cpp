@@ -159,12 +159,7 @@ void CBlockFile::WriteNext(DWORD offset, DWORD next) {
 }
 
 void CBlockFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count) {
-    try {
-        m_pager.WriteAt(offset, buffer, count);
-    } catch (...) {
-        m_links.Clear(); // whatever part of the write took
-        throw;
-    }
+    PagerWrite([&] { m_pager.WriteAt(offset, buffer, count); });
     // Each block whose link the write covers links as written now; one it covers in part
     // is forgotten.
     const auto* in = static_cast<const BYTE*>(buffer);
@@ -196,12 +191,7 @@ DWORD CBlockFile::AllocBlock() {
     if (const DWORD result = GetFreeList(); result != 0) {
         const DWORD next = ReadNext(result);
         m_pager.Header().SetFreeList(next);
-        try {
-            m_pager.ClaimFreeBlock(result, next);
-        } catch (...) {
-            m_links.Clear();
-            throw;
-        }
+        PagerWrite([&] { m_pager.ClaimFreeBlock(result, next); });
         NoteLink(result, 0);
         return result;
     }
@@ -353,12 +343,7 @@ void CBlockFile::FlushBlock(bool more) {
     PutLE32(m_buffer, successor);
     // A block that keeps its bytes is left alone: a rewrite of a long chain changes only
     // the blocks from its first changed byte on (and those only when the bytes move).
-    try {
-        m_pager.WriteBlock(m_dwCurBlock, m_buffer);
-    } catch (...) {
-        m_links.Clear();
-        throw;
-    }
+    PagerWrite([&] { m_pager.WriteBlock(m_dwCurBlock, m_buffer); });
     NoteLink(m_dwCurBlock, successor);
     m_dwCurBlock = successor;
     m_nPosition = 0;

@@ -202,6 +202,16 @@ private:
     void CheckLink(DWORD offset);
     CLinkMemo& Links();
     void NoteLink(DWORD offset, DWORD next);
+    // Runs a write of the pager's; when it throws, the memo is forgotten (whatever part of
+    // the write took).
+    template <typename F> void PagerWrite(F&& write) {
+        try {
+            write();
+        } catch (...) {
+            m_links.Clear();
+            throw;
+        }
+    }
     DWORD ReadNext(DWORD offset);
     void WriteNext(DWORD offset, DWORD next);
     [[noreturn]] void ThrowCorrupt() const;
