@@ -162,6 +162,13 @@ public:
         CheckLink(offset);
         return m_pager.BlockBytes(offset, scratch);
     }
+    // As PeekBlock for the `count` bytes from block `offset` on (whole blocks), when they lie
+    // in one read window and nothing the operation changed is among them; null otherwise
+    // (then PeekBlock each block). Valid until the next read of this store.
+    const BYTE* PeekSpan(DWORD offset, std::size_t count) {
+        CheckLink(offset);
+        return m_pager.SpanBytes(offset, count);
+    }
 
     // Positional access to the file's bytes as the operation sees them, for appenders that
     // lay out whole chains themselves (CChainWriter). Writes open an implicit operation when

@@ -181,6 +181,15 @@ const BYTE* CPager::BlockBytes(DWORD offset, BYTE* scratch) {
     return scratch;
 }
 
+const BYTE* CPager::SpanBytes(std::uint64_t offset, std::size_t count) {
+    if (!m_op.pages.empty() || !m_op.run.empty() || offset + count > m_file.GetLength())
+        return nullptr;
+    const std::uint64_t inWindow = (offset - HEADER_SIZE) % CReadWindows::kWindowSize;
+    if (inWindow + count > CReadWindows::kWindowSize)
+        return nullptr;
+    return m_windows.Peek(m_file, offset, count, !m_bNoMap);
+}
+
 void CPager::ReadSmall(std::uint64_t offset, BYTE* out, std::size_t count) {
     const bool bChanged = FindPage(PageOf(offset)) != nullptr ||
                           (!m_op.run.empty() && offset + BLOCK_SIZE > m_op.runStart);

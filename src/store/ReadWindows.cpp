@@ -121,8 +121,9 @@ CReadWindows::Window& CReadWindows::Load(CFile& file, std::uint64_t index) {
     return m_windows[batch[0]];
 }
 
-void CReadWindows::CountRead() noexcept {
-    if (++m_nEpochReads >= kEpoch)
+void CReadWindows::CountRead(unsigned reads) noexcept {
+    m_nEpochReads += reads;
+    if (m_nEpochReads >= kEpoch)
         m_nEpochReads = m_nEpochLoads = 0;
 }
 
@@ -144,7 +145,7 @@ CReadWindows::Window* CReadWindows::Serve(CFile& file, std::uint64_t index, std:
 
 const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t count,
                                bool mayDecline) {
-    CountRead();
+    CountRead(static_cast<unsigned>(std::max<std::size_t>(count / BLOCK_SIZE, 1)));
     const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
     const std::size_t at = static_cast<std::size_t>(offset - Start(index));
     Window* w = Serve(file, index, at + count, mayDecline);
@@ -153,7 +154,7 @@ const BYTE* CReadWindows::Peek(CFile& file, std::uint64_t offset, std::size_t co
 
 bool CReadWindows::Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count,
                         bool mayDecline) {
-    CountRead();
+    CountRead(1);
     while (count > 0) {
         const std::uint64_t index = (offset - HEADER_SIZE) >> kWindowShift;
         const std::size_t at = static_cast<std::size_t>(offset - Start(index));

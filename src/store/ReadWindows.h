@@ -40,7 +40,8 @@ public:
     bool Read(CFile& file, std::uint64_t offset, BYTE* out, std::size_t count, bool mayDecline);
 
     // As Read, for count bytes that lie in one window: a pointer to them in the window,
-    // valid until the next call on this object; null when it declines.
+    // valid until the next call on this object; null when it declines. Counts as a read of
+    // each block of 512 bytes it spans (for the allowance).
     const BYTE* Peek(CFile& file, std::uint64_t offset, std::size_t count, bool mayDecline);
 
     // Bytes written to the file at offset: loaded windows take them over.
@@ -101,7 +102,7 @@ private:
     Window& Load(CFile& file, std::uint64_t index);
     Window& Claim(std::uint64_t index);
     BYTE* BufferFor(std::size_t slot);
-    void CountRead() noexcept;
+    void CountRead(unsigned reads) noexcept;
     // The window holding bytes up to `end` of window `index`, loaded if need be; null when it
     // declines to load (only when mayDecline).
     Window* Serve(CFile& file, std::uint64_t index, std::size_t end, bool mayDecline);

@@ -1,4 +1,5 @@
 #include "store/TextChain.h"
+#include "store/ReadWindows.h"
 
 #include <algorithm>
 
@@ -13,6 +14,37 @@ DWORD CheckedLength(CBlockFile& store, const BYTE* field) {
         throw CFileException(CFileException::endOfFile, store.GetFilePath());
     return length;
 }
+
+// The blocks after a chain's first one, which lie one after another in most files: asked for
+// in one piece, as many as the rest of the text needs, up to the end of their read window.
+class CSpan {
+public:
+    const BYTE* Block(DWORD at) const {
+        return at >= m_nFirst && at < m_nEnd ? m_bytes + (at - m_nFirst) : nullptr;
+    }
+    // Blocks from `at` on for `remaining` bytes of text; null (and forgotten) when the store
+    // cannot hand them over in one piece: the caller's PeekBlock then may move the windows.
+    const BYTE* Peek(CBlockFile& store, DWORD at, std::uint64_t remaining) {
+        m_nFirst = m_nEnd = 0;
+        const std::uint64_t want = (remaining + BLOCK_DATA - 1) / BLOCK_DATA * BLOCK_SIZE;
+        const std::uint64_t inWindow = (at - HEADER_SIZE) % CReadWindows::kWindowSize;
+        const std::size_t count =
+            static_cast<std::size_t>(std::min(want, CReadWindows::kWindowSize - inWindow));
+        if (count <= BLOCK_SIZE)
+            return nullptr;
+        m_bytes = store.PeekSpan(at, count);
+        if (m_bytes != nullptr) {
+            m_nFirst = at;
+            m_nEnd = at + static_cast<DWORD>(count);
+        }
+        return m_bytes;
+    }
+
+private:
+    const BYTE* m_bytes = nullptr;
+    DWORD m_nFirst = 0, m_nEnd = 0; // the blocks at m_bytes
+};
+
 } // namespace
 
 Scan ScanInPlace(CBlockFile& store, DWORD first, ISegmentSink& sink) noexcept {
@@ -24,10 +56,15 @@ Scan ScanInPlace(CBlockFile& store, DWORD first, ISegmentSink& sink) noexcept {
         std::size_t got = 0;
         std::uint64_t remaining = 0; // known once the field is read
         DWORD blocks = 0;
+        CSpan span;
         for (DWORD at = first; at != 0;) {
             if (++blocks > maxBlocks)
                 return Scan::NotInPlace; // a loop
-            const BYTE* block = store.PeekBlock(at, scratch);
+            const BYTE* block = span.Block(at);
+            if (block == nullptr && got > kLengthField)
+                block = span.Peek(store, at, remaining);
+            if (block == nullptr)
+                block = store.PeekBlock(at, scratch);
             std::size_t n = GetLE16(block + 4);
             if (n > BLOCK_DATA)
                 return Scan::NotInPlace;
