@@ -162,10 +162,10 @@ public:
         CheckLink(offset);
         return m_pager.BlockBytes(offset, scratch);
     }
-    // As PeekBlock for the `count` bytes from block `offset` on (whole blocks), when they lie
-    // in one read window and nothing the operation changed is among them; null otherwise
-    // (then PeekBlock each block). Valid until the next read of this store.
-    const BYTE* PeekSpan(DWORD offset, std::size_t count) {
+    // As PeekBlock for up to `count` bytes from block `offset` on (whole blocks): count is cut
+    // at the end of their read window. Null when nothing the operation changed may be read
+    // this way (then PeekBlock each block). Valid until the next read of this store.
+    const BYTE* PeekSpan(DWORD offset, std::size_t& count) {
         CheckLink(offset);
         return m_pager.SpanBytes(offset, count);
     }

@@ -181,11 +181,11 @@ const BYTE* CPager::BlockBytes(DWORD offset, BYTE* scratch) {
     return scratch;
 }
 
-const BYTE* CPager::SpanBytes(std::uint64_t offset, std::size_t count) {
-    if (!m_op.pages.empty() || !m_op.run.empty() || offset + count > m_file.GetLength())
-        return nullptr;
+const BYTE* CPager::SpanBytes(std::uint64_t offset, std::size_t& count) {
     const std::uint64_t inWindow = (offset - HEADER_SIZE) % CReadWindows::kWindowSize;
-    if (inWindow + count > CReadWindows::kWindowSize)
+    count = static_cast<std::size_t>(
+        std::min<std::uint64_t>(count, CReadWindows::kWindowSize - inWindow));
+    if (!m_op.pages.empty() || !m_op.run.empty() || offset + count > m_file.GetLength())
         return nullptr;
     return m_windows.Peek(m_file, offset, count, !m_bNoMap);
 }

@@ -182,11 +182,11 @@ public:
     // The 512 bytes of the block at offset (a block of the file) as the operation sees them:
     // its page, its window, or `scratch` read into; valid until the next call on this pager.
     const BYTE* BlockBytes(DWORD offset, BYTE* scratch);
-    // The disk's `count` bytes at offset where a read window holds them, when the operation
-    // has changed nothing (no pages, no gathered run) and they lie within the file and one
-    // window; null otherwise, having read nothing or loaded the window. Valid until the next
-    // read. Throws as reads do.
-    const BYTE* SpanBytes(std::uint64_t offset, std::size_t count);
+    // The disk's bytes at offset where a read window holds them, `count` of them cut at the
+    // window's end, when the operation has changed nothing (no pages, no gathered run) and
+    // they lie within the file; null otherwise, having read nothing or loaded the window.
+    // Valid until the next read. Throws as reads do.
+    const BYTE* SpanBytes(std::uint64_t offset, std::size_t& count);
     // The first count bytes at offset, read without loading a window (one small positional
     // read) when neither the operation nor a gathered run changed them.
     void ReadSmall(std::uint64_t offset, BYTE* out, std::size_t count);

@@ -1,5 +1,4 @@
 #include "store/TextChain.h"
-#include "store/ReadWindows.h"
 
 #include <algorithm>
 
@@ -22,16 +21,16 @@ public:
     const BYTE* Block(DWORD at) const {
         return at >= m_nFirst && at < m_nEnd ? m_bytes + (at - m_nFirst) : nullptr;
     }
-    // Blocks from `at` on for `remaining` bytes of text; null (and forgotten) when the store
-    // cannot hand them over in one piece: the caller's PeekBlock then may move the windows.
+    // Blocks from `at` on for `remaining` bytes of text (as many as their window holds); null
+    // (and forgotten) when the rest fits in one block or the store cannot hand the blocks over
+    // in one piece: the caller's PeekBlock then may move the windows.
     const BYTE* Peek(CBlockFile& store, DWORD at, std::uint64_t remaining) {
         m_nFirst = m_nEnd = 0;
-        const std::uint64_t want = (remaining + BLOCK_DATA - 1) / BLOCK_DATA * BLOCK_SIZE;
-        const std::uint64_t inWindow = (at - HEADER_SIZE) % CReadWindows::kWindowSize;
-        const std::size_t count =
-            static_cast<std::size_t>(std::min(want, CReadWindows::kWindowSize - inWindow));
-        if (count <= BLOCK_SIZE)
+        if (remaining <= BLOCK_DATA)
             return nullptr;
+        std::size_t count = static_cast<std::size_t>(
+            std::min<std::uint64_t>((remaining + BLOCK_DATA - 1) / BLOCK_DATA, 1u << 16) *
+            BLOCK_SIZE);
         m_bytes = store.PeekSpan(at, count);
         if (m_bytes != nullptr) {
             m_nFirst = at;
